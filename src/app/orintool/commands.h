@@ -1,0 +1,10 @@
+// The subcommands of orintool. Each lives in its own file and is listed once in main.cpp.
+#pragma once
+
+#include "app/orintool/cli.h"
+
+namespace orin::tool {
+
+extern const Command kArcCommand;
+
+}  // namespace orin::tool
