@@ -249,6 +249,11 @@ std::shared_ptr<const ByteBuffer> TVrFileCollection::ContentOf(const TVrFile* en
   return LoadHostFile(*path);
 }
 
+std::shared_ptr<const ByteBuffer> TVrFileCollection::EntryContent(const TVrFile& entry) {
+  if (!entry.Content && !ArchiveStream) return nullptr;
+  return ContentOf(&entry, entry.Name());
+}
+
 void TVrFileCollection::LoadEntry(Stream& target, std::string_view name) {
   auto* memory = dynamic_cast<MemoryStream*>(&target);
   if (memory) memory->Clear();

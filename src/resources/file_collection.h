@@ -85,6 +85,11 @@ class TVrFileCollection : public THashCollectionOf<TVrFile> {
   bool Save(TTpBigStream& target, uint32_t version = kWriteVersion);
   void WriteEntry(TVrFile& entry, TTpBigStream& target, uint32_t version = kWriteVersion);
 
+  // The content of one entry of this collection, uncompressed: a memory entry's bytes (shared:
+  // read them, never write them), or its data in the archive. Null for an entry that has neither.
+  // Throws Error for damaged data.
+  std::shared_ptr<const ByteBuffer> EntryContent(const TVrFile& entry);
+
   // Entries other than the sentinel.
   int EntryCount() const;
 
