@@ -17,4 +17,11 @@ using Extended = std::array<uint8_t, 10>;
 long double ExtendedToLongDouble(const uint8_t* tenBytes);
 Extended LongDoubleToExtended(long double v);
 
+namespace detail {
+// The conversions used where long double is not the x87 format; exposed so that they are tested
+// on every machine.
+long double PortableExtendedToLongDouble(const uint8_t* tenBytes);
+Extended PortableLongDoubleToExtended(long double v);
+}  // namespace detail
+
 }  // namespace orin

@@ -67,7 +67,9 @@ std::string FormatList(std::string_view format, std::initializer_list<FormatArg>
       int64_t v = next->number_;
       bool negative = v < 0 && conv == 'd';
       uint64_t mag = negative ? 0 - static_cast<uint64_t>(v) : static_cast<uint64_t>(v);
-      if (conv != 'd' && conv != 'u') mag &= 0xFFFFFFFFu;  // hex of a negative int32, as printf
+      // A negative 32-bit value prints as its 32-bit pattern, as printf does with an int; a wider
+      // value keeps all its digits.
+      if (conv != 'd' && v < 0 && v >= INT32_MIN) mag &= 0xFFFFFFFFu;
       const char* digits = conv == 'x' ? "0123456789abcdef" : "0123456789ABCDEF";
       unsigned base = (conv == 'x' || conv == 'X') ? 16 : 10;
       std::string d;

@@ -16,6 +16,8 @@ namespace orin {
 
 namespace {
 
+constexpr int64_t kUnsettledNs = int64_t{3} * 1000000000;
+
 std::vector<std::string_view> SplitGameName(std::string_view name) {
   std::vector<std::string_view> parts;
   size_t start = 0;
@@ -78,10 +80,17 @@ const HostFileSystem::Listing* HostFileSystem::ListingOf(const std::string& host
   if (::stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return nullptr;
   int64_t mtime = int64_t{st.st_mtim.tv_sec} * 1000000000 + st.st_mtim.tv_nsec;
   auto it = listings_.find(hostDir);
-  if (it != listings_.end() && it->second.mtimeNs == mtime) return &it->second;
+  if (it != listings_.end() && it->second.settled && it->second.mtimeNs == mtime) return &it->second;
 
   Listing listing;
   listing.mtimeNs = mtime;
+  // Folder times are coarse (a clock tick; whole seconds, or two on FAT media), so a file added
+  // right after this listing may leave the time as it is. Until the folder's time is safely in
+  // the past, the listing is read again on every use.
+  struct timespec now {};
+  ::clock_gettime(CLOCK_REALTIME, &now);
+  int64_t nowNs = int64_t{now.tv_sec} * 1000000000 + now.tv_nsec;
+  listing.settled = nowNs - mtime > kUnsettledNs;
   if (DIR* d = ::opendir(dir.c_str())) {
     while (dirent* e = ::readdir(d)) {
       std::string name = e->d_name;
@@ -102,6 +111,8 @@ const HostFileSystem::Listing* HostFileSystem::ListingOf(const std::string& host
 }
 
 std::optional<std::string> HostFileSystem::MatchComponent(const std::string& hostDir, std::string_view component) {
+  // A NUL would cut the host path short and name another file.
+  if (component.find('\0') != std::string_view::npos) return std::nullopt;
   std::string cp932(component);
   std::optional<std::string> utf8 = Cp932ToUtf8(cp932);
   if (utf8 && Exists(hostDir + *utf8)) return *utf8;
@@ -115,6 +126,11 @@ std::optional<std::string> HostFileSystem::MatchComponent(const std::string& hos
 }
 
 std::optional<std::string> HostFileSystem::Resolve(const std::string& hostFolder, std::string_view gameName) {
+  return ResolvePath(hostFolder, gameName, false);
+}
+
+std::optional<std::string> HostFileSystem::ResolvePath(const std::string& hostFolder, std::string_view gameName,
+                                                       bool allowRoot) {
   std::string base = WithTrailingSlash(hostFolder);
   std::vector<std::string> resolved;
   for (std::string_view part : SplitGameName(gameName)) {
@@ -130,7 +146,7 @@ std::optional<std::string> HostFileSystem::Resolve(const std::string& hostFolder
     if (!match) return std::nullopt;
     resolved.push_back(std::move(*match));
   }
-  if (resolved.empty()) return std::nullopt;
+  if (resolved.empty()) return allowRoot ? std::optional<std::string>(base) : std::nullopt;
   std::string path = base;
   for (size_t i = 0; i < resolved.size(); ++i) path += (i ? "/" : "") + resolved[i];
   return path;
@@ -143,14 +159,18 @@ std::optional<std::string> HostFileSystem::FindFile(const std::string& hostFolde
 }
 
 std::optional<std::string> HostFileSystem::PathForWrite(const std::string& hostFolder, std::string_view gameName) {
-  if (auto existing = Resolve(hostFolder, gameName)) return existing;
+  if (auto existing = Resolve(hostFolder, gameName)) {
+    if (IsHostDirectory(*existing)) return std::nullopt;
+    return existing;
+  }
   std::string name(gameName);
   size_t cut = std::string::npos;
   for (size_t i = 0; i < name.size(); i += CharLength(name, i))
     if (name[i] == '\\' || name[i] == '/') cut = i;
   std::string dir = WithTrailingSlash(hostFolder);
   if (cut != std::string::npos) {
-    auto folder = Resolve(hostFolder, std::string_view(name).substr(0, cut));
+    // ".\save.dat" and "sub\..\save.dat" are in the folder itself.
+    auto folder = ResolvePath(hostFolder, std::string_view(name).substr(0, cut), true);
     if (!folder || !IsHostDirectory(*folder)) return std::nullopt;
     dir = WithTrailingSlash(*folder);
     name = name.substr(cut + 1);

@@ -6,7 +6,8 @@
 // name matches exactly (as UTF-8, then as the raw bytes) wins; otherwise the folder's listing is
 // searched case-insensitively, comparing each entry both by its UTF-8 name converted to cp932 and
 // by its raw bytes. Listings are cached and re-read when the folder's modification time changes,
-// so files the game writes are seen at once.
+// and on every use while that time is within a few seconds of now (folder times are coarse), so
+// files the game writes are seen at once.
 //
 // Host paths are plain byte strings with "/"; a host folder ends in "/" when not empty.
 #pragma once
@@ -32,7 +33,7 @@ class HostFileSystem {
   }
   // Where a new file of that name should be written: the resolved folders, and the last component
   // either as an existing entry matched as above or as UTF-8 (raw bytes if it has no UTF-8 form).
-  // nullopt when a folder on the way does not exist.
+  // nullopt when a folder on the way does not exist, or when the name is that of a folder.
   std::optional<std::string> PathForWrite(const std::string& hostFolder, std::string_view gameName);
 
   void ForgetListings() { listings_.clear(); }
@@ -45,11 +46,15 @@ class HostFileSystem {
   };
   struct Listing {
     int64_t mtimeNs = 0;
+    // False while the folder's time is too recent to tell a later change from this state.
+    bool settled = false;
     std::vector<Entry> entries;  // sorted by hostName, so the choice among several is stable
   };
   // The host name of component in hostDir, or nullopt.
   std::optional<std::string> MatchComponent(const std::string& hostDir, std::string_view component);
   const Listing* ListingOf(const std::string& hostDir);
+  // Resolve; with allowRoot a name that comes back to hostFolder itself resolves to it.
+  std::optional<std::string> ResolvePath(const std::string& hostFolder, std::string_view gameName, bool allowRoot);
 
   std::unordered_map<std::string, Listing> listings_;
 };

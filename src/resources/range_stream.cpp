@@ -1,6 +1,7 @@
 #include "resources/range_stream.h"
 
 #include <algorithm>
+#include <cstdint>
 
 namespace orin {
 
@@ -8,6 +9,13 @@ namespace {
 
 int64_t LengthOf(TTpBigStream& source, int64_t length, bool zeroIsEmpty) {
   return (length == 0 && !zeroIsEmpty) ? source.GetSize() : std::max<int64_t>(length, 0);
+}
+
+// base + offset; decoders pass any offset, and the result is clamped to the range anyway.
+int64_t SaturatingAdd(int64_t base, int64_t offset) {
+  int64_t r;
+  if (__builtin_add_overflow(base, offset, &r)) return offset > 0 ? INT64_MAX : INT64_MIN;
+  return r;
 }
 
 }  // namespace
@@ -22,9 +30,9 @@ int64_t TRangeStream::Seek(int64_t offset, int origin) {
   int64_t current = source_->GetPosition();
   int64_t target = current;
   switch (origin) {
-    case kFromBeginning: target = Start + offset; break;
-    case kFromCurrent: target = current + offset; break;
-    case kFromEnd: target = Start + Length + offset; break;
+    case kFromBeginning: target = SaturatingAdd(Start, offset); break;
+    case kFromCurrent: target = SaturatingAdd(current, offset); break;
+    case kFromEnd: target = SaturatingAdd(Start + Length, offset); break;
     default: break;
   }
   target = std::clamp(target, Start, Start + Length);

@@ -48,6 +48,7 @@ int64_t Stream::CopyFrom(Stream& source, int64_t count) {
     source.SetPosition(0);
     count = source.GetSize();
   }
+  if (count <= 0) return 0;
   constexpr int64_t kChunk = 1 << 20;
   std::unique_ptr<uint8_t[]> buf(new uint8_t[static_cast<size_t>(std::min(count, kChunk)) + 1]);
   int64_t done = 0;
@@ -59,6 +60,17 @@ int64_t Stream::CopyFrom(Stream& source, int64_t count) {
   }
   return done;
 }
+
+namespace {
+
+// The position a seek asks for, never below 0; offsets from hostile data must not overflow.
+int64_t SeekTarget(int64_t base, int64_t offset) {
+  int64_t target;
+  if (__builtin_add_overflow(base, offset, &target)) return offset > 0 ? INT64_MAX : 0;
+  return std::max<int64_t>(0, target);
+}
+
+}  // namespace
 
 // ---- ByteBuffer
 
@@ -104,6 +116,7 @@ int64_t MemoryStream::Read(void* buffer, int64_t count) {
 
 int64_t MemoryStream::Write(const void* buffer, int64_t count) {
   if (count <= 0) return 0;
+  if (count > INT64_MAX - position_) throw Error("memory stream too large");
   ByteBuffer& b = Own();
   size_t end = static_cast<size_t>(position_ + count);
   if (end > b.Size()) {
@@ -119,7 +132,7 @@ int64_t MemoryStream::Write(const void* buffer, int64_t count) {
 
 int64_t MemoryStream::Seek(int64_t offset, int origin) {
   int64_t base = origin == kFromBeginning ? 0 : origin == kFromCurrent ? position_ : GetSize();
-  position_ = std::max<int64_t>(0, base + offset);
+  position_ = SeekTarget(base, offset);
   return position_;
 }
 
@@ -221,7 +234,7 @@ int64_t FileStream::Write(const void* buffer, int64_t count) {
 
 int64_t FileStream::Seek(int64_t offset, int origin) {
   int64_t base = origin == kFromBeginning ? 0 : origin == kFromCurrent ? position_ : GetSize();
-  position_ = std::max<int64_t>(0, base + offset);
+  position_ = SeekTarget(base, offset);
   return position_;
 }
 

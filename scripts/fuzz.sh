@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets with clang in build/fuzz and runs each for a while.
+#   scripts/fuzz.sh [seconds per target, default 20]
+# New inputs go to build/fuzz/corpus/<target>; committed seeds are read from fuzz/corpus/<target>.
+# A finding stops the run with the fuzzer's report and leaves the input as build/fuzz/crash-*.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+seconds=${1:-20}
+jobs=$(nproc 2>/dev/null || echo 2)
+
+cmake -S . -B build/fuzz -G Ninja \
+  -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DORIN_FUZZ=ON -DORIN_TESTS=OFF -DORIN_BENCH=OFF >/dev/null
+cmake --build build/fuzz --target fuzzers -j "$jobs"
+
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1}
+export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+cd build/fuzz
+for target in fuzz/fuzz_*; do
+  [ -f "$target" ] && [ -x "$target" ] || continue
+  name=$(basename "$target")
+  mkdir -p "corpus/$name"
+  seeds=()
+  [ -d "../../fuzz/corpus/$name" ] && seeds+=("../../fuzz/corpus/$name")
+  echo "fuzz: $name for ${seconds}s"
+  "./$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
+    "corpus/$name" "${seeds[@]}"
+done
