@@ -7,6 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   zlib1g-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
+  clang libclang-rt-14-dev
 )
 
 missing=()
