@@ -295,7 +295,8 @@ std::unique_ptr<TRangeStream> TVrFileCollection::OpenEntryRange(std::string_view
 
 void TVrFileCollection::WriteEntry(TVrFile& entry, TTpBigStream& target, uint32_t version) {
   const bool canStore = LayoutOf(version).arrays;
-  const bool crcOfContent = entry.CrcUncompressed != 0;
+  // Versions before 102 cannot store the flag, so their CRCs always cover the stored bytes.
+  const bool crcOfContent = entry.CrcUncompressed != 0 && LayoutOf(version).crcUncompressedArray;
   auto writeBytes = [&](const ByteBuffer& b) { target.WriteBuffer(b.Data(), static_cast<int64_t>(b.Size())); };
 
   // The content comes first: an entry that is only in the archive is read with the flag it was

@@ -350,7 +350,8 @@ struct Sources {
         loose("TEXT.TXT", text, false),
         loose("noise.bin", noise, false),
         loose("画像\\ソ.txt"_sj, japanese, false),
-        Spec{"mem\\entry", Zlib(memory), 0, 0x0BADF00D, Crc(memory), 1},
+        // Before 102 the flag has no place in the index, so the CRC covers the stored bytes.
+        Spec{"mem\\entry", Zlib(memory), 0, 0x0BADF00D, version >= 102 ? Crc(memory) : Crc(Zlib(memory)), 1},
     };
   }
 };

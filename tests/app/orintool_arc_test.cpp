@@ -1,0 +1,172 @@
+// orintool arc, run as a user runs it: pack a folder, list, verify, extract, wrap into a program.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "run_program.h"
+#include "support/test_support.h"
+
+namespace orin {
+namespace {
+
+using test::RunOrintool;
+
+// A small game folder: a script, a Japanese-named picture that does not compress, a sound that
+// stays stored because it is streamed.
+struct GameFolder {
+  test::TempDir dir;
+  std::string src;
+  GameFolder() {
+    dir.Write("src/script.txt", test::PatternBytes(5000));
+    dir.Write("src/bg/部屋.png", test::NoiseBytes(3000));
+    dir.Write("src/se/Click.WAV", std::string(2000, '\0'));
+    src = dir / "src";
+  }
+};
+
+TEST(OrintoolArc, PackListVerifyExtractRoundTrip) {
+  GameFolder g;
+  const std::string archive = g.dir / "game.dat";
+  auto pack = RunOrintool({"arc", "pack", g.src, archive});
+  ASSERT_EQ(pack.exitCode, 0) << pack.err;
+  EXPECT_FALSE(std::filesystem::exists(archive + ".partial"));
+
+  auto list = RunOrintool({"arc", "list", archive});
+  ASSERT_EQ(list.exitCode, 0) << list.err;
+  // Sorted by name bytes; tab-separated name, size, stored, crc, crc-uncompressed, time.
+  std::vector<std::string> lines;
+  for (size_t start = 0, nl; (nl = list.out.find('\n', start)) != std::string::npos; start = nl + 1)
+    lines.push_back(list.out.substr(start, nl - start));
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(lines[0].substr(0, lines[0].find('\t')), "bg\\部屋.png");
+  EXPECT_NE(lines[0].find("\t3000\t1\t"), std::string::npos) << "noise is stored: " << lines[0];
+  EXPECT_EQ(lines[1].substr(0, lines[1].find('\t')), "script.txt");
+  EXPECT_NE(lines[1].find("\t0\t"), std::string::npos) << "text is compressed: " << lines[1];
+  EXPECT_NE(lines[2].find("se\\Click.WAV\t2000\t1\t"), std::string::npos) << "media stay stored: " << lines[2];
+
+  auto json = RunOrintool({"arc", "list", "--json", archive});
+  ASSERT_EQ(json.exitCode, 0);
+  EXPECT_NE(json.out.find("{\"name\": \"bg\\\\部屋.png\", \"size\": 3000, \"stored\": true"), std::string::npos)
+      << json.out;
+
+  auto verify = RunOrintool({"arc", "verify", archive});
+  EXPECT_EQ(verify.exitCode, 0) << verify.out << verify.err;
+
+  auto extract = RunOrintool({"arc", "extract", archive, g.dir / "out"});
+  ASSERT_EQ(extract.exitCode, 0) << extract.err;
+  EXPECT_EQ(extract.out, "");
+  for (const char* name : {"script.txt", "bg/部屋.png", "se/Click.WAV"})
+    EXPECT_EQ(test::ReadHostFile(g.dir / (std::string("out/") + name)),
+              test::ReadHostFile(g.dir / (std::string("src/") + name)))
+        << name;
+
+  // Extracted files keep their times, so packing them again gives the same archive.
+  auto repack = RunOrintool({"arc", "pack", g.dir / "out", g.dir / "again.dat"});
+  ASSERT_EQ(repack.exitCode, 0) << repack.err;
+  EXPECT_EQ(test::ReadHostFile(g.dir / "again.dat"), test::ReadHostFile(archive));
+}
+
+TEST(OrintoolArc, ExtractNamedEntriesCaseInsensitively) {
+  GameFolder g;
+  const std::string archive = g.dir / "game.dat";
+  ASSERT_EQ(RunOrintool({"arc", "pack", g.src, archive}).exitCode, 0);
+  auto r = RunOrintool({"arc", "extract", archive, g.dir / "out", "SE\\click.wav"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_TRUE(std::filesystem::exists(g.dir / "out/se/Click.WAV"));
+  EXPECT_FALSE(std::filesystem::exists(g.dir / "out/script.txt"));
+
+  auto missing = RunOrintool({"arc", "extract", archive, g.dir / "out2", "script.txt", "nothing.txt"});
+  EXPECT_EQ(missing.exitCode, 1);
+  EXPECT_NE(missing.err.find("nothing.txt"), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(g.dir / "out2/script.txt")) << "nothing is written when a name is missing";
+}
+
+TEST(OrintoolArc, OlderVersionsAndUncompressedCrcs) {
+  GameFolder g;
+  for (const char* version : {"100", "101", "102"}) {
+    const std::string archive = g.dir / (std::string("v") + version + ".dat");
+    auto pack = RunOrintool({"arc", "pack", "--version", version, "--crc-uncompressed", g.src, archive});
+    ASSERT_EQ(pack.exitCode, 0) << version << pack.err;
+    auto verify = RunOrintool({"arc", "verify", archive});
+    EXPECT_EQ(verify.exitCode, 0) << version << verify.out;
+    auto list = RunOrintool({"arc", "list", archive});
+    // Version 100 has no stored flags: everything is compressed there.
+    EXPECT_EQ(list.out.find("\t1\t") == std::string::npos, std::string(version) == "100") << version << list.out;
+  }
+}
+
+TEST(OrintoolArc, ProgramWithTrailer) {
+  GameFolder g;
+  const std::string archive = g.dir / "game.dat";
+  ASSERT_EQ(RunOrintool({"arc", "pack", g.src, archive}).exitCode, 0);
+  const std::string program = g.dir.Write("player.exe", "MZ" + test::NoiseBytes(1000));
+  auto exe = RunOrintool({"arc", "exe", program, archive, g.dir / "game.exe"});
+  ASSERT_EQ(exe.exitCode, 0) << exe.err;
+  std::string bytes = test::ReadHostFile(g.dir / "game.exe");
+  EXPECT_EQ(bytes.substr(bytes.size() - 2), "qz");
+  auto list = RunOrintool({"arc", "list", g.dir / "game.exe"});
+  EXPECT_EQ(list.exitCode, 0) << list.err;
+  EXPECT_EQ(list.out, RunOrintool({"arc", "list", archive}).out);
+  EXPECT_EQ(RunOrintool({"arc", "verify", g.dir / "game.exe"}).exitCode, 0);
+
+  auto plain = RunOrintool({"arc", "list", program});
+  EXPECT_EQ(plain.exitCode, 1);
+  EXPECT_NE(plain.err.find("carries no archive"), std::string::npos) << plain.err;
+}
+
+TEST(OrintoolArc, VerifyReportsDamage) {
+  GameFolder g;
+  const std::string archive = g.dir / "game.dat";
+  ASSERT_EQ(RunOrintool({"arc", "pack", g.src, archive}).exitCode, 0);
+  std::string bytes = test::ReadHostFile(archive);
+  bytes[bytes.size() - 1000] ^= 0x55;  // inside the stored sound at the end
+  test::WriteHostFile(archive, bytes);
+  auto r = RunOrintool({"arc", "verify", archive});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.out.find("se\\Click.WAV: CRC mismatch"), std::string::npos) << r.out;
+}
+
+TEST(OrintoolArc, ErrorsAndUsage) {
+  test::TempDir dir;
+  struct Case {
+    std::vector<std::string> args;
+    int exitCode;
+    const char* inErr;
+  };
+  const std::string garbage = dir.Write("garbage.dat", "vf\x66\x00\x00\x00\xff\xff\xff\x7f");
+  const Case cases[] = {
+      {{"arc"}, 2, "missing subcommand"},
+      {{"arc", "frobnicate"}, 2, "unknown subcommand"},
+      {{"arc", "list"}, 2, "missing arguments"},
+      {{"arc", "list", "--bogus", garbage}, 2, "unknown option"},
+      {{"arc", "pack", "--version", "103", dir.Path(), dir / "x.dat"}, 2, "--version"},
+      {{"arc", "list", dir / "missing.dat"}, 1, "no such file"},
+      {{"arc", "list", garbage}, 1, "damaged archive"},
+      {{"arc", "pack", dir / "missing", dir / "x.dat"}, 1, "no such folder"},
+      {{"nosuchcommand"}, 2, "unknown command"},
+  };
+  for (const auto& c : cases) {
+    auto r = RunOrintool(c.args);
+    EXPECT_EQ(r.exitCode, c.exitCode) << c.args.back() << ": " << r.err;
+    EXPECT_NE(r.err.find(c.inErr), std::string::npos) << r.err;
+  }
+}
+
+TEST(OrintoolArc, ExtractRefusesNamesThatLeaveTheFolder) {
+  test::TempDir dir;
+  // An archive whose entry is named "..\evil.txt", made by packing and renaming in the index.
+  dir.Write("src/aa/evil.txt", "x");
+  ASSERT_EQ(RunOrintool({"arc", "pack", "--version", "0", dir / "src", dir / "a.dat"}).exitCode, 0);
+  std::string bytes = test::ReadHostFile(dir / "a.dat");
+  size_t at = bytes.find("aa\\evil.txt");
+  ASSERT_NE(at, std::string::npos);
+  bytes.replace(at, 2, "..");
+  test::WriteHostFile(dir / "a.dat", bytes);
+  auto r = RunOrintool({"arc", "extract", dir / "a.dat", dir / "out"});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.err.find("leaves the target folder"), std::string::npos) << r.err;
+  EXPECT_FALSE(std::filesystem::exists(dir / "evil.txt"));
+}
+
+}  // namespace
+}  // namespace orin
