@@ -15,7 +15,7 @@ void THashCollectionItem::SetName(std::string name) {
   }
 }
 
-THashCollection::~THashCollection() = default;
+THashCollection::~THashCollection() { Clear(); }
 
 namespace {
 
@@ -50,6 +50,8 @@ int KeyAndBucket(std::string_view name, std::string* key) {
 int THashCollection::BucketOf(std::string_view name) { return KeyAndBucket(name, nullptr); }
 
 std::string THashCollection::MakeKey(std::string_view name) { return UpperCase(name); }
+
+int THashCollection::MakeKeyAndBucket(std::string_view name, std::string* key) { return KeyAndBucket(name, key); }
 
 uint64_t THashCollection::DigestOf(std::string_view key) {
   uint64_t h = 1469598103934665603ull;  // FNV-1a

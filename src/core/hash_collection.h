@@ -66,6 +66,8 @@ class THashCollection {
   // The folded key and its digest, for repeated lookups with KeyEquals.
   static std::string MakeKey(std::string_view name);
   static uint64_t DigestOf(std::string_view key);
+  // MakeKey and BucketOf in one pass: the key into *key, the bucket as the result.
+  static int MakeKeyAndBucket(std::string_view name, std::string* key);
 
   int Count() const { return static_cast<int>(items_.size()); }
   THashCollectionItem& Item(int index) { return *items_[static_cast<size_t>(index)]; }
@@ -76,6 +78,7 @@ class THashCollection {
   THashCollectionItem* Find(std::string_view name) const;
   // Head of the chain that a name hashes to (newest item first), for scope rules that walk it.
   THashCollectionItem* ChainHead(std::string_view name) const { return heads_[BucketOf(name)]; }
+  THashCollectionItem* ChainHeadAt(int bucket) const { return heads_[bucket & 255]; }
 
   // Appends an item (its name already set) and hashes it; returns it.
   THashCollectionItem& AddItem(std::unique_ptr<THashCollectionItem> item);

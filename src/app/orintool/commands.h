@@ -6,5 +6,6 @@
 namespace orin::tool {
 
 extern const Command kArcCommand;
+extern const Command kCalcCommand;
 
 }  // namespace orin::tool

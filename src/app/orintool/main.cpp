@@ -14,6 +14,7 @@ using orin::tool::Command;
 
 const Command* const kCommands[] = {
     &orin::tool::kArcCommand,
+    &orin::tool::kCalcCommand,
 };
 
 const Command* FindCommand(const char* name) {

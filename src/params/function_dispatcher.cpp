@@ -1,0 +1,10 @@
+#include "params/function_dispatcher.h"
+
+namespace orin {
+
+FunctionDispatcher& NullFunctionDispatcher() {
+  static FunctionDispatcher dispatcher;
+  return dispatcher;
+}
+
+}  // namespace orin
