@@ -7,5 +7,6 @@ namespace orin::tool {
 
 extern const Command kArcCommand;
 extern const Command kCalcCommand;
+extern const Command kImgCommand;
 
 }  // namespace orin::tool

@@ -15,6 +15,7 @@ using orin::tool::Command;
 const Command* const kCommands[] = {
     &orin::tool::kArcCommand,
     &orin::tool::kCalcCommand,
+    &orin::tool::kImgCommand,
 };
 
 const Command* FindCommand(const char* name) {
