@@ -58,10 +58,11 @@ void TDIBSurface::SetSize(int width, int height, int depth, bool clear) {
     throw Error(Format("a picture of %d x %d pixels is beyond the limit", width, height));
   const int rowSize = (width * storage + 31) / 32 * 4;
   const size_t bytes = static_cast<size_t>(rowSize) * static_cast<size_t>(height);
-  uint8_t* p = nullptr;
+  // A picture of no pixels still gets a byte, so that its rows have an address and copies of
+  // zero bytes from them are well defined.
+  uint8_t* p = static_cast<uint8_t*>(clear ? std::calloc(bytes ? bytes : 1, 1) : std::malloc(bytes ? bytes : 1));
+  if (!p) throw std::bad_alloc();
   if (bytes) {
-    p = static_cast<uint8_t*>(clear ? std::calloc(bytes, 1) : std::malloc(bytes));
-    if (!p) throw std::bad_alloc();
     const size_t used = (static_cast<size_t>(width) * storage + 7) / 8;
     if (!clear && used < static_cast<size_t>(rowSize))
       for (int y = 0; y < height; ++y) std::memset(p + static_cast<size_t>(y) * rowSize + used, 0, rowSize - used);
@@ -467,7 +468,8 @@ void TDIBSurface::CopyAlpha(const TDIBSurface& source) {
 }
 
 void TDIBSurface::FillAlpha() {
-  if (!Alpha) return;
+  // A surface of no pixels has no rows to write (and may have no memory at all).
+  if (!Alpha || Empty()) return;
   for (int y = 0; y < height_; ++y) std::memset(Alpha->ScanLine(y), 0xFF, static_cast<size_t>(width_));
 }
 
