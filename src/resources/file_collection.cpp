@@ -10,6 +10,7 @@
 #include "core/random.h"
 #include "core/text.h"
 #include "resources/compression.h"
+#include "resources/host_error.h"
 
 namespace orin {
 
@@ -52,8 +53,7 @@ std::string HostNameAsGameName(const std::string& hostName) {
 }  // namespace
 
 void TVrFileCollection::Damaged(const std::string& what) const {
-  auto name = Utf8ToCp932(ArchiveName);
-  throw Error((name ? *name : ArchiveName) + ": damaged archive: " + what);
+  throw Error(HostPathText(ArchiveName) + ": damaged archive: " + what);
 }
 
 void TVrFileCollection::Reset() {

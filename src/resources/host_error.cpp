@@ -8,12 +8,14 @@
 
 namespace orin {
 
+std::string HostPathText(const std::string& hostPath) {
+  auto name = Utf8ToCp932(hostPath);
+  return name ? *name : hostPath;
+}
+
 void ThrowHostError(const std::string& hostPath, const char* what) {
   int e = errno;
-  // Names on disk are UTF-8, except those copied raw from a Japanese system, which are cp932
-  // already.
-  auto name = Utf8ToCp932(hostPath);
-  throw Error((name ? *name : hostPath) + ": " + what + " (" + std::strerror(e) + ")");
+  throw Error(HostPathText(hostPath) + ": " + what + " (" + std::strerror(e) + ")");
 }
 
 }  // namespace orin

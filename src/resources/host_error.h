@@ -6,6 +6,10 @@
 
 namespace orin {
 
+// A host path as it appears in a message: its cp932 form, or the raw bytes when it has none (a
+// name copied raw from a Japanese system is cp932 already).
+std::string HostPathText(const std::string& hostPath);
+
 // Throws Error("<path>: <what> (<strerror(errno)>)"); reads errno.
 [[noreturn]] void ThrowHostError(const std::string& hostPath, const char* what);
 

@@ -15,6 +15,7 @@
 #include "resources/big_stream.h"
 #include "resources/compression.h"
 #include "resources/file_collection.h"
+#include "resources/host_error.h"
 #include "resources/host_fs.h"
 #include "resources/pe_resource.h"
 
@@ -24,13 +25,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string Cp932Path(const std::string& hostPath) {
-  auto cp = Utf8ToCp932(hostPath);
-  return cp ? *cp : hostPath;
-}
-
 [[noreturn]] void Fail(const std::string& hostPath, const std::string& what) {
-  throw Error(Cp932Path(hostPath) + ": " + what);
+  throw Error(HostPathText(hostPath) + ": " + what);
 }
 
 // Opens an archive the way the player finds one: a program with the 6-byte trailer or with the
@@ -264,25 +260,18 @@ int Exe(const ArgParser& args) {
   MemoryStream programBytes;
   programBytes.LoadFromFile(program);
   if (programBytes.Size() > 0xFFFFFFFFu - 6) Fail(program, "the program is too large");
-  const std::string partial = out + ".partial";
-  try {
-    FileStream target(partial, FileStream::kCreate);
-    target.WriteBuffer(programBytes.Data(), static_cast<int64_t>(programBytes.Size()));
-    FileStream archive(archivePath, FileStream::kRead);
-    target.CopyFrom(archive, 0);
-    uint8_t trailer[6];
-    StoreU32LE(trailer, static_cast<uint32_t>(programBytes.Size()));
-    trailer[4] = 'q';
-    trailer[5] = 'z';
-    target.WriteBuffer(trailer, 6);
-    target.Sync();
-  } catch (...) {
-    ::unlink(partial.c_str());
-    throw;
-  }
+  PartialFile target(out);
+  target.Out().WriteBuffer(programBytes.Data(), static_cast<int64_t>(programBytes.Size()));
+  FileStream archive(archivePath, FileStream::kRead);
+  target.Out().CopyFrom(archive, 0);
+  uint8_t trailer[6];
+  StoreU32LE(trailer, static_cast<uint32_t>(programBytes.Size()));
+  trailer[4] = 'q';
+  trailer[5] = 'z';
+  target.Out().WriteBuffer(trailer, 6);
+  // The game keeps the program's permissions, so an executable stays executable.
   struct stat st;
-  if (::stat(program.c_str(), &st) == 0) ::chmod(partial.c_str(), st.st_mode & 07777);
-  if (::rename(partial.c_str(), out.c_str()) != 0) Fail(out, std::string("cannot write (") + std::strerror(errno) + ")");
+  target.Commit(::stat(program.c_str(), &st) == 0 ? st.st_mode & 07777 : 0);
   return kOk;
 }
 

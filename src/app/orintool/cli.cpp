@@ -1,7 +1,15 @@
 #include "app/orintool/cli.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+
+#include "core/error.h"
+#include "resources/host_error.h"
 
 namespace orin::tool {
 
@@ -59,6 +67,34 @@ void ArgParser::ExpectPositionals(int min, int max) const {
   int n = static_cast<int>(positionals_.size());
   if (n < min) throw UsageError("missing arguments");
   if (max >= 0 && n > max) throw UsageError("too many arguments");
+}
+
+PartialFile::PartialFile(std::string target) : target_(std::move(target)), partial_(target_ + ".partial") {
+  out_ = std::make_unique<FileStream>(partial_, FileStream::kCreate);
+}
+
+PartialFile::~PartialFile() {
+  if (out_) {
+    out_.reset();
+    ::unlink(partial_.c_str());
+  }
+}
+
+void PartialFile::Commit(unsigned mode) {
+  out_->Sync();
+  out_.reset();
+  if (mode) ::chmod(partial_.c_str(), mode);
+  if (::rename(partial_.c_str(), target_.c_str()) != 0) {
+    const std::string why = std::strerror(errno);
+    ::unlink(partial_.c_str());
+    throw Error(HostPathText(target_) + ": cannot write (" + why + ")");
+  }
+}
+
+void WriteFileAtomically(const std::string& target, const void* data, size_t size) {
+  PartialFile file(target);
+  file.Out().WriteBuffer(data, static_cast<int64_t>(size));
+  file.Commit();
 }
 
 std::string JsonString(std::string_view s) {

@@ -4,10 +4,13 @@
 // written half-way), 2 on a usage error. Names are UTF-8 on the command line and in output.
 #pragma once
 
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "resources/stream.h"
 
 namespace orin::tool {
 
@@ -37,6 +40,27 @@ class ArgParser {
   std::vector<std::pair<std::string, std::string>> options_;
   std::vector<std::string> positionals_;
 };
+
+// Writes a file next to its target ("<target>.partial") and renames it into place on Commit, so
+// a failure never leaves half a file under the target's name; without Commit the partial file is
+// removed.
+class PartialFile {
+ public:
+  explicit PartialFile(std::string target);
+  ~PartialFile();
+  PartialFile(const PartialFile&) = delete;
+  PartialFile& operator=(const PartialFile&) = delete;
+
+  FileStream& Out() { return *out_; }
+  // Flushes to disk and renames over the target; mode, when not 0, becomes the file's mode.
+  void Commit(unsigned mode = 0);
+
+ private:
+  std::string target_, partial_;
+  std::unique_ptr<FileStream> out_;
+};
+
+void WriteFileAtomically(const std::string& target, const void* data, size_t size);
 
 // A JSON string literal (with quotes) of UTF-8 text; invalid bytes become U+FFFD.
 std::string JsonString(std::string_view utf8);

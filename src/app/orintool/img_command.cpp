@@ -12,6 +12,7 @@
 #include "imaging/frame_drawable.h"
 #include "imaging/image_codecs.h"
 #include "imaging/mura.h"
+#include "resources/host_error.h"
 #include "resources/host_fs.h"
 #include "resources/stream.h"
 
@@ -47,28 +48,6 @@ int32_t KeyOption(const ArgParser& args) {
                                           std::numeric_limits<int32_t>::max()));
 }
 
-std::string Cp932Path(const std::string& hostPath) {
-  auto cp = Utf8ToCp932(hostPath);
-  return cp ? *cp : hostPath;
-}
-
-// Writes next to the target first, so a failure never leaves half a file under its name.
-void WriteAtomically(const std::string& path, const uint8_t* data, size_t size) {
-  const std::string partial = path + ".partial";
-  try {
-    FileStream out(partial, FileStream::kCreate);
-    out.WriteBuffer(data, static_cast<int64_t>(size));
-    out.Sync();
-  } catch (...) {
-    ::unlink(partial.c_str());
-    throw;
-  }
-  if (::rename(partial.c_str(), path.c_str()) != 0) {
-    const std::string why = std::strerror(errno);
-    ::unlink(partial.c_str());
-    throw Error(Cp932Path(path) + ": cannot write (" + why + ")");
-  }
-}
 
 bool IsPicture(const std::string& path) {
   const std::string ext = LowerCase(ExtensionOf(path));
@@ -77,7 +56,7 @@ bool IsPicture(const std::string& path) {
 
 void LoadImage(TMuraFrameList& list, const std::string& path) {
   if (!IsPicture(path) && LowerCase(ExtensionOf(path)) != ".mur")
-    throw Error(Cp932Path(path) + ": not a picture orintool reads (.mur, .png, .bmp, .dib)");
+    throw Error(HostPathText(path) + ": not a picture orintool reads (.mur, .png, .bmp, .dib)");
   list.LoadFromFile(path);
 }
 
@@ -193,12 +172,12 @@ int ToPng(const ArgParser& args) {
   TMuraFrameList list(KeyOption(args));
   LoadImage(list, in);
   if (index >= list.Count())
-    throw Error(Cp932Path(in) + ": there is no frame " + std::to_string(index) + " (the image has " +
+    throw Error(HostPathText(in) + ": there is no frame " + std::to_string(index) + " (the image has " +
                 std::to_string(list.Count()) + ")");
   FrameDrawable d;
   CopyToDrawable(list[static_cast<int>(index)], d);
   const int w = d.Color.Width(), h = d.Color.Height();
-  if (w == 0 || h == 0) throw Error(Cp932Path(in) + ": the frame is empty");
+  if (w == 0 || h == 0) throw Error(HostPathText(in) + ": the frame is empty");
   std::vector<uint8_t> rgba(static_cast<size_t>(w) * 4 * static_cast<size_t>(h));
   for (int y = 0; y < h; ++y) {
     const uint8_t* src = d.Color.ScanLine(y);
@@ -213,7 +192,7 @@ int ToPng(const ArgParser& args) {
     }
   }
   auto png = EncodePngRgba(rgba.data(), w, h, static_cast<size_t>(w) * 4);
-  WriteAtomically(out, png->Data(), png->Size());
+  WriteFileAtomically(out, png->Data(), png->Size());
   return kOk;
 }
 
@@ -227,7 +206,7 @@ int FromPng(const ArgParser& args) {
       args.Has("--delay") ? ParseNumber("--delay", args.Value("--delay"), 0, std::numeric_limits<int32_t>::max()) : 100);
   TMuraFrameList list(KeyOption(args));
   for (size_t i = 0; i + 1 < pos.size(); ++i) {
-    if (!IsPicture(pos[i])) throw Error(Cp932Path(pos[i]) + ": only .png, .bmp and .dib pictures make frames");
+    if (!IsPicture(pos[i])) throw Error(HostPathText(pos[i]) + ": only .png, .bmp and .dib pictures make frames");
     TMuraFrameList picture;
     picture.LoadFromFile(pos[i]);
     TMuraFrame& from = picture[0];
@@ -239,7 +218,7 @@ int FromPng(const ArgParser& args) {
   }
   MemoryStream bytes;
   list.SaveToStream(bytes, kind, quality);
-  WriteAtomically(out, bytes.Data(), bytes.Size());
+  WriteFileAtomically(out, bytes.Data(), bytes.Size());
   return kOk;
 }
 
