@@ -6,6 +6,7 @@
 #include "core/text.h"
 #include "params/function_dispatcher.h"
 #include "params/param_collection.h"
+#include "params/param_host.h"
 #include "params/param_text.h"
 #include "params/system_functions_table.h"
 #include "resources/stream.h"
@@ -104,7 +105,7 @@ uint8_t TemporaryType(const TOpeData& op, TParamCollection& vars) {
         int32_t property = Operand(op, 1).GetAsInt();
         // Negative numbers are refused too: they index no property.
         if (property < 0 || property > kLastProperty) throw Error("GetPropの引数が違います"_sj);
-        return vars.Functions().PropertyValueType(property);
+        return vars.Host().PropertyValueType(property);
       }
       // A code beyond the table calls nothing; its destination only needs some type.
       return op.FuncCode < kSystemFunctionCount ? kSystemFunctions[op.FuncCode].ResultType

@@ -8,6 +8,7 @@
 #include "core/error.h"
 #include "core/text.h"
 #include "params/function_dispatcher.h"
+#include "params/param_host.h"
 #include "params/param_system.h"
 #include "resources/stream.h"
 
@@ -48,7 +49,7 @@ void TParamCollectionItem::LoadFromStream(Stream& s, const TParamCollection& sco
 // --- TParamCollection ------------------------------------------------------------------------
 
 TParamCollection::TParamCollection()
-    : systemHost_(&NeutralSystemVariableHost()), functions_(&NullFunctionDispatcher()) {
+    : host_(&NullParamHost()), functions_(&NullFunctionDispatcher()) {
   Reserve(kSystemVariableCount + 64);
   for (int i = 0; i < kSystemVariableCount; ++i) {
     auto item = std::make_unique<TParamCollectionItem>(
@@ -83,8 +84,8 @@ void TParamCollection::Clear() {
   THashCollection::Clear();
 }
 
-void TParamCollection::SetSystemHost(SystemVariableHost* host) {
-  systemHost_ = host ? host : &NeutralSystemVariableHost();
+void TParamCollection::SetHost(ParamHost* host) {
+  host_ = host ? host : &NullParamHost();
 }
 
 void TParamCollection::SetFunctions(FunctionDispatcher* functions) {

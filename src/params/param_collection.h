@@ -30,7 +30,7 @@ namespace orin {
 
 class FunctionDispatcher;
 class Stream;
-class SystemVariableHost;
+class ParamHost;
 class TParamCollection;
 
 class TParamCollectionItem : public THashCollectionItem {
@@ -78,10 +78,11 @@ class TParamCollection : public THashCollectionOf<TParamCollectionItem> {
   std::array<int32_t, kHistoryLayoutCount> HistoryLayout{};
   std::string TempName;  // the variable "@Temp" aliases, empty for none
 
-  // Hosts of the system variables and the system functions; null restores the neutral ones. Not
-  // owned: they must outlive the collection's use.
-  void SetSystemHost(SystemVariableHost* host);
-  SystemVariableHost& SystemHost() const { return *systemHost_; }
+  // The rest of the player as the system variables and functions see it, and the dispatcher of
+  // the system functions; null restores the null host (no scene, no project, no window) and the
+  // dispatcher that does nothing. Not owned: they must outlive the collection's use.
+  void SetHost(ParamHost* host);
+  ParamHost& Host() const { return *host_; }
   void SetFunctions(FunctionDispatcher* functions);
   FunctionDispatcher& Functions() const { return *functions_; }
 
@@ -132,7 +133,7 @@ class TParamCollection : public THashCollectionOf<TParamCollectionItem> {
   template <class Pred>
   void FreeWhere(Pred drop);
 
-  SystemVariableHost* systemHost_;
+  ParamHost* host_;
   FunctionDispatcher* functions_;
   uint64_t lastRunTag_ = 0;
   uint64_t structure_ = 0;

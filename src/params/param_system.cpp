@@ -1,8 +1,12 @@
 #include "params/param_system.h"
 
+#include <optional>
+
 #include "core/error.h"
 #include "core/text.h"
 #include "params/param_collection.h"
+#include "params/param_host.h"
+#include "params/param_text.h"
 
 namespace orin {
 
@@ -61,128 +65,576 @@ const SystemVariableInfo kSystemVariables[kSystemVariableCount] = {
     {"@StackCount", kTypeInt},
 };
 
-// --- SystemVariableHost ----------------------------------------------------------------------
+namespace {
 
-int SystemVariableHost::GetCount(int index) {
-  switch (index) {
+using Native = TParamSystem::Native;
+
+[[noreturn]] void ThrowInternal() {
+  throw Error("内部エラー"_sj);
+}
+
+// @Temp may alias a variable that leads back to @Temp (directly, or through a reference); such a
+// chain is cut here instead of recursing until the stack runs out.
+thread_local int forwardDepth = 0;
+constexpr int kMaxForwardDepth = 16;
+
+class ForwardGuard {
+ public:
+  ForwardGuard() { ++forwardDepth; }
+  ~ForwardGuard() { --forwardDepth; }
+  ForwardGuard(const ForwardGuard&) = delete;
+  ForwardGuard& operator=(const ForwardGuard&) = delete;
+  bool Ok() const { return forwardDepth <= kMaxForwardDepth; }
+};
+
+// Reads by the system variables' own table.
+int32_t ToInt(const Native& v) {
+  switch (v.Type) {
+    case kTypeInt:
+      return v.Int;
+    case kTypeFloat:
+      return TruncToInt(v.Float);
+    case kTypeFlag:
+      return v.Flag ? 1 : 0;
+    default:
+      return ParseInt(v.Str).value_or(0);
+  }
+}
+
+long double ToFloat(const Native& v) {
+  switch (v.Type) {
+    case kTypeInt:
+      return v.Int;
+    case kTypeFloat:
+      return v.Float;
+    case kTypeFlag:
+      return v.Flag ? 1 : 0;
+    default:
+      // Text reads as a float by the integer parse.
+      return ParseInt(v.Str).value_or(0);
+  }
+}
+
+bool ToFlag(const Native& v) {
+  switch (v.Type) {
+    case kTypeInt:
+      return v.Int != 0;
+    case kTypeFloat:
+      return v.Float != 0;
+    case kTypeFlag:
+      return v.Flag;
+    default:
+      return !v.Str.empty();
+  }
+}
+
+std::string ToStr(Native v) {
+  switch (v.Type) {
+    case kTypeInt:
+      return IntToText(v.Int);
+    case kTypeFloat:
+      return FloatToText(v.Float);
+    case kTypeFlag:
+      return v.Flag ? "TRUE" : "FALSE";
+    default:
+      return std::move(v.Str);
+  }
+}
+
+// Writes: the given value in the native type, or nothing when text does not parse.
+Native OfType(uint8_t type) {
+  Native n;
+  n.Type = type;
+  return n;
+}
+
+Native FromInt(uint8_t type, int32_t v) {
+  Native n = OfType(type);
+  n.Int = v;
+  n.Float = v;
+  n.Flag = v != 0;
+  if (type == kTypeStr) n.Str = IntToText(v);
+  return n;
+}
+
+Native FromFloat(uint8_t type, long double v) {
+  Native n = OfType(type);
+  n.Int = TruncToInt(v);
+  n.Float = v;
+  n.Flag = v != 0;
+  if (type == kTypeStr) n.Str = FloatToText(v);
+  return n;
+}
+
+Native FromFlag(uint8_t type, bool v) {
+  Native n = OfType(type);
+  n.Int = v ? 1 : 0;
+  n.Float = v ? 1 : 0;
+  n.Flag = v;
+  if (type == kTypeStr) n.Str = v ? "TRUE" : "FALSE";
+  return n;
+}
+
+std::optional<Native> FromStr(uint8_t type, const std::string& v) {
+  Native n = OfType(type);
+  switch (type) {
+    case kTypeInt: {
+      auto parsed = ParseInt(v);
+      if (!parsed) return std::nullopt;
+      n.Int = *parsed;
+      break;
+    }
+    case kTypeFloat: {
+      auto parsed = ParseFloat(v);
+      if (!parsed) return std::nullopt;
+      n.Float = *parsed;
+      break;
+    }
+    case kTypeFlag:
+      n.Flag = ParseInt(v).value_or(0) != 0;
+      break;
+    default:
+      n.Str = v;
+      break;
+  }
+  return n;
+}
+
+// Font lists read as the lines of a text list, with the blanks around the whole text removed.
+std::string FontText(const std::vector<std::string>& names) {
+  std::string text;
+  for (const std::string& name : names) {
+    text += name;
+    text += "\r\n";
+  }
+  size_t begin = 0, end = text.size();
+  while (begin < end && static_cast<uint8_t>(text[begin]) <= ' ') ++begin;
+  while (end > begin && static_cast<uint8_t>(text[end - 1]) <= ' ') --end;
+  return text.substr(begin, end - begin);
+}
+
+Native MakeInt(int32_t v) {
+  Native n;
+  n.Type = kTypeInt;
+  n.Int = v;
+  return n;
+}
+Native MakeFloat(long double v) {
+  Native n;
+  n.Type = kTypeFloat;
+  n.Float = v;
+  return n;
+}
+Native MakeFlag(bool v) {
+  Native n;
+  n.Type = kTypeFlag;
+  n.Flag = v;
+  return n;
+}
+Native MakeStr(std::string v) {
+  Native n;
+  n.Type = kTypeStr;
+  n.Str = std::move(v);
+  return n;
+}
+
+}  // namespace
+
+ParamHost& TParamSystem::Host() const {
+  return owner_.Host();
+}
+
+TCustomParam* TParamSystem::Forwarded() const {
+  if (Index == kSysResult) return Host().ResultValue();
+  if (Index != kSysTemp || owner_.TempName.empty()) return nullptr;
+  TParamCollectionItem* item = owner_.FindVariable(owner_.TempName);
+  if (!item || item->Value.get() == this) return nullptr;
+  return item->Value.get();
+}
+
+template <class F, class R>
+R TParamSystem::Through(F f, R none) const {
+  ForwardGuard guard;
+  TCustomParam* value = guard.Ok() ? Forwarded() : nullptr;
+  return value ? f(*value) : none;
+}
+
+template <class F>
+void TParamSystem::ThroughVoid(F f) const {
+  ForwardGuard guard;
+  if (TCustomParam* value = guard.Ok() ? Forwarded() : nullptr) f(*value);
+}
+
+uint8_t TParamSystem::NativeType() const {
+  if (Index >= kSystemVariableCount) ThrowInternal();
+  return kSystemVariables[Index].NativeType;
+}
+
+bool TParamSystem::IsArray() const {
+  switch (Index) {
+    case kSysParamStr:
     case kSysKeyPush:
     case kSysKeyClick:
     case kSysKeyRepeat:
-      return 258;
-    case kSysParamStr:   // as many as the call's parameters: none
-    case kSysMidiPorts:  // as many as the MIDI ports: none
-      return 0;
+    case kSysMidiPorts:
+      return true;
     default:
+      return false;
+  }
+}
+
+TParamSystem::Native TParamSystem::Read(int element) const {
+  ParamHost& host = Host();
+  auto key = [&](bool (ParamHost::*held)(int)) {
+    const int k = element < 0 ? 0 : element;
+    if (k < 256) return MakeFlag((host.*held)(k));
+    if (k == 256) return MakeFlag(host.WheelDown());
+    if (k == 257) return MakeFlag(host.WheelUp());
+    return MakeFlag(false);
+  };
+  switch (Index) {
+    case kSysLClick:
+      return MakeFlag(host.LClick());
+    case kSysRClick:
+      return MakeFlag(host.RClick());
+    case kSysLPush:
+      return MakeFlag(host.LPush());
+    case kSysRPush:
+      return MakeFlag(host.RPush());
+    case kSysMouseX:
+      return MakeInt(host.MouseX());
+    case kSysMouseY:
+      return MakeInt(host.MouseY());
+    case kSysTextDelay:
+      return MakeInt(owner_.TextDelay);
+    case kSysHistoryCount:
+      return MakeInt(host.HistoryCount());
+    case kSysParamCount:
+      return MakeInt(host.ParamCount());
+    case kSysParamStr:
+      // Read as a scalar, the parameter list is empty.
+      if (element < 0 || element >= host.ParamCount()) return MakeStr({});
+      return MakeStr(host.ParamStr(element));
+    case kSysSender:
+      return MakeStr(host.SenderName());
+    case kSysScrWidth:
+      return MakeInt(host.ScreenWidth());
+    case kSysScrHeight:
+      return MakeInt(host.ScreenHeight());
+    case kSysTickCount:
+      return MakeInt(host.TickCount());
+    case kSysPCTickCount:
+      return MakeInt(host.PCTickCount());
+    case kSysUpdateCount:
+      return MakeInt(host.UpdateCount());
+    case kSysYear:
+      return MakeInt(host.Now().Year);
+    case kSysMonth:
+      return MakeInt(host.Now().Month);
+    case kSysDay:
+      return MakeInt(host.Now().Day);
+    case kSysWeek:
+      return MakeInt(host.Now().Week);
+    case kSysHour:
+      return MakeInt(host.Now().Hour);
+    case kSysMin:
+      return MakeInt(host.Now().Min);
+    case kSysSec:
+      return MakeInt(host.Now().Sec);
+    case kSysFonts:
+      return MakeStr(FontText(host.FontNames(false)));
+    case kSysFixedFonts:
+      return MakeStr(FontText(host.FontNames(true)));
+    case kSysFullScr:
+      return MakeFlag(host.FullScreen());
+    case kSysCursor:
+      return MakeStr(owner_.Cursor);
+    case kSysSelStr:
+      return MakeStr(owner_.SelStr);
+    case kSysSelIndex:
+      return MakeInt(owner_.SelIndex);
+    case kSysPi:
+      return MakeFloat(3.14159265358979323846264338327950288L);
+    case kSysCGDither:
+      return MakeFlag(host.CGDither());
+    case kSys1Hour:
+      return MakeFloat(1.0L / 24);
+    case kSys1Min:
+      return MakeFloat(1.0L / 1440);
+    case kSys1Sec:
+      return MakeFloat(1.0L / 86400);
+    case kSysKeyPush:
+      return key(&ParamHost::KeyPush);
+    case kSysKeyClick:
+      return key(&ParamHost::KeyClick);
+    case kSysKeyRepeat:
+      return key(&ParamHost::KeyRepeat);
+    case kSysDisplayModeCount:
+      return MakeInt(host.DisplayModeCount());
+    case kSysDisplayModeIndex:
+      return MakeInt(host.DisplayModeIndex());
+    case kSysTitle:
+      return MakeStr(host.Title());
+    case kSysSoundON:
+      return MakeFlag(host.SoundOn());
+    case kSysActiveCompo:
+      return MakeStr(host.ActiveCompo());
+    case kSysHistoryMaxCount:
+      return MakeInt(host.HistoryMaxCount());
+    case kSysMidiPort:
+      return MakeStr(host.MidiPort());
+    case kSysMidiPorts: {
+      // Read as a scalar, the list is its first port.
+      const int i = element < 0 ? 0 : element;
+      if (i >= host.MidiPortCount()) return MakeStr({});
+      return MakeStr(host.MidiPortName(i));
+    }
+    case kSysWheelDown:
+      return MakeFlag(host.WheelDown());
+    case kSysWheelUp:
+      return MakeFlag(host.WheelUp());
+    case kSysStackCount:
+      return MakeInt(host.StackCount());
+    case kSysResult:
+    case kSysTemp: {
+      // Only reached without a value to forward to.
+      Native none;
+      none.Type = Index == kSysResult ? host.RunningPageResultType() : kTypeInt;
+      if (none.Type < kTypeInt || none.Type > kTypeStr) none.Type = kTypeInt;
+      return none;
+    }
+    default:
+      ThrowInternal();
+  }
+}
+
+void TParamSystem::Write(const Native& v) {
+  ParamHost& host = Host();
+  switch (Index) {
+    case kSysLClick:
+      host.SetLClick(v.Flag);
+      break;
+    case kSysRClick:
+      host.SetRClick(v.Flag);
+      break;
+    case kSysMouseX:
+      host.SetMouseX(v.Int);
+      break;
+    case kSysMouseY:
+      host.SetMouseY(v.Int);
+      break;
+    case kSysTextDelay:
+      owner_.TextDelay = v.Int;
+      break;
+    case kSysFullScr:
+      host.SetFullScreen(v.Flag);
+      break;
+    case kSysCursor:
+      owner_.Cursor = v.Str;
+      break;
+    case kSysSelStr:
+      owner_.SelStr = v.Str;
+      break;
+    case kSysSelIndex:
+      owner_.SelIndex = v.Int;
+      break;
+    case kSysCGDither:
+      host.SetCGDither(v.Flag);
+      break;
+    case kSysDisplayModeIndex:
+      host.SetDisplayModeIndex(v.Int);
+      break;
+    case kSysSoundON:
+      host.SetSoundOn(v.Flag);
+      break;
+    case kSysActiveCompo:
+      host.SetActiveCompo(v.Str);
+      break;
+    case kSysHistoryMaxCount:
+      host.SetHistoryMaxCount(v.Int);
+      break;
+    case kSysMidiPort:
+      host.SetMidiPort(v.Str);
+      break;
+    default:
+      if (Index >= kSystemVariableCount) ThrowInternal();
+      break;  // read-only
+  }
+}
+
+int TParamSystem::GetCount() const {
+  if (Forwards()) return Through([](TCustomParam& v) { return v.GetCount(); }, 1);
+  switch (Index) {
+    case kSysParamStr: {
+      const int32_t n = Host().ParamCount();
+      return n > 0 ? n : 0;
+    }
+    case kSysKeyPush:
+    case kSysKeyClick:
+    case kSysKeyRepeat:
+      return kKeyTableCount;
+    case kSysMidiPorts: {
+      const int32_t n = Host().MidiPortCount();
+      return n > 0 ? n : 0;
+    }
+    default:
+      NativeType();  // checks the number
       return 1;
   }
 }
 
-uint8_t SystemVariableHost::GetType(int index) {
-  return (index >= 0 && index < kSystemVariableCount) ? kSystemVariables[index].NativeType : 0;
-}
-
-SystemVariableHost& NeutralSystemVariableHost() {
-  static SystemVariableHost host;
-  return host;
-}
-
-// --- TParamSystem ----------------------------------------------------------------------------
-
-SystemVariableHost& TParamSystem::Host() const {
-  if (Index >= kSystemVariableCount) throw Error("内部エラー"_sj);
-  return owner_.SystemHost();
-}
-
-int TParamSystem::GetCount() const {
-  return Host().GetCount(Index);
-}
 void TParamSystem::SetCount(int n) {
-  Host().SetCount(Index, n);
+  ThroughVoid([n](TCustomParam& v) { v.SetCount(n); });
 }
+
 uint8_t TParamSystem::GetType() const {
-  return Host().GetType(Index);
+  if (Index == kSysResult) {
+    ForwardGuard guard;
+    TCustomParam* value = guard.Ok() ? Forwarded() : nullptr;
+    return value ? value->GetType() : Host().RunningPageResultType();
+  }
+  if (Index == kSysTemp) return Through([](TCustomParam& v) { return v.GetType(); }, uint8_t{0});
+  return NativeType();
 }
+
 bool TParamSystem::GetAsFlag() const {
-  return Host().GetAsFlag(Index);
+  if (Forwards()) return Through([](TCustomParam& v) { return v.GetAsFlag(); }, false);
+  return ToFlag(Read(-1));
 }
+
 long double TParamSystem::GetAsFloat() const {
-  return Host().GetAsFloat(Index);
+  if (Forwards()) return Through([](TCustomParam& v) { return v.GetAsFloat(); }, 0.0L);
+  return ToFloat(Read(-1));
 }
+
 int32_t TParamSystem::GetAsInt() const {
-  return Host().GetAsInt(Index);
+  if (Forwards()) return Through([](TCustomParam& v) { return v.GetAsInt(); }, int32_t{0});
+  return ToInt(Read(-1));
 }
+
 std::string TParamSystem::GetAsStr() const {
-  return Host().GetAsStr(Index);
+  if (Forwards()) return Through([](TCustomParam& v) { return v.GetAsStr(); }, std::string());
+  return ToStr(Read(-1));
 }
+
 void TParamSystem::SetAsFlag(bool v) {
-  Host().SetAsFlag(Index, v);
+  if (Forwards()) return ThroughVoid([v](TCustomParam& t) { t.SetAsFlag(v); });
+  Write(FromFlag(NativeType(), v));
 }
+
 void TParamSystem::SetAsFloat(long double v) {
-  Host().SetAsFloat(Index, v);
+  if (Forwards()) return ThroughVoid([v](TCustomParam& t) { t.SetAsFloat(v); });
+  Write(FromFloat(NativeType(), v));
 }
+
 void TParamSystem::SetAsInt(int32_t v) {
-  Host().SetAsInt(Index, v);
+  if (Forwards()) return ThroughVoid([v](TCustomParam& t) { t.SetAsInt(v); });
+  Write(FromInt(NativeType(), v));
 }
+
 void TParamSystem::SetAsStr(const std::string& v) {
-  Host().SetAsStr(Index, v);
+  if (Forwards()) return ThroughVoid([&v](TCustomParam& t) { t.SetAsStr(v); });
+  if (auto n = FromStr(NativeType(), v)) Write(*n);
 }
+
 int32_t TParamSystem::GetIntAt(int i) const {
-  return Host().GetIntAt(Index, i);
+  if (Forwards()) return Through([i](TCustomParam& v) { return v.GetIntAt(i); }, int32_t{0});
+  return ToInt(Read(IsArray() ? i : -1));
 }
-void TParamSystem::SetIntAt(int i, int32_t v) {
-  Host().SetIntAt(Index, i, v);
-}
+
 long double TParamSystem::GetFloatAt(int i) const {
-  return Host().GetFloatAt(Index, i);
+  if (Forwards()) return Through([i](TCustomParam& v) { return v.GetFloatAt(i); }, 0.0L);
+  return ToFloat(Read(IsArray() ? i : -1));
 }
-void TParamSystem::SetFloatAt(int i, long double v) {
-  Host().SetFloatAt(Index, i, v);
-}
+
 bool TParamSystem::GetFlagAt(int i) const {
-  return Host().GetFlagAt(Index, i);
+  if (Forwards()) return Through([i](TCustomParam& v) { return v.GetFlagAt(i); }, false);
+  return ToFlag(Read(IsArray() ? i : -1));
 }
-void TParamSystem::SetFlagAt(int i, bool v) {
-  Host().SetFlagAt(Index, i, v);
-}
+
 std::string TParamSystem::GetStrAt(int i) const {
-  return Host().GetStrAt(Index, i);
+  if (Forwards()) return Through([i](TCustomParam& v) { return v.GetStrAt(i); }, std::string());
+  return ToStr(Read(IsArray() ? i : -1));
 }
+
+// Every array among the system variables is read-only, so element writes reach only scalars,
+// which take them as writes of the variable itself.
+void TParamSystem::SetIntAt(int i, int32_t v) {
+  if (Forwards()) return ThroughVoid([i, v](TCustomParam& t) { t.SetIntAt(i, v); });
+  if (!IsArray()) SetAsInt(v);
+}
+
+void TParamSystem::SetFloatAt(int i, long double v) {
+  if (Forwards()) return ThroughVoid([i, v](TCustomParam& t) { t.SetFloatAt(i, v); });
+  if (!IsArray()) SetAsFloat(v);
+}
+
+void TParamSystem::SetFlagAt(int i, bool v) {
+  if (Forwards()) return ThroughVoid([i, v](TCustomParam& t) { t.SetFlagAt(i, v); });
+  if (!IsArray()) SetAsFlag(v);
+}
+
 void TParamSystem::SetStrAt(int i, const std::string& v) {
-  Host().SetStrAt(Index, i, v);
+  if (Forwards()) return ThroughVoid([i, &v](TCustomParam& t) { t.SetStrAt(i, v); });
+  if (!IsArray()) SetAsStr(v);
 }
+
 int TParamSystem::GetDimCount() const {
-  return Host().GetDimCount(Index);
+  if (Forwards()) return Through([](TCustomParam& v) { return v.GetDimCount(); }, 1);
+  return 1;
 }
+
 int TParamSystem::GetDim(int k) const {
-  return Host().GetDim(Index, k);
+  if (Forwards()) return Through([k](TCustomParam& v) { return v.GetDim(k); }, 1);
+  return k == 0 ? GetCount() : 1;
 }
+
+void TParamSystem::AssignRaw(const TCustomParam& source) {
+  if (Forwards()) return ThroughVoid([&source](TCustomParam& t) { t.AssignRaw(source); });
+  TCustomParam::AssignRaw(source);
+}
+
 void TParamSystem::SetDims(const std::vector<int32_t>& sizes) {
-  Host().SetDims(Index, sizes);
+  if (Forwards()) return ThroughVoid([&sizes](TCustomParam& t) { t.SetDims(sizes); });
+  // Sizes are still checked; the element count stays what the player's state gives.
+  TCustomParam::SetDims(sizes);
+  Dims.clear();
 }
+
 void TParamSystem::FillInt(int32_t v) {
-  Host().FillInt(Index, v);
+  ThroughVoid([v](TCustomParam& t) { t.FillInt(v); });
 }
+
 void TParamSystem::FillFloat(long double v) {
-  Host().FillFloat(Index, v);
+  ThroughVoid([v](TCustomParam& t) { t.FillFloat(v); });
 }
+
 void TParamSystem::FillFlag(bool v) {
-  Host().FillFlag(Index, v);
+  ThroughVoid([v](TCustomParam& t) { t.FillFlag(v); });
 }
+
 void TParamSystem::FillStr(const std::string& v) {
-  Host().FillStr(Index, v);
+  ThroughVoid([&v](TCustomParam& t) { t.FillStr(v); });
 }
+
 void TParamSystem::CopyMem(const TCustomParam& source) {
-  Host().CopyMem(Index, source);
+  ThroughVoid([&source](TCustomParam& t) { t.CopyMem(source); });
 }
+
 void TParamSystem::ResetToScalar() {
-  Host().ResetToScalar(Index);
+  ThroughVoid([](TCustomParam& t) { t.ResetToScalar(); });
 }
+
 int TParamSystem::IndexOfStr(std::string_view text, bool caseSensitive, bool partial) const {
-  return Host().IndexOfStr(Index, text, caseSensitive, partial);
+  if (Forwards())
+    return Through([&](TCustomParam& v) { return v.IndexOfStr(text, caseSensitive, partial); }, -1);
+  return TCustomParam::IndexOfStr(text, caseSensitive, partial);
 }
+
 void TParamSystem::SaveToStream(Stream& s) const {
   TCustomParam::SaveToStream(s);
 }
+
 void TParamSystem::LoadFromStream(Stream& s, const TParamCollection* scope) {
   TCustomParam::LoadFromStream(s, scope);
 }

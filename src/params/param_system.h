@@ -2,10 +2,22 @@
 // "@Result" ... "@StackCount", which read and write the state of the player instead of stored
 // elements.
 //
-// Every value operation of a TParamSystem goes to the collection's SystemVariableHost with the
-// variable's number. The host given here answers neutral values (type: the native type of the
-// table below, 0 for "@Result" and "@Temp"; reads 0, 0.0, FALSE or empty; writes ignored; one
-// element, 258 for the key tables); the player's host replaces it.
+// The rules live here; the state comes from the collection (@TextDelay, @Cursor, @SelStr,
+// @SelIndex and the name @Temp aliases) or from its ParamHost (everything else).
+//
+//   * @Result and @Temp pass every value operation, shape and element operations included, to a
+//     value: the return value of the page call now running, or the variable whose name
+//     AssignTemp stored. Without one, reads give 0 / 0.0 / FALSE / empty and writes are ignored;
+//     the type is then the running page's result type (@Result) or 0 (@Temp).
+//   * The others have a fixed native type and convert through it by their own table: text reads
+//     as a number by the integer parse (as a float too) and as a flag when it is not empty.
+//     Writes convert the other way; text that does not parse leaves a number unchanged, and a
+//     flag set from text takes "integer parse != 0". Writes to read-only variables are ignored.
+//   * One element each, except @ParamStr (@ParamCount), @KeyPush / @KeyClick / @KeyRepeat (258:
+//     virtual keys 0-255, then @WheelDown and @WheelUp) and @MidiPorts (the port count). One
+//     dimension of that size; SetCount and SetDims change nothing. Element access on a scalar
+//     variable ignores the index; an index outside an array reads as the fresh value.
+//   * A variable number outside 0-49 (only from damaged data) raises "内部エラー".
 #pragma once
 
 #include <cstdint>
@@ -17,75 +29,73 @@
 
 namespace orin {
 
+class ParamHost;
 class TParamCollection;
 class Stream;
 
 struct SystemVariableInfo {
-  const char* Name;  // ASCII, so the same bytes in cp932
-  uint8_t
-      NativeType;  // 0 where the type follows the running page ("@Result") or the alias ("@Temp")
+  const char* Name;    // ASCII, so the same bytes in cp932
+  uint8_t NativeType;  // 0 where the type follows the running page ("@Result") or the alias ("@Temp")
 };
 
 constexpr int kSystemVariableCount = 50;
 extern const SystemVariableInfo kSystemVariables[kSystemVariableCount];
 
-// Indices of system variables whose number other code needs.
 enum SystemVariableIndex : int {
   kSysResult = 0,
+  kSysLClick = 1,
+  kSysRClick = 2,
+  kSysLPush = 3,
+  kSysRPush = 4,
+  kSysMouseX = 5,
+  kSysMouseY = 6,
   kSysTextDelay = 7,
+  kSysHistoryCount = 8,
+  kSysParamCount = 9,
   kSysParamStr = 10,
+  kSysSender = 11,
+  kSysScrWidth = 12,
+  kSysScrHeight = 13,
+  kSysTickCount = 14,
+  kSysPCTickCount = 15,
+  kSysUpdateCount = 16,
+  kSysYear = 17,
+  kSysMonth = 18,
+  kSysDay = 19,
+  kSysWeek = 20,
+  kSysHour = 21,
+  kSysMin = 22,
+  kSysSec = 23,
+  kSysFonts = 24,
+  kSysFixedFonts = 25,
+  kSysFullScr = 26,
   kSysCursor = 27,
   kSysSelStr = 28,
   kSysSelIndex = 29,
+  kSysPi = 30,
+  kSysCGDither = 31,
+  kSys1Hour = 32,
+  kSys1Min = 33,
+  kSys1Sec = 34,
   kSysKeyPush = 35,
   kSysKeyClick = 36,
+  kSysDisplayModeCount = 37,
+  kSysDisplayModeIndex = 38,
+  kSysTitle = 39,
+  kSysSoundON = 40,
+  kSysActiveCompo = 41,
   kSysKeyRepeat = 42,
+  kSysHistoryMaxCount = 43,
   kSysTemp = 44,
+  kSysMidiPort = 45,
   kSysMidiPorts = 46,
+  kSysWheelDown = 47,
+  kSysWheelUp = 48,
+  kSysStackCount = 49,
 };
 
-// The behaviour of the system variables, keyed by variable number. Each operation mirrors the
-// value operation of the same name; the defaults are the neutral answers described above.
-class SystemVariableHost {
- public:
-  virtual ~SystemVariableHost() = default;
-
-  virtual int GetCount(int index);
-  virtual void SetCount(int /*index*/, int /*n*/) {}
-  virtual uint8_t GetType(int index);
-  virtual bool GetAsFlag(int /*index*/) { return false; }
-  virtual long double GetAsFloat(int /*index*/) { return 0; }
-  virtual int32_t GetAsInt(int /*index*/) { return 0; }
-  virtual std::string GetAsStr(int /*index*/) { return {}; }
-  virtual void SetAsFlag(int /*index*/, bool /*v*/) {}
-  virtual void SetAsFloat(int /*index*/, long double /*v*/) {}
-  virtual void SetAsInt(int /*index*/, int32_t /*v*/) {}
-  virtual void SetAsStr(int /*index*/, const std::string& /*v*/) {}
-  virtual int32_t GetIntAt(int /*index*/, int /*i*/) { return 0; }
-  virtual void SetIntAt(int /*index*/, int /*i*/, int32_t /*v*/) {}
-  virtual long double GetFloatAt(int /*index*/, int /*i*/) { return 0; }
-  virtual void SetFloatAt(int /*index*/, int /*i*/, long double /*v*/) {}
-  virtual bool GetFlagAt(int /*index*/, int /*i*/) { return false; }
-  virtual void SetFlagAt(int /*index*/, int /*i*/, bool /*v*/) {}
-  virtual std::string GetStrAt(int /*index*/, int /*i*/) { return {}; }
-  virtual void SetStrAt(int /*index*/, int /*i*/, const std::string& /*v*/) {}
-  virtual int GetDimCount(int /*index*/) { return 1; }
-  virtual int GetDim(int index, int k) { return k == 0 ? GetCount(index) : 1; }
-  virtual void SetDims(int /*index*/, const std::vector<int32_t>& /*sizes*/) {}
-  virtual void FillInt(int /*index*/, int32_t /*v*/) {}
-  virtual void FillFloat(int /*index*/, long double /*v*/) {}
-  virtual void FillFlag(int /*index*/, bool /*v*/) {}
-  virtual void FillStr(int /*index*/, const std::string& /*v*/) {}
-  virtual void CopyMem(int /*index*/, const TCustomParam& /*source*/) {}
-  virtual void ResetToScalar(int /*index*/) {}
-  virtual int IndexOfStr(int /*index*/, std::string_view /*text*/, bool /*caseSensitive*/,
-                         bool /*partial*/) {
-    return -1;
-  }
-};
-
-// The neutral host, shared by collections that were given none.
-SystemVariableHost& NeutralSystemVariableHost();
+// Elements of the key tables: 256 virtual keys, then the wheel.
+constexpr int kKeyTableCount = 258;
 
 class TParamSystem : public TCustomParam {
  public:
@@ -114,6 +124,7 @@ class TParamSystem : public TCustomParam {
   void SetStrAt(int i, const std::string& v) override;
   int GetDimCount() const override;
   int GetDim(int k) const override;
+  void AssignRaw(const TCustomParam& source) override;
   void SetDims(const std::vector<int32_t>& sizes) override;
   void FillInt(int32_t v) override;
   void FillFloat(long double v) override;
@@ -125,13 +136,34 @@ class TParamSystem : public TCustomParam {
   // System variables are never saved; these exist only to complete the value interface.
   void SaveToStream(Stream& s) const override;
   void LoadFromStream(Stream& s, const TParamCollection* scope) override;
-  // Never stored: the native type, for completeness.
   uint8_t StorageType() const override { return GetType(); }
   void Reset() override {}
 
+  // @Result and @Temp: the value they stand for now, or null (also for every other variable).
+  TCustomParam* Forwarded() const;
+
+  // The native value of one element (-1: the scalar read).
+  struct Native {
+    uint8_t Type = kTypeInt;
+    int32_t Int = 0;
+    long double Float = 0;
+    bool Flag = false;
+    std::string Str;
+  };
+
  private:
-  // The host, after checking Index ("内部エラー" outside 0-49, possible only in damaged data).
-  SystemVariableHost& Host() const;
+  bool Forwards() const { return Index == kSysResult || Index == kSysTemp; }
+  bool IsArray() const;
+  uint8_t NativeType() const;
+  Native Read(int element) const;
+  // Stores a value already converted to the native type; read-only variables ignore it.
+  void Write(const Native& v);
+  ParamHost& Host() const;
+
+  template <class F, class R>
+  R Through(F f, R none) const;
+  template <class F>
+  void ThroughVoid(F f) const;
 
   TParamCollection& owner_;
 };

@@ -10,6 +10,7 @@
 #include "core/text.h"
 #include "params/function_dispatcher.h"
 #include "params/param_collection.h"
+#include "params/param_host.h"
 #include "params/param_system.h"
 #include "params/system_functions_table.h"
 #include "params_test_support.h"
@@ -208,21 +209,24 @@ TEST(TOrinParser, ResultIsACopyThatOutlivesTheRun) {
 
 // A dispatcher that records what it is handed and answers every call with 7.
 struct RecordingDispatcher : FunctionDispatcher {
-  void Call(int code, TParamCollectionItem& dest,
-            std::span<const std::unique_ptr<TCustomParam>> args, TParamCollection&) override {
+  void Call(int code, TParamCollectionItem& dest, FunctionArgs args, TParamCollection&) override {
     calls.push_back(code);
     argTexts.clear();
     for (const auto& a : args) argTexts.push_back(a->GetAsStr());
     destType = dest.Value->GetType();
     dest.Value->SetAsInt(7);
   }
+  std::vector<int> calls;
+  std::vector<std::string> argTexts;
+  uint8_t destType = 0;
+};
+
+// The scene's answer to GetProp's destination type.
+struct PropertyHost : ParamHost {
   uint8_t PropertyValueType(int property) override {
     lastProperty = property;
     return kTypeInt;
   }
-  std::vector<int> calls;
-  std::vector<std::string> argTexts;
-  uint8_t destType = 0;
   int lastProperty = -1;
 };
 
@@ -231,7 +235,9 @@ TEST(TOrinParser, FunctionsGoThroughTheDispatcher) {
   EXPECT_EQ(Eval(vars, "IntToStr(5)"), "str ");  // nothing built yet: the fresh value
 
   RecordingDispatcher functions;
+  PropertyHost host;
   vars.SetFunctions(&functions);
+  vars.SetHost(&host);
   vars.AddVariable(kTypeStr, "name").Value->SetAsStr("obj");
   EXPECT_EQ(Eval(vars, "IntToStr(2 + 3, name)"), "str 7");
   EXPECT_EQ(functions.calls, (std::vector<int>{0}));
@@ -242,7 +248,7 @@ TEST(TOrinParser, FunctionsGoThroughTheDispatcher) {
 
   // GetProp's destination is typed by the property; numbers beyond the table stop the run.
   EXPECT_EQ(Eval(vars, "GetProp(name, 47)"), "int 7");
-  EXPECT_EQ(functions.lastProperty, 47);
+  EXPECT_EQ(host.lastProperty, 47);
   functions.calls.clear();
   EXPECT_EQ(Eval(vars, "GetProp(name, 162)"), "none");
   EXPECT_EQ(Eval(vars, "GetProp(name, -1)"), "none");
@@ -285,8 +291,8 @@ TEST(TOrinParser, TemporariesStartFreshOnEveryRun) {
 TEST(TOrinParser, VariablesFreedDuringARunAreLookedUpAgain) {
   // Reading @MouseX frees the temporary that the group (1 + 2) made; the last operation must
   // not use what the run remembered of it.
-  struct Host : SystemVariableHost {
-    int32_t GetIntAt(int, int) override {
+  struct Host : ParamHost {
+    int32_t MouseX() override {
       vars->DeleteVariable("____1");
       return 1;
     }
@@ -294,7 +300,7 @@ TEST(TOrinParser, VariablesFreedDuringARunAreLookedUpAgain) {
   } host;
   TParamCollection vars;
   host.vars = &vars;
-  vars.SetSystemHost(&host);
+  vars.SetHost(&host);
   TOrinParser parser;
   test::CompileInto(parser, "(@MouseX * 1) + (1 + 2)");
   parser.Execute(vars);
@@ -304,8 +310,7 @@ TEST(TOrinParser, VariablesFreedDuringARunAreLookedUpAgain) {
 
 TEST(TOrinParser, NestedRunsFreeTheirOwnTemporaries) {
   struct Nested : FunctionDispatcher {
-    void Call(int, TParamCollectionItem& dest, std::span<const std::unique_ptr<TCustomParam>>,
-              TParamCollection& vars) override {
+    void Call(int, TParamCollectionItem& dest, FunctionArgs, TParamCollection& vars) override {
       TOrinParser inner;
       test::CompileInto(inner, "10 * 2 + 1");
       inner.Execute(vars);

@@ -1,6 +1,9 @@
-// orintool calc: compiles and runs expressions against a variable collection, one result line
-// per expression, optionally with the compiled operations.
+// orintool calc: compiles and runs expressions against a variable collection with every system
+// function, one result line per expression, optionally with the compiled operations. Functions
+// that need a player answer as a player with no scene, no project and no window would; files
+// come from an optional game folder and archives.
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -8,11 +11,16 @@
 #include "core/cp932.h"
 #include "core/error.h"
 #include "params/build_orin_parser.h"
+#include "params/db_manager.h"
 #include "params/orin_parser.h"
 #include "params/param_collection.h"
+#include "params/param_host.h"
 #include "params/param_text.h"
+#include "params/system_functions.h"
 #include "params/system_functions_table.h"
+#include "resources/file_manager.h"
 #include "resources/stream.h"
+#include "resources/temp_folder.h"
 
 namespace orin::tool {
 
@@ -179,29 +187,75 @@ void Declare(TParamCollection& vars, const std::string& declaration) {
   }
 }
 
+// The player as calc sees it: no scene, no project, no window; the game's files when a folder
+// or archives were given.
+class CalcHost : public ParamHost {
+ public:
+  TVrFileManager* FileManager() override { return files; }
+  TVrFileManager* files = nullptr;
+};
+
 int RunCalc(const std::vector<std::string>& args) {
   bool dump = false, optionsDone = false;
-  std::vector<std::string> declarations, expressions;
+  std::vector<std::string> declarations, expressions, archives;
+  std::string dir, seed;
+  // Options with a value: --name VALUE or --name=VALUE.
+  auto valued = [&](size_t& i, const char* name, std::string& out) {
+    const std::string& a = args[i];
+    const std::string prefix = std::string(name) + "=";
+    if (a == name) {
+      if (i + 1 >= args.size()) throw UsageError(std::string(name) + " needs a value");
+      out = args[++i];
+      return true;
+    }
+    if (a.rfind(prefix, 0) == 0) {
+      out = a.substr(prefix.size());
+      return true;
+    }
+    return false;
+  };
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
+    std::string value;
     if (optionsDone) {
       expressions.push_back(a);
     } else if (a == "--") {
       optionsDone = true;
     } else if (a == "--dump") {
       dump = true;
-    } else if (a == "--var") {
-      if (i + 1 >= args.size()) throw UsageError("--var needs a value");
-      declarations.push_back(args[++i]);
-    } else if (a.rfind("--var=", 0) == 0) {
-      declarations.push_back(a.substr(6));
+    } else if (valued(i, "--var", value)) {
+      declarations.push_back(value);
+    } else if (valued(i, "--arc", value)) {
+      archives.push_back(value);
+    } else if (valued(i, "--dir", dir) || valued(i, "--seed", seed)) {
+      continue;  // stored by valued
     } else if (a.size() > 2 && a.rfind("--", 0) == 0) {
       throw UsageError(std::string("unknown option ") + a);
     } else {
       expressions.push_back(a);
     }
   }
+
+  CalcHost host;
+  if (!seed.empty()) {
+    auto parsed = ParseInt(seed);
+    if (!parsed) throw UsageError("--seed " + seed + ": expected an integer");
+    host.Random().State = static_cast<uint32_t>(*parsed);
+  }
+  TempFolder tempFolder;
+  PendingDeletes pending;
+  std::unique_ptr<TVrFileManager> files;
+  if (!dir.empty() || !archives.empty()) {
+    files = std::make_unique<TVrFileManager>(tempFolder, pending, std::vector<std::string>());
+    if (!dir.empty()) files->SetBaseFolder(dir);
+    for (const std::string& archive : archives) files->AddArchive(archive);
+    host.files = files.get();
+  }
+  TDBManager tables;
+  SystemFunctions functions(tables);
   TParamCollection vars;
+  vars.SetHost(&host);
+  vars.SetFunctions(&functions);
   for (const std::string& declaration : declarations) Declare(vars, declaration);
   if (expressions.empty()) throw UsageError("missing expression");
   std::vector<std::string> texts;
@@ -226,6 +280,8 @@ int RunCalc(const std::vector<std::string>& args) {
     parser.Execute(vars);
     std::printf("%s\n", ResultLine(parser.Result.get()).c_str());
   }
+  files.reset();
+  pending.DeletePendingFiles();
   return kOk;
 }
 
@@ -234,7 +290,8 @@ int RunCalc(const std::vector<std::string>& args) {
 extern const Command kCalcCommand = {
     "calc", "compile and run expressions",
     "usage:\n"
-    "  orintool calc [--var NAME:TYPE[=VALUE]]... [--dump] [--] EXPR...\n"
+    "  orintool calc [--var NAME:TYPE[=VALUE]]... [--dir GAMEDIR] [--arc ARCHIVE]...\n"
+    "                [--seed N] [--dump] [--] EXPR...\n"
     "\n"
     "TYPE is int, float, flag or str, optionally with array sizes (a:int[2,3]); VALUE is\n"
     "converted as that type converts text (every element of an array). The variables are\n"
@@ -242,6 +299,12 @@ extern const Command kCalcCommand = {
     "EXPR: 'int 7', 'float 3.5', 'flag TRUE', 'str TEXT' (CR, LF, TAB and backslash shown as\n"
     "\\r \\n \\t \\\\), 'none' when it has no value, or 'error: MESSAGE' when it does not "
     "compile.\n"
+    "Every system function runs. Those that need a running player answer as a player with\n"
+    "no scene, no project and no window: no objects (object functions leave their result at\n"
+    "0, FALSE or empty), no saves, no display modes, no call stack. Tables live for the whole\n"
+    "run. FileExists, LoadTextFile and DBLoadTsvFile read the files of GAMEDIR (loose files)\n"
+    "and of the archives given with --arc; without them no file exists. --seed N starts the\n"
+    "Random generator at N (else at the time of day).\n"
     "--dump first prints the compiled operations of each EXPR, one per line: Op Dest operands\n"
     "(names bare, strings quoted, floats with a decimal point). Use -- before an EXPR that\n"
     "begins with \"--\".\n",
