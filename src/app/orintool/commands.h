@@ -8,5 +8,8 @@ namespace orin::tool {
 extern const Command kArcCommand;
 extern const Command kCalcCommand;
 extern const Command kImgCommand;
+extern const Command kPageCommand;
+extern const Command kProjectCommand;
+extern const Command kInstallCommand;
 
 }  // namespace orin::tool

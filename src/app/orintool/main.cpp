@@ -16,6 +16,9 @@ const Command* const kCommands[] = {
     &orin::tool::kArcCommand,
     &orin::tool::kCalcCommand,
     &orin::tool::kImgCommand,
+    &orin::tool::kPageCommand,
+    &orin::tool::kProjectCommand,
+    &orin::tool::kInstallCommand,
 };
 
 const Command* FindCommand(const char* name) {

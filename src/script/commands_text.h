@@ -1,0 +1,98 @@
+// Commands of message text, history, menus and media playback.
+#pragma once
+
+#include <string>
+
+#include "script/command.h"
+
+namespace orin {
+
+// 20: show a text document in a message window. TextData is the stored document, kept as the
+// bytes of the record.
+class TComTextIns : public TCommand {
+ public:
+  using TCommand::TCommand;
+  std::string TextData;
+  CommandExpr WindowName;
+  CommandExpr RecordHistory;
+  CommandExpr Wait;
+  CommandExpr NoInterrupt;  // pages of version 107 and later
+  ComKind Kind() const override { return ComKind::TextIns; }
+  void DescribeFields(FieldVisitor& v) override;
+};
+
+// 28: clear a message window.
+class TComTextClr : public TCommand {
+ public:
+  using TCommand::TCommand;
+  CommandExpr WindowName;
+  ComKind Kind() const override { return ComKind::TextClr; }
+  void DescribeFields(FieldVisitor& v) override;
+};
+
+// 29: show entries of the message history in a window.
+class TComCallHist : public TCommand {
+ public:
+  using TCommand::TCommand;
+  CommandExpr WindowName;
+  CommandExpr First;
+  CommandExpr Count;
+  CommandExpr Flag;
+  ComKind Kind() const override { return ComKind::CallHist; }
+  void DescribeFields(FieldVisitor& v) override;
+};
+
+// 22: clear the message history.
+class TComClrHist : public TCommand {
+ public:
+  using TCommand::TCommand;
+  ComKind Kind() const override { return ComKind::ClrHist; }
+};
+
+// 58: take the history layout from an object.
+class TComEntryHist : public TCommand {
+ public:
+  using TCommand::TCommand;
+  CommandExpr ObjectName;
+  ComKind Kind() const override { return ComKind::EntryHist; }
+  void DescribeFields(FieldVisitor& v) override;
+};
+
+// 47: clear the record of text already read.
+class TComClrRead : public TCommand {
+ public:
+  using TCommand::TCommand;
+  ComKind Kind() const override { return ComKind::ClrRead; }
+};
+
+// 26: close a menu.
+class TComMenuClose : public TCommand {
+ public:
+  using TCommand::TCommand;
+  CommandExpr MenuName;
+  ComKind Kind() const override { return ComKind::MenuClose; }
+  void DescribeFields(FieldVisitor& v) override;
+};
+
+// 21: stop a sound or video, at once or with a fade.
+class TComMovieStop : public TCommand {
+ public:
+  using TCommand::TCommand;
+  CommandExpr ObjectName;
+  CommandExpr FadeTime;
+  CommandExpr Wait;
+  CommandExpr NoInterrupt;  // pages of version 107 and later
+  ComKind Kind() const override { return ComKind::MovieStop; }
+  void DescribeFields(FieldVisitor& v) override;
+};
+
+// 55: restart a media object.
+class TComMediaPlay : public TCommand {
+ public:
+  using TCommand::TCommand;
+  CommandExpr ObjectName;
+  ComKind Kind() const override { return ComKind::MediaPlay; }
+  void DescribeFields(FieldVisitor& v) override;
+};
+
+}  // namespace orin
