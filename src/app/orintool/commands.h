@@ -8,6 +8,7 @@ namespace orin::tool {
 extern const Command kArcCommand;
 extern const Command kCalcCommand;
 extern const Command kImgCommand;
+extern const Command kFontCommand;
 extern const Command kPageCommand;
 extern const Command kProjectCommand;
 extern const Command kInstallCommand;

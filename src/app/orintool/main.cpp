@@ -16,6 +16,7 @@ const Command* const kCommands[] = {
     &orin::tool::kArcCommand,
     &orin::tool::kCalcCommand,
     &orin::tool::kImgCommand,
+    &orin::tool::kFontCommand,
     &orin::tool::kPageCommand,
     &orin::tool::kProjectCommand,
     &orin::tool::kInstallCommand,
