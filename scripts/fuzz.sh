@@ -1,12 +1,19 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang in build/fuzz and runs each for a while.
 #   scripts/fuzz.sh [seconds per target, default 20]
+#   scripts/fuzz.sh --runs N     N inputs per target from a fixed seed: the same inputs on every
+#                                machine, so a finding is never a matter of luck (what CI runs)
 # New inputs go to build/fuzz/corpus/<target>; committed seeds are read from fuzz/corpus/<target>.
 # A finding stops the run with the fuzzer's report and leaves the input as build/fuzz/crash-*.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-seconds=${1:-20}
+limit=(-max_total_time="${1:-20}")
+label="${1:-20}s"
+if [ "${1:-}" = "--runs" ]; then
+  limit=(-runs="${2:?--runs needs a count}" -seed=1)
+  label="$2 runs"
+fi
 jobs=$(nproc 2>/dev/null || echo 2)
 
 cmake -S . -B build/fuzz -G Ninja \
@@ -23,7 +30,7 @@ for target in fuzz/fuzz_*; do
   mkdir -p "corpus/$name"
   seeds=()
   [ -d "../../fuzz/corpus/$name" ] && seeds+=("../../fuzz/corpus/$name")
-  echo "fuzz: $name for ${seconds}s"
-  "./$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
+  echo "fuzz: $name for $label"
+  "./$target" "${limit[@]}" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
     "corpus/$name" "${seeds[@]}"
 done

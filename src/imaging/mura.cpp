@@ -483,8 +483,10 @@ class MuraLoader {
     } else if (size < imageSize) {
       Damaged("a raw plane holds " + Num(int64_t(size)) + " of its " + Num(int64_t(imageSize)) + " bytes");
     }
-    const std::vector<int32_t> order = DrawOrder(list_.Key, plane.Height());
+    std::vector<int32_t> order = DrawOrder(list_.Key, plane.Height());
     const size_t rowSize = static_cast<size_t>(plane.RowSize());
+    // A plane of no bytes has no rows to place (and its data may have no address).
+    if (rowSize == 0) order.clear();
     for (size_t i = 0; i < order.size(); ++i) std::memcpy(plane.ScanLine(order[i]), data + i * rowSize, rowSize);
     ClearPadding(plane);
   }
