@@ -1,0 +1,277 @@
+// orinplay: the player. Runs a game folder or a Windows game executable that carries its archive,
+// in an SDL window or headless (no window, no sound device) for tests and automation.
+//
+//   orinplay [OPTIONS] [GAMEDIR | GAME.exe] [FOLDER...]
+//
+// Exit codes: 0 the game ended or the frame count was reached (also when another instance already
+// runs this game, or the game lies on an install disc: the player then ends silently, as the
+// Windows player does); 1 the game could not start or a run failed (message on stderr); 2 usage.
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/orinplay/stub_host.h"
+#include "app/orintool/cli.h"
+#include "core/cp932.h"
+#include "core/error.h"
+#include "resources/file_manager.h"
+#include "resources/host_fs.h"
+#include "resources/temp_folder.h"
+#include "shell/data_paths.h"
+#include "shell/form_view.h"
+#include "shell/game_location.h"
+#include "shell/headless/headless_platform.h"
+#include "shell/headless/input_script.h"
+#include "shell/instance_lock.h"
+#include "shell/optical_media.h"
+#include "shell/sdl/sdl_platform.h"
+#include "shell/shell_state.h"
+
+namespace orin::play {
+namespace {
+
+using tool::ArgParser;
+using tool::UsageError;
+
+constexpr const char* kUsage =
+    "usage: orinplay [OPTIONS] [GAMEDIR | GAME.exe] [FOLDER...]\n"
+    "\n"
+    "Runs the game in GAMEDIR (or the game carried by GAME.exe); each FOLDER's game.dat is added.\n"
+    "Without a game: the game beside orinplay, else the one in the current folder, else the demo.\n"
+    "\n"
+    "  --headless               no window and no sound device (also ORIN_PLATFORM=headless)\n"
+    "  --frames N               stop after N frames\n"
+    "  --delta MS               fixed frame delta in headless runs, 0-3000 (default 16)\n"
+    "  --input FILE             scripted input for headless runs, one event per line:\n"
+    "                           FRAME click|rclick|down|up|move X Y, FRAME wheel up|down,\n"
+    "                           FRAME key VK, FRAME keyup VK\n"
+    "  --screenshot PATH        PNG of the screen at the end\n"
+    "  --screenshot-every N DIR PNG of the screen every N frames, DIR/frame-000123.png\n"
+    "  --trace                  the interpreter's trace lines on stdout\n"
+    "  --answer A[,A...]        answers of message boxes in headless runs: ok, cancel, yes, no\n"
+    "                           (in order, the last one repeating)\n"
+    "  --save-dir DIR           where save.dat, game.ini and logs are written\n"
+    "  --config                 the sound settings dialog instead of the game\n";
+
+struct PlayerOptions {
+  bool Headless = false;
+  std::optional<int64_t> Frames;
+  uint32_t DeltaMs = 16;
+  std::string InputFile;
+  std::string Screenshot;
+  int64_t ScreenshotEvery = 0;
+  std::string ScreenshotDir;
+  bool Trace = false;
+  std::vector<MessageResult> Answers;
+  std::string SaveDir;
+  bool Config = false;
+  std::vector<std::string> Positionals;
+};
+
+int64_t ParseCount(const std::string& option, const std::string& text, int64_t low, int64_t high) {
+  char* end = nullptr;
+  errno = 0;
+  const long long v = std::strtoll(text.c_str(), &end, 10);
+  if (text.empty() || *end != '\0' || errno != 0 || v < low || v > high)
+    throw UsageError(option + " needs a number from " + std::to_string(low) + " to " +
+                     std::to_string(high));
+  return v;
+}
+
+PlayerOptions ParseCommandLine(std::vector<std::string> args) {
+  // --screenshot-every takes two values; the parser knows options of one.
+  std::string everyDir;
+  std::string everyCount;
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (args[i] != "--screenshot-every") continue;
+    if (i + 2 >= args.size()) throw UsageError("--screenshot-every needs N and DIR");
+    everyCount = args[i + 1];
+    everyDir = args[i + 2];
+    args.erase(args.begin() + static_cast<ptrdiff_t>(i),
+               args.begin() + static_cast<ptrdiff_t>(i) + 3);
+    break;
+  }
+  ArgParser p(args, {"--headless", "--trace", "--config", "--help"},
+              {"--frames", "--delta", "--input", "--screenshot", "--answer", "--save-dir"});
+  if (p.Flag("--help")) throw UsageError("");
+  PlayerOptions o;
+  const char* platform = std::getenv("ORIN_PLATFORM");
+  o.Headless = p.Flag("--headless") || (platform != nullptr && std::string(platform) == "headless");
+  if (p.Has("--frames"))
+    o.Frames = ParseCount("--frames", p.Value("--frames"), 0, INT64_C(1) << 40);
+  if (p.Has("--delta"))
+    o.DeltaMs = static_cast<uint32_t>(ParseCount("--delta", p.Value("--delta"), 0, 3000));
+  o.InputFile = p.Value("--input");
+  o.Screenshot = p.Value("--screenshot");
+  if (!everyCount.empty()) {
+    o.ScreenshotEvery = ParseCount("--screenshot-every", everyCount, 1, INT64_C(1) << 40);
+    o.ScreenshotDir = everyDir;
+  }
+  o.Trace = p.Flag("--trace");
+  if (p.Has("--answer")) {
+    std::string list = p.Value("--answer");
+    size_t start = 0;
+    while (start <= list.size()) {
+      size_t comma = list.find(',', start);
+      if (comma == std::string::npos) comma = list.size();
+      auto answer =
+          HeadlessPlatform::ParseAnswer(std::string_view(list).substr(start, comma - start));
+      if (!answer) throw UsageError("--answer takes ok, cancel, yes or no");
+      o.Answers.push_back(*answer);
+      start = comma + 1;
+    }
+  }
+  o.SaveDir = p.Value("--save-dir");
+  o.Config = p.Flag("--config");
+  o.Positionals = p.Positionals();
+  // The Windows player's own spelling of the settings switch.
+  if (!o.Positionals.empty() && SameText(o.Positionals.front(), "/config") &&
+      !IsHostDirectory("/config")) {
+    o.Config = true;
+    o.Positionals.erase(o.Positionals.begin());
+  }
+  if (!o.Headless) {
+    if (p.Has("--delta")) throw UsageError("--delta needs --headless");
+    if (p.Has("--input")) throw UsageError("--input needs --headless");
+    if (p.Has("--answer")) throw UsageError("--answer needs --headless");
+  }
+  return o;
+}
+
+void PrintError(const std::string& utf8) {
+  std::fprintf(stderr, "orinplay: %s\n", utf8.c_str());
+}
+
+class StdoutTrace final : public TraceSink {
+ public:
+  void Write(const std::string& cp932Line) override {
+    const std::string line = ToUtf8(cp932Line);
+    std::fwrite(line.data(), 1, line.size(), stdout);
+    std::fputc('\n', stdout);
+  }
+};
+
+std::vector<std::string> DemoFolders() {
+  std::vector<std::string> folders;
+#ifdef ORIN_INSTALL_DEMO
+  folders.push_back(ORIN_INSTALL_DEMO);
+#endif
+#ifdef ORIN_SOURCE_DEMO
+  folders.push_back(ORIN_SOURCE_DEMO);
+#endif
+  return folders;
+}
+
+// The settings dialog ("/config") comes with the shell's settings issue; its place is here,
+// after the instance lock, instead of the game.
+int RunConfigDialog(const DataPaths&) {
+  PrintError("the settings dialog is not available yet");
+  return 1;
+}
+
+int Play(const PlayerOptions& o) {
+  const GameLocation game =
+      FindGame(o.Positionals, GameSearch{ProgramFolder(), CurrentFolder(), DemoFolders()});
+
+  // A game on its install disc is refused, and so is a second player for the same game: both
+  // silently.
+  if (IsOnOpticalMedia(game.Executable.empty() ? game.Folder : game.Executable)) return 0;
+  InstanceLock lock;
+  if (lock.Acquire(HostInstanceName(game.Folder)) == InstanceLock::Result::kHeldElsewhere) return 0;
+
+  const DataPaths paths(game.Folder, o.SaveDir);
+  if (o.Config) return RunConfigDialog(paths);
+
+  std::unique_ptr<Platform> platform;
+  if (o.Headless) {
+    HeadlessOptions h;
+    h.DeltaMs = o.DeltaMs;
+    if (!o.InputFile.empty()) h.Input = LoadInputScript(o.InputFile);
+    h.Answers = o.Answers;
+    platform = std::make_unique<HeadlessPlatform>(std::move(h));
+  } else {
+    platform = std::make_unique<SdlPlatform>();
+  }
+  if (o.ScreenshotEvery > 0 && !IsHostDirectory(o.ScreenshotDir))
+    throw Error(FromUtf8(o.ScreenshotDir + ": not a folder"));
+
+  TempFolder tempFolder;
+  PendingDeletes pending;
+  int exitCode = 0;
+  {
+    TVrFileManager files(tempFolder, pending, ProbeOpticalRoots());
+    LocateGameData(files, game);
+    if (!files.Exists("orin.opb")) {
+      std::string where = game.Executable.empty() ? game.Folder : game.Executable;
+      throw Error(FromUtf8(where + ": no project file (orin.opb) in this game"));
+    }
+
+    ShellState state;
+    StdoutTrace trace;
+    StubGameHost host(files, pending, state, o.Trace ? &trace : nullptr);
+    TFormView form(*platform, state, host, paths);
+    if (!form.FormCreate()) {
+      form.FormClose();
+      PrintError(std::string(game.Executable.empty() ? game.Folder : game.Executable) +
+                 ": the game did not start");
+      return 1;
+    }
+
+    std::string failure;
+    auto afterFrame = [&](int64_t framesRun) {
+      if (o.ScreenshotEvery > 0 && framesRun % o.ScreenshotEvery == 0) {
+        char name[32];
+        std::snprintf(name, sizeof name, "frame-%06lld.png", static_cast<long long>(framesRun));
+        try {
+          WritePng(WithTrailingSlash(o.ScreenshotDir) + name, platform->Screen().View());
+        } catch (const Error& e) {
+          failure = e.Utf8Report();
+          return false;
+        }
+      }
+      return !(o.Frames && framesRun >= *o.Frames);
+    };
+    if (!o.Frames || *o.Frames > 0) form.Run(afterFrame);
+    if (failure.empty() && !o.Screenshot.empty()) {
+      try {
+        WritePng(o.Screenshot, platform->Screen().View());
+      } catch (const Error& e) {
+        failure = e.Utf8Report();
+      }
+    }
+    form.FormClose();
+    if (!failure.empty()) {
+      PrintError(failure);
+      exitCode = 1;
+    }
+  }
+  pending.DeletePendingFiles();
+  std::fflush(stdout);
+  return exitCode;
+}
+
+}  // namespace
+}  // namespace orin::play
+
+int main(int argc, char** argv) {
+  using namespace orin;
+  std::vector<std::string> args(argv + 1, argv + argc);
+  try {
+    return play::Play(play::ParseCommandLine(args));
+  } catch (const tool::UsageError& e) {
+    if (e.what()[0] != '\0') std::fprintf(stderr, "orinplay: %s\n", e.what());
+    std::fputs(play::kUsage, e.what()[0] != '\0' ? stderr : stdout);
+    return e.what()[0] != '\0' ? 2 : 0;
+  } catch (const Error& e) {
+    play::PrintError(e.Utf8Report());
+    return 1;
+  } catch (const std::exception& e) {
+    play::PrintError(e.what());
+    return 1;
+  }
+}

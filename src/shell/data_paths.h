@@ -1,0 +1,48 @@
+// DataPaths: where the player keeps the files it writes for a game — "save.dat", "game.ini" of
+// the settings dialog, "orinplay.log" — and where it reads "game.ini".
+//
+// The game folder plays the part of the Windows player's own folder: files go beside the game.
+// When that folder is not writable (a read-only install, a mounted image) they go to
+// $XDG_DATA_HOME/orinplay/<game folder name>/ (else ~/.local/share/...), so saves are never
+// silently lost. An explicit folder (orinplay --save-dir) replaces both.
+//
+// "game.ini" is read from the writable folder when it is there, else from the game folder, so
+// the settings the game ships with apply until the user changes them.
+//
+// Host paths; folders end in "/".
+#pragma once
+
+#include <string>
+
+namespace orin {
+
+class DataPaths {
+ public:
+  // gameFolder: the game's host folder. overrideFolder: empty, or the folder that receives every
+  // written file.
+  explicit DataPaths(std::string gameFolder, std::string overrideFolder = {});
+
+  const std::string& GameFolder() const { return gameFolder_; }
+  // Where written files go (see above). Not created here.
+  const std::string& WritableFolder() const { return writable_; }
+  // Makes WritableFolder and the folders above it; false when that fails.
+  bool EnsureWritableFolder() const;
+
+  // WritableFolder + name, the folder made first (best effort).
+  std::string WritePath(const std::string& name) const;
+  std::string SaveFilePath() const { return WritePath("save.dat"); }
+  std::string LogPath() const { return writable_ + "orinplay.log"; }
+  // The "game.ini" to read, or the one in WritableFolder when there is none yet.
+  std::string GameIniReadPath() const;
+
+  // $XDG_DATA_HOME/orinplay/<name>/ or ~/.local/share/orinplay/<name>/; name is the last
+  // component of the game folder ("game" for the root folder).
+  static std::string FallbackFolder(const std::string& gameFolder);
+  static bool IsWritableFolder(const std::string& hostFolder);
+
+ private:
+  std::string gameFolder_;
+  std::string writable_;
+};
+
+}  // namespace orin

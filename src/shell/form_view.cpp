@@ -1,0 +1,264 @@
+#include "shell/form_view.h"
+
+#include <cstdio>
+#include <exception>
+
+#include "core/cp932.h"
+#include "core/error.h"
+#include "core/text.h"
+
+namespace orin {
+
+using namespace literals;
+
+namespace {
+
+// How long the loop waits for input while no frame can run before it looks again.
+constexpr uint32_t kWaitMs = 250;
+
+}  // namespace
+
+TFormView::TFormView(Platform& platform, ShellState& state, GameHost& host, const DataPaths& paths)
+    : platform_(platform), state_(state), host_(host), paths_(paths), clock_(state) {}
+
+TFormView::~TFormView() {
+  FormClose();
+}
+
+std::string TFormView::ApplicationTitle() const {
+  return host_.HasProject() ? host_.Title() : std::string(kDefaultCaption);
+}
+
+bool TFormView::FormCreate() {
+  // The log of the previous run goes; a missing file is no error.
+  std::remove(paths_.LogPath().c_str());
+  settings_ = ReadGameIni(paths_.GameIniReadPath(), settings_);
+  active_ = platform_.IsActive();
+
+  try {
+    initialised_ = true;
+    host_.Initialise(settings_, *this);
+  } catch (const Error& e) {
+    ShowMessage(ApplicationTitle(), e.Message(), MessageButtons::kOk, MessageIcon::kError);
+    PostClose();
+    return false;
+  } catch (const std::exception& e) {
+    ShowMessage(ApplicationTitle(), FromUtf8(e.what()), MessageButtons::kOk, MessageIcon::kError);
+    PostClose();
+    return false;
+  }
+
+  const int width = host_.ScreenWidth(), height = host_.ScreenHeight();
+  hasScreen_ = width > 0 && height > 0;
+  WindowSpec spec;
+  spec.Caption = ApplicationTitle();
+  spec.PanelWidth = hasScreen_ ? width : kDefaultWidth;
+  spec.PanelHeight = hasScreen_ ? height : kDefaultHeight;
+  spec.DockHeight = DockHeight();
+  platform_.CreateWindow(spec);
+  windowCreated_ = true;
+  // In a window the panel sits right below the dock; full screen centres it.
+  panelLeft_ = 0;
+  panelTop_ = spec.DockHeight;
+  if (platform_.HasDock()) {
+    toolbar_.SetWidth(spec.PanelWidth);
+    platform_.PresentDock(toolbar_.Draw().View());
+  }
+
+  clock_.Start(platform_.Ticks());
+  if (state_.Closing) {
+    PostClose();
+    return false;
+  }
+  return true;
+}
+
+TFormView::RunEnd TFormView::Run(const FrameObserver& afterFrame) {
+  std::vector<InputEvent> events;
+  while (!closeRequested_) {
+    events.clear();
+    platform_.PollEvents(framesRun_, events);
+    for (const InputEvent& e : events) HandleInput(e);
+    if (closeRequested_) break;
+    bool done = false;
+    const int64_t before = framesRun_;
+    Idle(done);
+    if (framesRun_ != before && afterFrame && !afterFrame(framesRun_)) return RunEnd::kStopped;
+    if (done && !closeRequested_ && !platform_.WaitEvents(kWaitMs)) return RunEnd::kNothingToDo;
+  }
+  return RunEnd::kClosed;
+}
+
+void TFormView::FormClose() {
+  if (closed_) return;
+  closed_ = true;
+  state_.Closing = true;
+  if (initialised_) host_.Close();
+}
+
+void TFormView::Idle(bool& done) {
+  if (state_.Closing || !active_ || closeRequested_ || closed_ || !hasScreen_) {
+    done = true;
+    return;
+  }
+  done = false;
+  const uint32_t now = platform_.Ticks();
+  if (!clock_.BeginFrame(now)) return;
+  OneFrame();
+  ++framesRun_;
+  clock_.UpdateFrameRate(now);
+  if (host_.FramePacing())
+    platform_.Sleep(FrameClock::PacingSleep(state_.FrameInterval, now, platform_.Ticks()));
+}
+
+void TFormView::OneFrame() {
+  if (!host_.HasProject()) return;
+  host_.DeletePendingFiles();
+  host_.SceneInputStep();
+  host_.RunInterpreter();
+  if (state_.Closing) return;
+  host_.SceneStep();
+  ++state_.FrameCounter;
+  if (host_.EndOfFrame()) skipDraw_ = 1;
+  if (skipDraw_ > 0) {
+    --skipDraw_;
+    return;
+  }
+  // The divisor has no user interface; a value below 1 would divide by zero.
+  const int32_t divisor = state_.DrawDivisor > 0 ? state_.DrawDivisor : 1;
+  drawPhase_ = (drawPhase_ + 1) % divisor;
+  if (drawPhase_ != 0) return;
+  DrawAndPresent();
+}
+
+void TFormView::DrawAndPresent() {
+  DrawnFrame frame = host_.Draw();
+  if (platform_.Present(frame.BackBuffer, frame.Dirty)) clock_.CountPresented();
+  host_.FramePresented();
+}
+
+void TFormView::HandleInput(const InputEvent& event) {
+  switch (event.Kind) {
+    case InputKind::kKeyDown:
+      if (!active_ || event.Repeat || event.Key < 0 || event.Key >= 256) return;
+      host_.KeyDown(event.Key);
+      return;
+    case InputKind::kKeyUp:
+      if (event.Key >= 0 && event.Key < 256) host_.KeyUp(event.Key);
+      return;
+    case InputKind::kMouseDown:
+    case InputKind::kMouseUp:
+    case InputKind::kMouseMove: {
+      const bool toDock = capture_ == Capture::kDock ||
+                          (capture_ == Capture::kNone && event.Target == InputTarget::kDock);
+      if (toDock)
+        RouteDock(event);
+      else
+        RoutePanel(event);
+      return;
+    }
+    case InputKind::kWheel:
+      host_.Wheel(event.WheelDown);
+      return;
+    case InputKind::kActivate:
+      Activate();
+      return;
+    case InputKind::kDeactivate:
+      Deactivate();
+      return;
+    case InputKind::kClose:
+      PostClose();
+      return;
+  }
+}
+
+void TFormView::RoutePanel(const InputEvent& event) {
+  int x = event.X, y = event.Y;
+  if (event.Target == InputTarget::kDock) y -= DockHeight();
+  switch (event.Kind) {
+    case InputKind::kMouseDown:
+      if (!active_) return;
+      capture_ = Capture::kPanel;
+      host_.MouseDown(event.Button, x, y);
+      return;
+    case InputKind::kMouseUp:
+      capture_ = Capture::kNone;
+      host_.MouseUp(event.Button, x, y);
+      return;
+    default:
+      host_.MouseMove(x, y);
+      return;
+  }
+}
+
+void TFormView::RouteDock(const InputEvent& event) {
+  if (!platform_.HasDock()) return;
+  int x = event.X, y = event.Y;
+  if (event.Target == InputTarget::kPanel) y += DockHeight();
+  Toolbar::Button clicked = Toolbar::Button::kNone;
+  switch (event.Kind) {
+    case InputKind::kMouseDown:
+      if (event.Button != MouseButton::kLeft) return;
+      capture_ = Capture::kDock;
+      toolbar_.MouseDown(x, y);
+      break;
+    case InputKind::kMouseUp:
+      if (event.Button != MouseButton::kLeft) return;
+      capture_ = Capture::kNone;
+      clicked = toolbar_.MouseUp(x, y);
+      break;
+    default:
+      toolbar_.MouseMove(x, y);
+      break;
+  }
+  PresentDockIfChanged();
+  if (clicked == Toolbar::Button::kQuit) QuitButtonClick();
+  if (clicked == Toolbar::Button::kScreenSwitch) ScreenSwitchClick();
+}
+
+void TFormView::PresentDockIfChanged() {
+  if (windowCreated_ && toolbar_.NeedsRedraw()) platform_.PresentDock(toolbar_.Draw().View());
+}
+
+void TFormView::Activate() {
+  if (active_) return;
+  active_ = true;
+  // The time spent inactive is not a frame delta.
+  clock_.Reset(platform_.Ticks());
+  if (initialised_ && !closed_) host_.Activated();
+}
+
+void TFormView::Deactivate() {
+  if (!active_) return;
+  active_ = false;
+  capture_ = Capture::kNone;
+  if (initialised_ && !closed_) host_.Deactivated();
+}
+
+void TFormView::QuitButtonClick() {
+  const bool previous = state_.Closing;
+  state_.Closing = true;
+  const std::string title = ApplicationTitle();
+  const MessageResult answer = ShowMessage(title, Format("「%s」を終了しますか？"_sj, title),
+                                           MessageButtons::kYesNo, MessageIcon::kQuestion);
+  if (answer == MessageResult::kYes)
+    PostClose();
+  else
+    state_.Closing = previous;
+}
+
+void TFormView::SetCaption(const std::string& cp932) {
+  if (windowCreated_) platform_.SetCaption(cp932);
+}
+
+MessageResult TFormView::ShowMessage(const std::string& caption, const std::string& text,
+                                     MessageButtons buttons, MessageIcon icon) {
+  return platform_.ShowMessage(caption, text, buttons, icon);
+}
+
+void TFormView::SetCaptionRenderer(CaptionRenderer* renderer) {
+  toolbar_.SetCaptionRenderer(renderer);
+  PresentDockIfChanged();
+}
+
+}  // namespace orin

@@ -1,0 +1,125 @@
+// TFormView: the main window — start of the game, the frame loop driven from the idle handler,
+// input routing, activation, the quit button and closing.
+//
+// Frames run while the game is running (closing flag clear), the application is active, the
+// window is not closing and the game has a screen. One frame: delete pending temporary files,
+// roll the scene's input state, run the interpreter; stop there when the closing flag got set;
+// step the scene, count the frame, run a pending load or save (a load skips drawing this one
+// frame), and on every n-th frame (the draw divisor) draw and present.
+//
+// Input rules: key downs are dropped while inactive, as are the system's auto-repeats (the scene
+// repeats held keys itself) and codes of 256 and above; key ups below 256 always pass. Mouse
+// downs reach the scene only while active; ups, moves and wheel steps always. A press keeps the
+// pointer captured by its side (panel or dock) until the release.
+//
+// Closing order: the closing flag is set, then the host frees the game (GameHost::Close).
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "shell/data_paths.h"
+#include "shell/frame_clock.h"
+#include "shell/game_host.h"
+#include "shell/game_ini.h"
+#include "shell/platform.h"
+#include "shell/shell_state.h"
+#include "shell/toolbar.h"
+
+namespace orin {
+
+class TFormView final : public MainWindow {
+ public:
+  // Called after every frame the idle handler ran, with the number of frames run so far; false
+  // ends the loop.
+  using FrameObserver = std::function<bool(int64_t framesRun)>;
+
+  enum class RunEnd {
+    kClosed,       // the window was asked to close (quit button, close box, the game)
+    kStopped,      // the observer ended the loop
+    kNothingToDo,  // no frame can run and no input can ever come (headless)
+  };
+
+  // Caption of the window before a project names it.
+  static constexpr const char* kDefaultCaption = "OrinPlayer";
+  // The window's size when the game has no screen of its own.
+  static constexpr int kDefaultWidth = 640;
+  static constexpr int kDefaultHeight = 480;
+
+  TFormView(Platform& platform, ShellState& state, GameHost& host, const DataPaths& paths);
+  ~TFormView() override;
+  TFormView(const TFormView&) = delete;
+  TFormView& operator=(const TFormView&) = delete;
+
+  // The window's creation: deletes the old log, reads "game.ini", initialises the game and makes
+  // the window of the game's size. True when the game runs; false when it did not start (the
+  // window then asks to close).
+  bool FormCreate();
+  // The message loop. Does not close the window: call FormClose afterwards.
+  RunEnd Run(const FrameObserver& afterFrame = {});
+  // Sets the closing flag and frees the game; only the first call does anything.
+  void FormClose();
+
+  // The idle handler: one pass. done tells whether the loop may wait for input.
+  void Idle(bool& done);
+  // One frame, as the idle handler and message 0x6B0 run it.
+  void OneFrame();
+  void HandleInput(const InputEvent& event);
+  // The "終了" button: asks whether to end the game.
+  void QuitButtonClick();
+  // The "画面切替" button: switching to full screen comes with the display modes.
+  void ScreenSwitchClick() {}
+
+  // MainWindow
+  void PostClose() override { closeRequested_ = true; }
+  void SetCaption(const std::string& cp932) override;
+  MessageResult ShowMessage(const std::string& caption, const std::string& text,
+                            MessageButtons buttons, MessageIcon icon) override;
+  void RunFrameNow() override { OneFrame(); }
+
+  void SetCaptionRenderer(CaptionRenderer* renderer);
+
+  bool Active() const { return active_; }
+  bool CloseRequested() const { return closeRequested_; }
+  bool Closed() const { return closed_; }
+  const GameSettings& Settings() const { return settings_; }
+  int64_t FramesRun() const { return framesRun_; }
+  const FrameClock& Clock() const { return clock_; }
+  int PanelLeft() const { return panelLeft_; }
+  int PanelTop() const { return panelTop_; }
+  int DockHeight() const { return platform_.HasDock() ? Toolbar::kDockHeight : 0; }
+
+ private:
+  void Activate();
+  void Deactivate();
+  void DrawAndPresent();
+  void RouteDock(const InputEvent& event);
+  void RoutePanel(const InputEvent& event);
+  void PresentDockIfChanged();
+  std::string ApplicationTitle() const;
+
+  Platform& platform_;
+  ShellState& state_;
+  GameHost& host_;
+  const DataPaths& paths_;
+  FrameClock clock_;
+  Toolbar toolbar_;
+  GameSettings settings_;
+
+  bool active_ = true;
+  bool hasScreen_ = false;
+  bool windowCreated_ = false;
+  bool closeRequested_ = false;
+  bool closed_ = false;
+  bool initialised_ = false;
+  int32_t drawPhase_ = 0;
+  int32_t skipDraw_ = 0;
+  int panelLeft_ = 0;
+  int panelTop_ = 0;
+  int64_t framesRun_ = 0;
+  // Which side holds the pointer between a press and its release.
+  enum class Capture { kNone, kPanel, kDock } capture_ = Capture::kNone;
+};
+
+}  // namespace orin

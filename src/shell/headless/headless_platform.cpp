@@ -1,0 +1,73 @@
+#include "shell/headless/headless_platform.h"
+
+#include <algorithm>
+
+#include "core/cp932.h"
+
+namespace orin {
+
+HeadlessPlatform::HeadlessPlatform(HeadlessOptions options) : options_(std::move(options)) {}
+
+void HeadlessPlatform::CreateWindow(const WindowSpec& spec) {
+  caption_ = spec.Caption;
+  if (screen_.Width() != spec.PanelWidth || screen_.Height() != spec.PanelHeight)
+    screen_.Resize(spec.PanelWidth, spec.PanelHeight, 0);
+}
+
+void HeadlessPlatform::PollEvents(int64_t framesRun, std::vector<InputEvent>& out) {
+  now_ += options_.DeltaMs;
+  messagesSincePoll_ = 0;
+  while (next_ < options_.Input.size() && options_.Input[next_].Frame <= framesRun)
+    out.push_back(options_.Input[next_++].Event);
+}
+
+bool HeadlessPlatform::Present(const FrameView& panel, const std::vector<Rect>& dirty) {
+  const bool copied = screen_.CopyRects(panel, dirty);
+  if (copied) ++presents_;
+  return copied;
+}
+
+std::optional<MessageResult> HeadlessPlatform::ParseAnswer(std::string_view word) {
+  if (word == "ok") return MessageResult::kOk;
+  if (word == "cancel") return MessageResult::kCancel;
+  if (word == "yes") return MessageResult::kYes;
+  if (word == "no") return MessageResult::kNo;
+  return std::nullopt;
+}
+
+MessageResult HeadlessPlatform::AnswerFor(MessageButtons buttons,
+                                          std::optional<MessageResult> wanted) {
+  const bool positive = !wanted || *wanted == MessageResult::kOk || *wanted == MessageResult::kYes;
+  switch (buttons) {
+    case MessageButtons::kOk:
+      return MessageResult::kOk;
+    case MessageButtons::kOkCancel:
+      return positive ? MessageResult::kOk : MessageResult::kCancel;
+    case MessageButtons::kYesNo:
+      return positive ? MessageResult::kYes : MessageResult::kNo;
+  }
+  return MessageResult::kOk;
+}
+
+MessageResult HeadlessPlatform::ShowMessage(const std::string& caption, const std::string& text,
+                                            MessageButtons buttons, MessageIcon) {
+  if (++messagesSincePoll_ > kMaxMessagesWithoutFrame)
+    throw HeadlessStuck(
+        "headless: message boxes keep coming without a frame between them; giving up");
+  ++messagesShown_;
+  std::optional<MessageResult> wanted;
+  if (!options_.Answers.empty()) {
+    wanted = options_.Answers[std::min(answerIndex_, options_.Answers.size() - 1)];
+    ++answerIndex_;
+  }
+  const MessageResult answer = AnswerFor(buttons, wanted);
+  if (options_.Messages != nullptr) {
+    static constexpr const char* kNames[] = {"ok", "cancel", "yes", "no"};
+    std::fprintf(options_.Messages, "[%s] %s -> %s\n", ToUtf8(caption).c_str(),
+                 ToUtf8(text).c_str(), kNames[static_cast<int>(answer)]);
+    std::fflush(options_.Messages);
+  }
+  return answer;
+}
+
+}  // namespace orin

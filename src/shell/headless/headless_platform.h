@@ -1,0 +1,83 @@
+// HeadlessPlatform: the platform of tests and automation — no window, no sound device.
+//
+//   * Time is virtual: every PollEvents advances the clock by the fixed frame delta, so each frame
+//     of the loop measures exactly that delta; Sleep returns at once without moving the clock.
+//   * Input comes from a script (input_script.h), delivered when the loop has run the event's
+//     number of frames. The application is always active.
+//   * Presented frames go into Screen(), from which screenshots are taken.
+//   * Message boxes are printed to the error stream (UTF-8) and answered from a list of answers,
+//     used in order, the last one repeating; an answer the box does not offer maps to its
+//     counterpart (ok ↔ yes, cancel ↔ no). Without answers every box takes its first button.
+//     A run that shows more than kMaxMessagesWithoutFrame boxes without a frame between them is
+//     stuck in a question loop: the platform throws HeadlessStuck.
+//   * WaitEvents answers false: nothing can arrive that the script did not bring.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "shell/headless/input_script.h"
+#include "shell/platform.h"
+
+namespace orin {
+
+class HeadlessStuck : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+struct HeadlessOptions {
+  uint32_t DeltaMs = 16;
+  std::vector<ScriptedInput> Input;
+  std::vector<MessageResult> Answers;
+  FILE* Messages = stderr;  // where message boxes are printed; null: nowhere
+};
+
+class HeadlessPlatform final : public Platform {
+ public:
+  static constexpr int kMaxMessagesWithoutFrame = 100;
+
+  explicit HeadlessPlatform(HeadlessOptions options);
+
+  void CreateWindow(const WindowSpec& spec) override;
+  void SetCaption(const std::string& cp932) override { caption_ = cp932; }
+  void PollEvents(int64_t framesRun, std::vector<InputEvent>& out) override;
+  bool WaitEvents(uint32_t) override { return false; }
+  bool Present(const FrameView& panel, const std::vector<Rect>& dirty) override;
+  void PresentDock(const FrameView&) override {}
+  const PixelBuffer& Screen() const override { return screen_; }
+  MessageResult ShowMessage(const std::string& caption, const std::string& text,
+                            MessageButtons buttons, MessageIcon icon) override;
+  uint32_t Ticks() override { return now_; }
+  void Sleep(uint32_t) override {}
+  bool IsActive() const override { return true; }
+  bool HasDock() const override { return false; }
+
+  // "ok", "cancel", "yes" or "no".
+  static std::optional<MessageResult> ParseAnswer(std::string_view word);
+  // The answer a box with these buttons takes for the wanted one.
+  static MessageResult AnswerFor(MessageButtons buttons, std::optional<MessageResult> wanted);
+
+  const std::string& Caption() const { return caption_; }
+  int Presents() const { return presents_; }
+  int MessagesShown() const { return messagesShown_; }
+  bool ScriptDone() const { return next_ >= options_.Input.size(); }
+
+ private:
+  HeadlessOptions options_;
+  std::string caption_;
+  PixelBuffer screen_;
+  uint32_t now_ = 0;
+  size_t next_ = 0;
+  size_t answerIndex_ = 0;
+  int presents_ = 0;
+  int messagesShown_ = 0;
+  int messagesSincePoll_ = 0;
+};
+
+}  // namespace orin

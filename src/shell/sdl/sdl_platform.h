@@ -1,0 +1,63 @@
+// SdlPlatform: the player's window through SDL2.
+//
+// One window whose client area is the dock strip above the game's screen, both kept in one
+// streaming texture (32-bit, 0xXXRRGGBB). Presenting uploads only the dirty rectangles and draws
+// the texture scaled to the window with its aspect kept (black bars around it); the window may
+// be resized freely. Pointer positions are mapped back to dock or panel pixels. Keys become
+// Windows virtual-key numbers (vk_codes.h); focus loss and gain are deactivation and
+// activation. Message boxes are SDL's, in UTF-8; when SDL cannot show one (no display) the text
+// goes to stderr and the box takes its cancelling answer.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "shell/platform.h"
+
+struct SDL_Window;
+struct SDL_Renderer;
+struct SDL_Texture;
+
+namespace orin {
+
+class SdlPlatform final : public Platform {
+ public:
+  // Initialises SDL's video subsystem; throws Error with SDL's reason when it cannot.
+  SdlPlatform();
+  ~SdlPlatform() override;
+  SdlPlatform(const SdlPlatform&) = delete;
+  SdlPlatform& operator=(const SdlPlatform&) = delete;
+
+  void CreateWindow(const WindowSpec& spec) override;
+  void SetCaption(const std::string& cp932) override;
+  void PollEvents(int64_t framesRun, std::vector<InputEvent>& out) override;
+  bool WaitEvents(uint32_t timeoutMs) override;
+  bool Present(const FrameView& panel, const std::vector<Rect>& dirty) override;
+  void PresentDock(const FrameView& dock) override;
+  const PixelBuffer& Screen() const override { return screen_; }
+  MessageResult ShowMessage(const std::string& caption, const std::string& text,
+                            MessageButtons buttons, MessageIcon icon) override;
+  uint32_t Ticks() override { return MonotonicMilliseconds(); }
+  void Sleep(uint32_t ms) override;
+  bool IsActive() const override { return active_; }
+  bool HasDock() const override { return true; }
+
+  SDL_Window* Window() const { return window_; }
+
+ private:
+  void Upload(const Rect& clientRect, const uint32_t* pixels, int pitchPixels);
+  void Render();
+  void DestroyWindow();
+
+  SDL_Window* window_ = nullptr;
+  SDL_Renderer* renderer_ = nullptr;
+  SDL_Texture* texture_ = nullptr;
+  int panelWidth_ = 0;
+  int panelHeight_ = 0;
+  int dockHeight_ = 0;
+  PixelBuffer screen_;
+  bool active_ = true;
+};
+
+}  // namespace orin

@@ -1,0 +1,482 @@
+#include "shell/form_view.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <deque>
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "core/cp932.h"
+#include "core/error.h"
+#include "core/text.h"
+#include "resources/host_fs.h"
+#include "shell/headless/headless_platform.h"
+#include "support/test_support.h"
+
+namespace orin {
+namespace {
+
+using namespace literals;
+
+// A platform with a clock the test sets, recording what the window does with it.
+class FakePlatform final : public Platform {
+ public:
+  void CreateWindow(const WindowSpec& spec) override {
+    window = spec;
+    screen.Resize(spec.PanelWidth, spec.PanelHeight);
+  }
+  void SetCaption(const std::string& cp932) override { window.Caption = cp932; }
+  void PollEvents(int64_t, std::vector<InputEvent>& out) override {
+    out.insert(out.end(), pending.begin(), pending.end());
+    pending.clear();
+  }
+  bool WaitEvents(uint32_t) override { return false; }
+  bool Present(const FrameView& panel, const std::vector<Rect>& dirty) override {
+    ++presents;
+    return screen.CopyRects(panel, dirty);
+  }
+  void PresentDock(const FrameView& picture) override {
+    ++dockPresents;
+    lastDock = picture;
+  }
+  const PixelBuffer& Screen() const override { return screen; }
+  MessageResult ShowMessage(const std::string& caption, const std::string& text,
+                            MessageButtons buttons, MessageIcon icon) override {
+    messages.push_back({caption, text, buttons, icon});
+    if (onMessage) onMessage();
+    MessageResult r = answers.empty() ? MessageResult::kOk : answers.front();
+    if (!answers.empty()) answers.pop_front();
+    return r;
+  }
+  uint32_t Ticks() override { return now; }
+  void Sleep(uint32_t ms) override { sleeps.push_back(ms); }
+  bool IsActive() const override { return startActive; }
+  bool HasDock() const override { return dock; }
+
+  struct Message {
+    std::string caption, text;
+    MessageButtons buttons;
+    MessageIcon icon;
+  };
+  uint32_t now = 1000;
+  bool startActive = true;
+  bool dock = true;
+  WindowSpec window;
+  PixelBuffer screen;
+  int presents = 0;
+  int dockPresents = 0;
+  FrameView lastDock;
+  std::vector<InputEvent> pending;
+  std::vector<Message> messages;
+  std::deque<MessageResult> answers;
+  std::vector<uint32_t> sleeps;
+  std::function<void()> onMessage;
+};
+
+// A game that records every call in order.
+class RecordingHost final : public GameHost {
+ public:
+  explicit RecordingHost(ShellState& s) : state(s) {}
+
+  void Initialise(const GameSettings& s, MainWindow& w) override {
+    settings = s;
+    window = &w;
+    log.push_back("Initialise");
+    if (initError) throw Error(initError);
+    state.Closing = !startsOk;
+  }
+  void Close() override { log.push_back(state.Closing ? "Close(closing)" : "Close(running)"); }
+  bool HasProject() const override { return project; }
+  std::string Title() const override { return "\x83\x65\x83\x58\x83\x67"; }  // テスト
+  int ScreenWidth() const override { return width; }
+  int ScreenHeight() const override { return height; }
+  bool FramePacing() const override { return pacing; }
+  void DeletePendingFiles() override { log.push_back("DeletePendingFiles"); }
+  void SceneInputStep() override { log.push_back("SceneInputStep"); }
+  void RunInterpreter() override {
+    log.push_back("RunInterpreter");
+    if (closeInInterpreter) state.Closing = true;
+  }
+  void SceneStep() override { log.push_back("SceneStep"); }
+  bool EndOfFrame() override {
+    log.push_back("EndOfFrame");
+    return loadAtFrame == state.FrameCounter;
+  }
+  DrawnFrame Draw() override {
+    log.push_back("Draw");
+    return {back.View(), {back.Bounds()}};
+  }
+  void FramePresented() override { log.push_back("FramePresented"); }
+  void KeyDown(int key) override { log.push_back(std::string("KeyDown ") + std::to_string(key)); }
+  void KeyUp(int key) override { log.push_back(std::string("KeyUp ") + std::to_string(key)); }
+  void MouseDown(MouseButton b, int x, int y) override {
+    log.push_back(std::string(b == MouseButton::kRight ? "RDown " : "Down ") + std::to_string(x) +
+                  "," + std::to_string(y));
+  }
+  void MouseUp(MouseButton, int x, int y) override {
+    log.push_back(std::string("Up ") + std::to_string(x) + "," + std::to_string(y));
+  }
+  void MouseMove(int x, int y) override {
+    log.push_back(std::string("Move ") + std::to_string(x) + "," + std::to_string(y));
+  }
+  void Wheel(bool down) override { log.push_back(down ? "WheelDown" : "WheelUp"); }
+  void Deactivated() override { log.push_back("Deactivated"); }
+  void Activated() override { log.push_back("Activated"); }
+
+  // The frames' calls, with "|" between frames (one frame starts at each DeletePendingFiles).
+  std::string Frames() const {
+    std::string out;
+    for (const std::string& s : log) {
+      if (s == "DeletePendingFiles" && !out.empty()) out += "|";
+      if (s == "DeletePendingFiles") out += "F";
+      if (s == "SceneStep") out += "s";
+      if (s == "Draw") out += "D";
+    }
+    return out;
+  }
+
+  ShellState& state;
+  GameSettings settings;
+  MainWindow* window = nullptr;
+  std::vector<std::string> log;
+  bool project = true;
+  bool startsOk = true;
+  const char* initError = nullptr;
+  bool closeInInterpreter = false;
+  int32_t loadAtFrame = -1;
+  bool pacing = false;
+  int width = 160;
+  int height = 3;
+  PixelBuffer back{160, 3, 0x123456};
+};
+
+struct Fixture {
+  test::TempDir dir;
+  ShellState state;
+  FakePlatform platform;
+  RecordingHost host{state};
+  DataPaths paths{dir.Path()};
+  TFormView form{platform, state, host, paths};
+
+  // Runs idle passes, the clock moving 16 ms before each.
+  void Idle(int passes) {
+    for (int i = 0; i < passes; ++i) {
+      platform.now += 16;
+      bool done = false;
+      form.Idle(done);
+    }
+  }
+  void Started() {
+    ASSERT_TRUE(form.FormCreate());
+    host.log.clear();
+  }
+};
+
+TEST(TFormView, OneFrameRunsTheStepsInOrder) {
+  Fixture f;
+  f.Started();
+  f.Idle(1);
+  EXPECT_EQ(f.host.log,
+            (std::vector<std::string>{"DeletePendingFiles", "SceneInputStep", "RunInterpreter",
+                                      "SceneStep", "EndOfFrame", "Draw", "FramePresented"}));
+  EXPECT_EQ(f.state.FrameCounter, 1);
+  EXPECT_EQ(f.state.FrameDelta, 16);
+  EXPECT_EQ(f.form.FramesRun(), 1);
+  EXPECT_EQ(f.platform.screen.Pixel(159, 2), 0x123456u);
+}
+
+TEST(TFormView, ClosingFlagSetByTheInterpreterEndsTheFrame) {
+  Fixture f;
+  f.Started();
+  f.host.closeInInterpreter = true;
+  f.Idle(3);
+  EXPECT_EQ(f.host.log,
+            (std::vector<std::string>{"DeletePendingFiles", "SceneInputStep", "RunInterpreter"}));
+  EXPECT_EQ(f.state.FrameCounter, 0);
+}
+
+TEST(TFormView, FrameAfterALoadIsNotDrawn) {
+  Fixture f;
+  f.Started();
+  f.host.loadAtFrame = 2;
+  f.Idle(4);
+  EXPECT_EQ(f.host.Frames(), "FsD|Fs|FsD|FsD");
+}
+
+TEST(TFormView, DrawDivisorDrawsEveryNthFrameAndALoadDoesNotAdvanceIt) {
+  struct Case {
+    int32_t divisor, loadAt;
+    const char* frames;
+  } cases[] = {
+      {1, -1, "FsD|FsD|FsD|FsD|FsD"}, {2, -1, "Fs|FsD|Fs|FsD|Fs"},    {3, -1, "Fs|Fs|FsD|Fs|Fs"},
+      {2, 2, "Fs|Fs|FsD|Fs|FsD"},     {0, -1, "FsD|FsD|FsD|FsD|FsD"},  // no divisor is taken as 1
+  };
+  for (const Case& c : cases) {
+    Fixture f;
+    f.Started();
+    f.state.DrawDivisor = c.divisor;
+    f.host.loadAtFrame = c.loadAt;
+    f.Idle(5);
+    EXPECT_EQ(f.host.Frames(), c.frames) << c.divisor << " " << c.loadAt;
+  }
+}
+
+TEST(TFormView, NoFrameWhileClosingInactiveOrWithoutScreenOrProject) {
+  {
+    Fixture f;
+    f.Started();
+    f.state.Closing = true;
+    bool done = false;
+    f.form.Idle(done);
+    EXPECT_TRUE(done);
+    EXPECT_TRUE(f.host.log.empty());
+  }
+  {
+    Fixture f;
+    f.Started();
+    f.form.HandleInput(InputEvent::Of(InputKind::kDeactivate));
+    bool done = false;
+    f.form.Idle(done);
+    EXPECT_TRUE(done);
+    EXPECT_EQ(f.host.log, std::vector<std::string>{"Deactivated"});
+  }
+  {
+    Fixture f;
+    f.host.width = 0;
+    f.Started();
+    bool done = false;
+    f.form.Idle(done);
+    EXPECT_TRUE(done);
+    EXPECT_EQ(f.platform.window.PanelWidth, TFormView::kDefaultWidth);
+  }
+  {
+    Fixture f;
+    f.host.project = false;
+    f.Started();
+    f.Idle(2);  // frames pass, but without a project they do nothing
+    EXPECT_EQ(f.form.FramesRun(), 2);
+    EXPECT_TRUE(f.host.log.empty());
+  }
+}
+
+TEST(TFormView, StallOfMoreThan3000MsRunsNoFrame) {
+  Fixture f;
+  f.Started();
+  f.platform.now += 3001;
+  bool done = false;
+  f.form.Idle(done);
+  EXPECT_FALSE(done);
+  EXPECT_EQ(f.form.FramesRun(), 0);
+  f.platform.now += 3000;
+  f.form.Idle(done);
+  EXPECT_EQ(f.form.FramesRun(), 1);
+  EXPECT_EQ(f.state.FrameDelta, 3000);
+}
+
+TEST(TFormView, ReactivationStartsTheDeltaAfresh) {
+  Fixture f;
+  f.Started();
+  f.Idle(1);
+  f.form.HandleInput(InputEvent::Of(InputKind::kDeactivate));
+  f.platform.now += 10000;
+  f.form.HandleInput(InputEvent::Of(InputKind::kActivate));
+  f.platform.now += 20;
+  bool done = false;
+  f.form.Idle(done);
+  EXPECT_EQ(f.state.FrameDelta, 20);
+  EXPECT_EQ(f.state.RunningClock, 36);
+  EXPECT_EQ(f.host.log.front(), "DeletePendingFiles");
+  EXPECT_NE(std::find(f.host.log.begin(), f.host.log.end(), "Activated"), f.host.log.end());
+}
+
+TEST(TFormView, FramePacingSleepsTheRestOfTheInterval) {
+  Fixture f;
+  f.host.pacing = true;
+  f.Started();
+  f.Idle(1);
+  ASSERT_EQ(f.platform.sleeps, std::vector<uint32_t>{16});  // the fake frame took no time
+  f.state.FrameInterval = 1;
+  f.Idle(1);
+  EXPECT_EQ(f.platform.sleeps.back(), 2u);
+}
+
+TEST(TFormView, InputRouting) {
+  Fixture f;
+  f.Started();
+  const int dock = Toolbar::kDockHeight;
+  for (const InputEvent& e : {
+           InputEvent::KeyDown(65),
+           InputEvent::KeyDown(65, true),
+           InputEvent::KeyDown(256),
+           InputEvent::KeyDown(0x1FF),
+           InputEvent::KeyUp(256),
+           InputEvent::KeyUp(65),
+           InputEvent::MouseMove(3, 4),
+           InputEvent::MouseDown(MouseButton::kRight, 3, 4),
+           // captured by the panel: a release over the dock still reaches the scene
+           InputEvent::MouseUp(MouseButton::kRight, 3, 5, InputTarget::kDock),
+           InputEvent::Wheel(true),
+           InputEvent::Wheel(false),
+           // deactivated: key and button downs stop, the rest passes
+           InputEvent::Of(InputKind::kDeactivate),
+           InputEvent::KeyDown(66),
+           InputEvent::KeyUp(66),
+           InputEvent::MouseDown(MouseButton::kLeft, 1, 1),
+           InputEvent::MouseUp(MouseButton::kLeft, 1, 1),
+           InputEvent::MouseMove(2, 2),
+           InputEvent::Of(InputKind::kActivate),
+           InputEvent::KeyDown(67),
+       })
+    f.form.HandleInput(e);
+  EXPECT_EQ(f.host.log,
+            (std::vector<std::string>{"KeyDown 65", "KeyUp 65", "Move 3,4", "RDown 3,4",
+                                      std::string("Up 3,") + std::to_string(5 - dock), "WheelDown",
+                                      "WheelUp", "Deactivated", "KeyUp 66", "Up 1,1", "Move 2,2",
+                                      "Activated", "KeyDown 67"}));
+}
+
+TEST(TFormView, QuitButtonAsksAndNoKeepsTheGameRunning) {
+  Fixture f;
+  f.Started();
+  bool closingWhileAsked = false;
+  f.platform.onMessage = [&] { closingWhileAsked = f.state.Closing; };
+  const Rect quit = Toolbar().ButtonRect(Toolbar::Button::kQuit);
+  auto click = [&](int x, int y) {
+    f.form.HandleInput(InputEvent::MouseDown(MouseButton::kLeft, x, y, InputTarget::kDock));
+    f.form.HandleInput(InputEvent::MouseUp(MouseButton::kLeft, x, y, InputTarget::kDock));
+  };
+  f.platform.answers = {MessageResult::kNo};
+  click(quit.Left + 5, quit.Top + 5);
+  ASSERT_EQ(f.platform.messages.size(), 1u);
+  EXPECT_TRUE(closingWhileAsked);
+  EXPECT_FALSE(f.state.Closing);
+  EXPECT_FALSE(f.form.CloseRequested());
+  const auto& m = f.platform.messages[0];
+  EXPECT_EQ(m.caption, f.host.Title());
+  EXPECT_EQ(ToUtf8(m.text), "「テスト」を終了しますか？");
+  EXPECT_EQ(m.buttons, MessageButtons::kYesNo);
+  EXPECT_EQ(m.icon, MessageIcon::kQuestion);
+
+  // Pressed on the button but released beside it: no click.
+  f.form.HandleInput(
+      InputEvent::MouseDown(MouseButton::kLeft, quit.Left + 5, quit.Top + 5, InputTarget::kDock));
+  f.form.HandleInput(
+      InputEvent::MouseUp(MouseButton::kLeft, quit.Left + 5, 30, InputTarget::kPanel));
+  EXPECT_EQ(f.platform.messages.size(), 1u);
+  EXPECT_TRUE(f.host.log.empty());  // the panel never saw the dock's press
+
+  f.platform.answers = {MessageResult::kYes};
+  click(quit.Left + 5, quit.Top + 5);
+  EXPECT_TRUE(f.form.CloseRequested());
+  EXPECT_TRUE(f.state.Closing);
+  EXPECT_EQ(f.form.Run(), TFormView::RunEnd::kClosed);
+  f.form.FormClose();
+  EXPECT_EQ(f.host.log, std::vector<std::string>{"Close(closing)"});
+}
+
+TEST(TFormView, QuitAnsweredNoKeepsAnEarlierClosingFlag) {
+  Fixture f;
+  f.Started();
+  f.state.Closing = true;
+  f.platform.answers = {MessageResult::kNo};
+  f.form.QuitButtonClick();
+  EXPECT_TRUE(f.state.Closing);
+}
+
+TEST(TFormView, DockIsDrawnAndShownAtStartAndOnPress) {
+  Fixture f;
+  f.Started();
+  EXPECT_EQ(f.platform.window.DockHeight, Toolbar::kDockHeight);
+  EXPECT_EQ(f.platform.dockPresents, 1);
+  EXPECT_EQ(f.platform.lastDock.Width, 160);  // as wide as the panel
+  EXPECT_EQ(f.platform.lastDock.Height, Toolbar::kDockHeight);
+  const Rect sw = Toolbar().ButtonRect(Toolbar::Button::kScreenSwitch);
+  f.form.HandleInput(
+      InputEvent::MouseDown(MouseButton::kLeft, sw.Left + 1, sw.Top + 1, InputTarget::kDock));
+  EXPECT_EQ(f.platform.dockPresents, 2);  // sunk
+  f.form.HandleInput(InputEvent::MouseMove(sw.Left + 1, sw.Top + 1, InputTarget::kDock));
+  EXPECT_EQ(f.platform.dockPresents, 2);  // nothing changed
+  f.form.HandleInput(
+      InputEvent::MouseUp(MouseButton::kLeft, sw.Left + 1, sw.Top + 1, InputTarget::kDock));
+  EXPECT_EQ(f.platform.dockPresents, 3);
+  EXPECT_TRUE(f.platform.messages.empty());
+  EXPECT_TRUE(f.host.log.empty());
+}
+
+TEST(TFormView, CreationReadsGameIniAndDeletesTheOldLog) {
+  Fixture f;
+  f.dir.Write("game.ini", "[Sound]\nDirectSound=0\nDelayTime=1234\n");
+  f.dir.Write("orinplay.log", "old");
+  f.Started();
+  EXPECT_FALSE(f.host.settings.DirectSound);
+  EXPECT_EQ(f.host.settings.DelayTime, 500);
+  EXPECT_EQ(f.form.Settings().DelayTime, 500);
+  EXPECT_FALSE(IsHostFile(f.dir / "orinplay.log"));
+  EXPECT_EQ(f.platform.window.Caption, f.host.Title());
+  EXPECT_EQ(f.platform.window.PanelWidth, 160);
+  EXPECT_EQ(f.platform.window.PanelHeight, 3);
+  EXPECT_EQ(f.form.PanelTop(), Toolbar::kDockHeight);
+}
+
+TEST(TFormView, GameThatDoesNotStartAsksToClose) {
+  Fixture f;
+  f.host.startsOk = false;
+  EXPECT_FALSE(f.form.FormCreate());
+  EXPECT_TRUE(f.form.CloseRequested());
+  EXPECT_EQ(f.form.Run(), TFormView::RunEnd::kClosed);
+  f.form.FormClose();
+  f.form.FormClose();
+  EXPECT_EQ(f.host.log, (std::vector<std::string>{"Initialise", "Close(closing)"}));
+}
+
+TEST(TFormView, ErrorDuringInitialisationIsShownThenTheWindowCloses) {
+  Fixture f;
+  static const std::string message = "初期化できません"_sj;
+  f.host.initError = message.c_str();
+  EXPECT_FALSE(f.form.FormCreate());
+  ASSERT_EQ(f.platform.messages.size(), 1u);
+  EXPECT_EQ(f.platform.messages[0].text, message);
+  EXPECT_EQ(f.platform.messages[0].icon, MessageIcon::kError);
+  EXPECT_TRUE(f.form.CloseRequested());
+  f.form.FormClose();
+  EXPECT_EQ(f.host.log.back(), "Close(closing)");
+}
+
+TEST(TFormView, HeadlessRunStopsAtTheObserverAndDeliversScriptedInput) {
+  test::TempDir dir;
+  ShellState state;
+  HeadlessOptions o;
+  o.DeltaMs = 20;
+  o.Input = {{2, InputEvent::KeyDown(13)}, {2, InputEvent::MouseMove(1, 2)}};
+  o.Messages = nullptr;
+  HeadlessPlatform platform(std::move(o));
+  RecordingHost host(state);
+  DataPaths paths(dir.Path());
+  TFormView form(platform, state, host, paths);
+  ASSERT_TRUE(form.FormCreate());
+  EXPECT_FALSE(platform.HasDock());
+  std::vector<int64_t> seen;
+  EXPECT_EQ(form.Run([&](int64_t n) {
+    seen.push_back(n);
+    return n < 3;
+  }),
+            TFormView::RunEnd::kStopped);
+  EXPECT_EQ(seen, (std::vector<int64_t>{1, 2, 3}));
+  EXPECT_EQ(state.RunningClock, 60);
+  // The input of frame 2 arrives after two frames, before the third.
+  std::vector<std::string> calls;
+  for (const std::string& s : host.log)
+    if (s == "KeyDown 13" || s == "Move 1,2" || s == "Draw") calls.push_back(s);
+  EXPECT_EQ(calls, (std::vector<std::string>{"Draw", "Draw", "KeyDown 13", "Move 1,2", "Draw"}));
+  EXPECT_EQ(platform.Presents(), 3);
+
+  // A game that stops itself leaves nothing to wait for.
+  state.Closing = true;
+  EXPECT_EQ(form.Run(), TFormView::RunEnd::kNothingToDo);
+}
+
+}  // namespace
+}  // namespace orin

@@ -1,0 +1,125 @@
+// orinplay, run as a user or a script runs it.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "app/run_program.h"
+#include "imaging/image_codecs.h"
+#include "resources/host_fs.h"
+#include "shell/instance_lock.h"
+#include "support/test_support.h"
+
+namespace orin {
+namespace {
+
+using test::RunOrintool;
+using test::RunProgram;
+
+test::ProgramResult RunOrinplay(const std::vector<std::string>& args) {
+  return RunProgram(ORINPLAY_PATH, args);
+}
+
+// A game folder whose project file is built from project text.
+std::string MakeGame(const test::TempDir& dir, const std::string& folder,
+                     const std::string& projectText) {
+  const std::string text = dir.Write(folder + "-project.txt", projectText);
+  std::filesystem::create_directories(dir / folder);
+  auto made = RunOrintool({"project", "asm", text, "-o", dir / (folder + "/orin.opb")});
+  EXPECT_EQ(made.exitCode, 0) << made.err;
+  return dir / folder;
+}
+
+const char* kProject =
+    "version 110\ntitle \"はじめてのゲーム\"\nscreen 64 48\nstart \"start.osb\"\n";
+
+DecodedPicture ReadPng(const std::string& path) {
+  const std::string bytes = test::ReadHostFile(path);
+  return DecodePng(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+}
+
+TEST(Orinplay, FolderWithoutProjectDoesNotStart) {
+  test::TempDir dir;
+  std::filesystem::create_directories(dir / "empty");
+  auto r = RunOrinplay({"--headless", "--frames", "3", dir / "empty"});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.err.find("orin.opb"), std::string::npos) << r.err;
+
+  r = RunOrinplay({"--headless", dir / "missing"});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.err.find("no such game"), std::string::npos) << r.err;
+}
+
+TEST(Orinplay, RunsFramesAndWritesScreenshots) {
+  test::TempDir dir;
+  const std::string game = MakeGame(dir, "game", kProject);
+  std::filesystem::create_directories(dir / "shots");
+  auto r =
+      RunOrinplay({"--headless", "--frames", "5", "--delta", "20", "--screenshot", dir / "end.png",
+                   "--screenshot-every", "2", dir / "shots", "--save-dir", dir / "saves", game});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  DecodedPicture end = ReadPng(dir / "end.png");
+  EXPECT_EQ(end.Surface.Width(), 64);
+  EXPECT_EQ(end.Surface.Height(), 48);
+  Rgb corner = end.Surface.PixelToRGB(end.Surface.GetPixel(63, 47), false);
+  EXPECT_EQ(corner, (Rgb{0, 0, 0}));
+  EXPECT_TRUE(IsHostFile(dir / "shots/frame-000002.png"));
+  EXPECT_TRUE(IsHostFile(dir / "shots/frame-000004.png"));
+  EXPECT_FALSE(IsHostFile(dir / "shots/frame-000006.png"));
+  EXPECT_FALSE(IsHostFile(dir / "shots/frame-000001.png"));
+}
+
+TEST(Orinplay, InputScriptErrorsNameTheLine) {
+  test::TempDir dir;
+  const std::string game = MakeGame(dir, "game", kProject);
+  const std::string input = dir.Write("input.txt", "0 click 1 2\n3 press 4\n");
+  auto r = RunOrinplay({"--headless", "--frames", "2", "--input", input, game});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.err.find("input.txt:2: unknown event press"), std::string::npos) << r.err;
+
+  dir.Write("input.txt", "0 click 1 2\n1 key 0x1B\n1 wheel up\n");
+  r = RunOrinplay({"--headless", "--frames", "2", "--input", input, game});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+}
+
+TEST(Orinplay, EmptyProjectShowsTheWarningAndFails) {
+  test::TempDir dir;
+  dir.Write("game/orin.opb", "");
+  auto r = RunOrinplay({"--headless", "--frames", "1", "--answer", "ok", dir / "game"});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.err.find("[警告] プロジェクトがありません -> ok"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("did not start"), std::string::npos) << r.err;
+}
+
+TEST(Orinplay, SecondInstanceOfTheSameGameEndsSilently) {
+  test::TempDir dir;
+  const std::string game = MakeGame(dir, "game", kProject);
+  InstanceLock held;
+  ASSERT_EQ(held.Acquire(HostInstanceName(game)), InstanceLock::Result::kAcquired);
+  auto r = RunOrinplay({"--headless", "--frames", "1", "--screenshot", dir / "x.png", game});
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.err, "");
+  EXPECT_FALSE(IsHostFile(dir / "x.png"));
+  held.Release();
+  r = RunOrinplay({"--headless", "--frames", "1", "--screenshot", dir / "x.png", game});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_TRUE(IsHostFile(dir / "x.png"));
+}
+
+TEST(Orinplay, UsageErrors) {
+  test::TempDir dir;
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"--headless", "--delta", "3001"},
+           {"--headless", "--frames", "-1"},
+           {"--headless", "--answer", "maybe"},
+           {"--headless", "--screenshot-every", "0", "d"},
+           {"--headless", "--screenshot-every", "2"},
+           {"--bogus"},
+       }) {
+    auto r = RunOrinplay(args);
+    EXPECT_EQ(r.exitCode, 2) << args.back() << r.err;
+    EXPECT_NE(r.err.find("usage:"), std::string::npos);
+  }
+}
+
+}  // namespace
+}  // namespace orin
