@@ -12,5 +12,6 @@ extern const Command kFontCommand;
 extern const Command kPageCommand;
 extern const Command kProjectCommand;
 extern const Command kInstallCommand;
+extern const Command kMotionCommand;
 
 }  // namespace orin::tool

@@ -20,6 +20,7 @@ const Command* const kCommands[] = {
     &orin::tool::kPageCommand,
     &orin::tool::kProjectCommand,
     &orin::tool::kInstallCommand,
+    &orin::tool::kMotionCommand,
 };
 
 const Command* FindCommand(const char* name) {

@@ -1,0 +1,396 @@
+#include "imaging/screen_surface.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <memory>
+#include <numbers>
+
+#include "core/error.h"
+#include "core/text.h"
+#include "imaging/compositor_kernels.h"
+#include "imaging/pixel_kernels.h"
+
+namespace orin {
+
+namespace {
+
+// Cuts a rectangle given by 64-bit edges to clip; false when nothing is left.
+bool Cut(int64_t& l, int64_t& t, int64_t& r, int64_t& b, const Rect& clip) {
+  l = std::max<int64_t>(l, clip.Left);
+  t = std::max<int64_t>(t, clip.Top);
+  r = std::min<int64_t>(r, clip.Right);
+  b = std::min<int64_t>(b, clip.Bottom);
+  return l < r && t < b;
+}
+
+Rect ToRect(int64_t l, int64_t t, int64_t r, int64_t b) {
+  return Rect{static_cast<int32_t>(l), static_cast<int32_t>(t), static_cast<int32_t>(r), static_cast<int32_t>(b)};
+}
+
+// The source rectangle cut to the source surface.
+bool CutSource(Rect& r, const TDIBSurface& source) {
+  return IntersectRect(r, r, source.ClientRect());
+}
+
+uint16_t* Row16(uint8_t* p) { return reinterpret_cast<uint16_t*>(p); }
+const uint16_t* Row16(const uint8_t* p) { return reinterpret_cast<const uint16_t*>(p); }
+
+}  // namespace
+
+Rect UnionRect(const Rect& a, const Rect& b) {
+  if (a.IsEmpty()) return b.IsEmpty() ? Rect{} : b;
+  if (b.IsEmpty()) return a;
+  return Rect{std::min(a.Left, b.Left), std::min(a.Top, b.Top), std::max(a.Right, b.Right), std::max(a.Bottom, b.Bottom)};
+}
+
+void ScreenSurface::SetSize(int width, int height, int depth) {
+  if (depth != 15 && depth != 16 && depth != 32)
+    throw Error(Format("screen surfaces have 15, 16 or 32 bits per pixel, not %d", depth));
+  picture_.SetSize(width, height, depth);
+  clips_.clear();
+  changed_ = Rect{};
+}
+
+uint32_t ScreenSurface::ColorToPixel(int32_t color) const {
+  const int red = color & 0xFF, green = (color >> 8) & 0xFF, blue = (color >> 16) & 0xFF;
+  return picture_.ColorToPixel(red, green, blue);
+}
+
+void ScreenSurface::AddChanged(const Rect& r) {
+  Rect cut;
+  if (IntersectRect(cut, r, Bounds())) changed_ = UnionRect(changed_, cut);
+}
+
+void ScreenSurface::PushClip(const Rect& r) {
+  Rect cut;
+  IntersectRect(cut, r, Clip());
+  clips_.push_back(cut);
+}
+
+void ScreenSurface::PopClip() {
+  if (!clips_.empty()) clips_.pop_back();
+}
+
+void ScreenSurface::Fill(const Rect& r, uint32_t pixel) {
+  Rect area;
+  if (!IntersectRect(area, r, Clip())) return;
+  const int w = area.Width();
+  for (int y = area.Top; y < area.Bottom; ++y) {
+    uint8_t* row = ScanLine(y);
+    if (picture_.StorageBits() == 32) {
+      for (int i = 0; i < w; ++i) std::memcpy(row + 4 * (area.Left + i), &pixel, 4);
+    } else {
+      std::fill_n(Row16(row) + area.Left, w, static_cast<uint16_t>(pixel));
+    }
+  }
+  AddChanged(area);
+}
+
+void ScreenSurface::AddGrey(const Rect& r, int level) {
+  Rect area;
+  if (level <= 0 || !IntersectRect(area, r, Clip())) return;
+  level = std::min(level, 255);
+  const uint16_t grey = static_cast<uint16_t>(picture_.ColorToPixel(level, level, level));
+  for (int y = area.Top; y < area.Bottom; ++y) {
+    uint8_t* row = ScanLine(y);
+    if (picture_.StorageBits() == 32)
+      compose::AddGreyRow32(row + 4 * area.Left, area.Width(), level);
+    else
+      compose::AddGreyRow16(Row16(row) + area.Left, area.Width(), grey, Masks());
+  }
+  AddChanged(area);
+}
+
+void ScreenSurface::SubtractGrey(const Rect& r, int level) {
+  Rect area;
+  if (level <= 0 || !IntersectRect(area, r, Clip())) return;
+  level = std::min(level, 255);
+  const uint16_t grey = static_cast<uint16_t>(picture_.ColorToPixel(level, level, level));
+  for (int y = area.Top; y < area.Bottom; ++y) {
+    uint8_t* row = ScanLine(y);
+    if (picture_.StorageBits() == 32)
+      compose::SubGreyRow32(row + 4 * area.Left, area.Width(), level);
+    else
+      compose::SubGreyRow16(Row16(row) + area.Left, area.Width(), grey, Masks());
+  }
+  AddChanged(area);
+}
+
+void ScreenSurface::CheckSource(const TDIBSurface& source, const TDIBSurface* mask) const {
+  if (source.StorageBits() != picture_.StorageBits() || source.BitCount() != picture_.BitCount())
+    throw Error(Format("cannot draw a %d-bit picture onto a %d-bit screen", source.BitCount(), Depth()));
+  if (mask && (mask->StorageBits() != 8 || mask->Width() != source.Width() || mask->Height() != source.Height()))
+    throw Error("a drawing mask must be an 8-bit plane of the picture's size");
+}
+
+void ScreenSurface::Copy(int x, int y, const TDIBSurface& source, const Rect& sourceRect) {
+  CheckSource(source, nullptr);
+  Rect src = sourceRect;
+  if (!CutSource(src, source)) return;
+  int64_t l = int64_t{x} + (src.Left - sourceRect.Left), t = int64_t{y} + (src.Top - sourceRect.Top);
+  int64_t r = l + src.Width(), b = t + src.Height();
+  const int64_t l0 = l, t0 = t;
+  if (!Cut(l, t, r, b, Clip())) return;
+  const int bpp = picture_.StorageBits() / 8;
+  const int sx = src.Left + static_cast<int>(l - l0), sy = src.Top + static_cast<int>(t - t0);
+  const size_t bytes = static_cast<size_t>(r - l) * bpp;
+  const int h = static_cast<int>(b - t);
+  // A copy within one surface may overlap itself: rows go in the order that reads each source
+  // row before it is overwritten, and memmove handles the overlap inside a row.
+  const bool upwards = &source == &picture_ && t > sy;
+  for (int j = 0; j < h; ++j) {
+    const int row = upwards ? h - 1 - j : j;
+    std::memmove(ScanLine(static_cast<int>(t) + row) + l * bpp, source.ScanLine(sy + row) + sx * bpp, bytes);
+  }
+  AddChanged(ToRect(l, t, r, b));
+}
+
+uint8_t* ScreenSurface::RowBuffer(int count) {
+  if (picture_.StorageBits() == 32) {
+    rowPixels_.resize(static_cast<size_t>(count));
+    return reinterpret_cast<uint8_t*>(rowPixels_.data());
+  }
+  rowPixels16_.resize(static_cast<size_t>(count));
+  return reinterpret_cast<uint8_t*>(rowPixels16_.data());
+}
+
+void ScreenSurface::ApplyRow(uint8_t* dst, const uint8_t* src, const uint8_t* mask, int count, const DrawOptions& o) {
+  const int a = o.Opacity;
+  if (picture_.StorageBits() == 32) {
+    if (mask) {
+      if (a >= 256)
+        compose::AddMaskRow32(dst, src, mask, count, a - 256);
+      else if (a == 255)
+        pixel::AlphaRow32(dst, src, mask, count);
+      else
+        compose::MaskOpacityRow32(dst, src, mask, count, a);
+    } else {
+      const auto key = static_cast<uint32_t>(o.Key);
+      if (a >= 256)
+        compose::AddRow32(dst, src, count, a - 256, key);
+      else if (a == 255)
+        pixel::KeyedRow32(dst, src, count, key);
+      else
+        pixel::BlendRow32(dst, src, count, a, key);
+    }
+    return;
+  }
+  uint16_t* d = Row16(dst);
+  const uint16_t* s = Row16(src);
+  if (a >= 256)
+    compose::AddRow16(d, s, mask, count, a - 256, o.Key, Masks());
+  else if (mask)
+    compose::MaskRow16(d, s, mask, count, a, Masks());
+  else
+    compose::BlendRow16(d, s, count, a, o.Key, Masks());
+}
+
+void ScreenSurface::Draw(int x, int y, const TDIBSurface& source, const Rect& sourceRect, const TDIBSurface* mask,
+                         const DrawOptions& options) {
+  Rect src = sourceRect;
+  if (!CutSource(src, source)) return;
+  const int64_t l = int64_t{x} + (src.Left - sourceRect.Left), t = int64_t{y} + (src.Top - sourceRect.Top);
+  if (l < INT32_MIN || t < INT32_MIN || l + src.Width() > INT32_MAX || t + src.Height() > INT32_MAX) return;
+  DrawMapped(ToRect(l, t, l + src.Width(), t + src.Height()), source, src, mask, options);
+}
+
+void ScreenSurface::DrawScaled(const Rect& dest, const TDIBSurface& source, const Rect& sourceRect,
+                               const TDIBSurface* mask, const DrawOptions& options) {
+  // A scaled draw keeps the whole source rectangle's proportions, so a source rectangle that
+  // runs off the source is not shortened (that would stretch the rest); it is refused instead.
+  Rect src;
+  if (!IntersectRect(src, sourceRect, source.ClientRect()) || src != sourceRect) return;
+  DrawMapped(dest, source, src, mask, options);
+}
+
+void ScreenSurface::DrawMapped(const Rect& dest, const TDIBSurface& source, const Rect& src, const TDIBSurface* mask,
+                               const DrawOptions& options) {
+  if (options.Opacity <= 0 || dest.IsEmpty() || src.IsEmpty()) return;
+  CheckSource(source, mask);
+  int64_t l = dest.Left, t = dest.Top, r = dest.Right, b = dest.Bottom;
+  if (!Cut(l, t, r, b, Clip())) return;
+  // Drawing a surface onto itself works from a copy of what it reads.
+  std::unique_ptr<TDIBSurface> copy;
+  const TDIBSurface* from = &source;
+  if (&source == &picture_) {
+    copy = std::make_unique<TDIBSurface>();
+    copy->AssignFrom(source);
+    from = copy.get();
+  }
+  const int64_t dw = dest.Width(), dh = dest.Height(), sw = src.Width(), sh = src.Height();
+  const bool scaled = dw != sw || dh != sh;
+  const int bpp = picture_.StorageBits() / 8;
+  const int count = static_cast<int>(r - l);
+  const bool direct = !scaled && !options.FlipX;
+  if (!direct) {
+    columns_.resize(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i) {
+      const int64_t k = (l - dest.Left) + i;
+      const int64_t c = ((2 * k + 1) * sw) / (2 * dw);
+      columns_[i] = static_cast<int>(options.FlipX ? src.Right - 1 - c : src.Left + c);
+    }
+    rowMask_.resize(static_cast<size_t>(count));
+  }
+  uint8_t* gathered = RowBuffer(count);
+  for (int64_t y = t; y < b; ++y) {
+    const int64_t k = y - dest.Top;
+    const int64_t c = scaled ? ((2 * k + 1) * sh) / (2 * dh) : k;
+    const int sy = static_cast<int>(options.FlipY ? src.Bottom - 1 - c : src.Top + c);
+    const uint8_t* srow = from->ScanLine(sy);
+    const uint8_t* mrow = mask ? mask->ScanLine(sy) : nullptr;
+    uint8_t* drow = ScanLine(static_cast<int>(y)) + l * bpp;
+    if (direct) {
+      const int64_t sx = src.Left + (l - dest.Left);
+      ApplyRow(drow, srow + sx * bpp, mrow ? mrow + sx : nullptr, count, options);
+      continue;
+    }
+    if (bpp == 4) {
+      for (int i = 0; i < count; ++i) std::memcpy(gathered + 4 * i, srow + 4 * columns_[i], 4);
+    } else {
+      for (int i = 0; i < count; ++i) std::memcpy(gathered + 2 * i, srow + 2 * columns_[i], 2);
+    }
+    if (mrow)
+      for (int i = 0; i < count; ++i) rowMask_[i] = mrow[columns_[i]];
+    ApplyRow(drow, gathered, mrow ? rowMask_.data() : nullptr, count, options);
+  }
+  AddChanged(ToRect(l, t, r, b));
+}
+
+void ScreenSurface::FillMasked(int x, int y, uint32_t pixel, const TDIBSurface& mask, const Rect& maskRect, int opacity) {
+  if (opacity <= 0) return;
+  if (mask.StorageBits() != 8) throw Error("a drawing mask must be an 8-bit plane");
+  Rect m = maskRect;
+  if (!CutSource(m, mask)) return;
+  int64_t l = int64_t{x} + (m.Left - maskRect.Left), t = int64_t{y} + (m.Top - maskRect.Top);
+  int64_t r = l + m.Width(), b = t + m.Height();
+  const int64_t l0 = l, t0 = t;
+  if (!Cut(l, t, r, b, Clip())) return;
+  const int count = static_cast<int>(r - l);
+  for (int64_t row = t; row < b; ++row) {
+    const uint8_t* mrow = mask.ScanLine(static_cast<int>(m.Top + (row - t0))) + m.Left + (l - l0);
+    uint8_t* drow = ScanLine(static_cast<int>(row));
+    if (picture_.StorageBits() == 32)
+      compose::FillMaskRow32(drow + 4 * l, mrow, count, pixel, opacity);
+    else
+      compose::FillMaskRow16(Row16(drow) + l, mrow, count, static_cast<uint16_t>(pixel), opacity, Masks());
+  }
+  AddChanged(ToRect(l, t, r, b));
+}
+
+namespace {
+
+// The geometry of a rotated draw in floating point: the mirrored origin and the turn.
+struct Turn {
+  double ox, oy, zx, zy, cosA, sinA;
+
+  Turn(const RotatedDraw& g, int width, int height, bool flipX, bool flipY) {
+    ox = flipX ? width - g.OriginX - 1 : g.OriginX;
+    oy = flipY ? height - g.OriginY - 1 : g.OriginY;
+    zx = std::max(g.ZoomX, 1) / 256.0;
+    zy = std::max(g.ZoomY, 1) / 256.0;
+    const int angle = g.Angle & 0xFF;
+    // Quarter turns are exact, so that they never pick a neighbouring pixel.
+    static constexpr double kCos[4] = {1, 0, -1, 0}, kSin[4] = {0, 1, 0, -1};
+    if (angle % 64 == 0) {
+      cosA = kCos[angle / 64];
+      sinA = kSin[angle / 64];
+    } else {
+      const double phi = angle * (2 * std::numbers::pi / 256);
+      cosA = std::cos(phi);
+      sinA = std::sin(phi);
+    }
+  }
+};
+
+// Floating values that are integers up to rounding noise count as those integers, so that
+// quarter turns and zooms by powers of two give exact edges.
+double Snap(double v) {
+  const double n = std::nearbyint(v);
+  return std::fabs(v - n) < 1e-7 ? n : v;
+}
+
+}  // namespace
+
+Rect ScreenSurface::RotatedBounds(const RotatedDraw& g, int width, int height, bool flipX, bool flipY) {
+  if (width <= 0 || height <= 0) return Rect{};
+  const Turn turn(g, width, height, flipX, flipY);
+  double minX = 0, minY = 0, maxX = 0, maxY = 0;
+  bool first = true;
+  for (int corner = 0; corner < 4; ++corner) {
+    const double dx = ((corner & 1 ? width : 0) - turn.ox) * turn.zx;
+    const double dy = ((corner & 2 ? height : 0) - turn.oy) * turn.zy;
+    const double x = g.CenterX + dx * turn.cosA - dy * turn.sinA;
+    const double y = g.CenterY + dx * turn.sinA + dy * turn.cosA;
+    if (first || x < minX) minX = x;
+    if (first || x > maxX) maxX = x;
+    if (first || y < minY) minY = y;
+    if (first || y > maxY) maxY = y;
+    first = false;
+  }
+  auto clamp = [](double v) { return static_cast<int32_t>(std::clamp(v, double{INT32_MIN / 2}, double{INT32_MAX / 2})); };
+  return Rect{clamp(std::floor(Snap(minX))), clamp(std::floor(Snap(minY))), clamp(std::ceil(Snap(maxX))),
+              clamp(std::ceil(Snap(maxY)))};
+}
+
+Rect ScreenSurface::DrawRotated(const RotatedDraw& g, const TDIBSurface& source, const TDIBSurface* mask,
+                                const DrawOptions& options) {
+  const int width = source.Width(), height = source.Height();
+  const Rect bounds = RotatedBounds(g, width, height, options.FlipX, options.FlipY);
+  if (options.Opacity <= 0 || bounds.IsEmpty()) return bounds;
+  CheckSource(source, mask);
+  int64_t l = bounds.Left, t = bounds.Top, r = bounds.Right, b = bounds.Bottom;
+  if (!Cut(l, t, r, b, Clip())) return bounds;
+  std::unique_ptr<TDIBSurface> copy;
+  const TDIBSurface* from = &source;
+  if (&source == &picture_) {
+    copy = std::make_unique<TDIBSurface>();
+    copy->AssignFrom(source);
+    from = copy.get();
+  }
+  const Turn turn(g, width, height, options.FlipX, options.FlipY);
+  const int count = static_cast<int>(r - l);
+  const int bpp = picture_.StorageBits() / 8;
+  rowMask_.resize(static_cast<size_t>(count));
+  uint8_t* gathered = RowBuffer(count);
+  // Every destination pixel centre is turned back into the source; pixels that land outside it
+  // get weight 0, and so do key pixels of a source without a mask, so one masked kernel serves
+  // every case.
+  DrawOptions rowOptions = options;
+  rowOptions.Key = -1;
+  const double ux = turn.cosA / turn.zx, vx = -turn.sinA / turn.zy;
+  for (int64_t y = t; y < b; ++y) {
+    const double ey = y + 0.5 - g.CenterY;
+    const double ex0 = l + 0.5 - g.CenterX;
+    const double u0 = turn.ox + (ex0 * turn.cosA + ey * turn.sinA) / turn.zx;
+    const double v0 = turn.oy + (-ex0 * turn.sinA + ey * turn.cosA) / turn.zy;
+    for (int i = 0; i < count; ++i) {
+      const double u = std::floor(u0 + i * ux), v = std::floor(v0 + i * vx);
+      uint8_t weight = 0;
+      if (u >= 0 && u < width && v >= 0 && v < height) {
+        int sx = static_cast<int>(u), sy = static_cast<int>(v);
+        if (options.FlipX) sx = width - 1 - sx;
+        if (options.FlipY) sy = height - 1 - sy;
+        const uint8_t* p = from->ScanLine(sy) + sx * bpp;
+        std::memcpy(gathered + bpp * i, p, static_cast<size_t>(bpp));
+        if (mask) {
+          weight = mask->ScanLine(sy)[sx];
+        } else {
+          uint32_t value = 0;
+          std::memcpy(&value, p, static_cast<size_t>(bpp));
+          const bool isKey = bpp == 4 ? value == static_cast<uint32_t>(options.Key)
+                                      : static_cast<int32_t>(value) == options.Key;
+          weight = isKey ? 0 : 255;
+        }
+      } else {
+        std::memset(gathered + bpp * i, 0, static_cast<size_t>(bpp));
+      }
+      rowMask_[i] = weight;
+    }
+    ApplyRow(ScanLine(static_cast<int>(y)) + l * bpp, gathered, rowMask_.data(), count, rowOptions);
+  }
+  AddChanged(ToRect(l, t, r, b));
+  return bounds;
+}
+
+}  // namespace orin

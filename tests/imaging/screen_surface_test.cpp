@@ -1,0 +1,321 @@
+#include "imaging/screen_surface.h"
+
+#include <gtest/gtest.h>
+
+#include <initializer_list>
+#include <random>
+#include <vector>
+
+#include "core/error.h"
+
+namespace orin {
+namespace {
+
+// A picture of the given rows of pixel values (32 bits unless depth says otherwise).
+TDIBSurface Picture(std::initializer_list<std::initializer_list<uint32_t>> rows, int depth = 32) {
+  const int h = static_cast<int>(rows.size());
+  const int w = static_cast<int>(rows.begin()->size());
+  TDIBSurface s(w, h, depth);
+  int y = 0;
+  for (const auto& row : rows) {
+    int x = 0;
+    for (uint32_t v : row) s.SetPixel(x++, y, v);
+    ++y;
+  }
+  return s;
+}
+
+void SetMask(TDIBSurface& s, std::initializer_list<std::initializer_list<uint8_t>> rows) {
+  s.CreateAlpha();
+  int y = 0;
+  for (const auto& row : rows) {
+    int x = 0;
+    for (uint8_t v : row) s.Alpha->ScanLine(y)[x++] = v;
+    ++y;
+  }
+}
+
+std::vector<uint32_t> Row(const ScreenSurface& s, int y) {
+  std::vector<uint32_t> v;
+  for (int x = 0; x < s.Width(); ++x) v.push_back(s.GetPixel(x, y));
+  return v;
+}
+
+ScreenSurface Screen(int w, int h, uint32_t fill, int depth = 32) {
+  ScreenSurface s(w, h, depth);
+  s.Fill(s.Bounds(), fill);
+  s.ClearChanged();
+  return s;
+}
+
+TEST(ScreenSurface, ClipStackCutsEveryOperationAndChangedGrowsByUnion) {
+  ScreenSurface s = Screen(6, 2, 0);
+  s.PushClip(Rect{1, 0, 5, 2});
+  s.PushClip(Rect{3, 0, 9, 1});  // cut to the clip below: columns 3 and 4 of row 0
+  EXPECT_EQ(s.Clip(), (Rect{3, 0, 5, 1}));
+  s.Fill(s.Bounds(), 7);
+  s.PopClip();
+  s.Fill(Rect{0, 1, 2, 2}, 9);  // only column 1 lies in the clip
+  s.PopClip();
+  s.PopClip();  // popping an empty stack does nothing
+  EXPECT_EQ(s.Clip(), s.Bounds());
+  EXPECT_EQ(Row(s, 0), (std::vector<uint32_t>{0, 0, 0, 7, 7, 0}));
+  EXPECT_EQ(Row(s, 1), (std::vector<uint32_t>{0, 9, 0, 0, 0, 0}));
+  EXPECT_EQ(s.Changed(), (Rect{1, 0, 5, 2}));
+  s.ClearChanged();
+  EXPECT_TRUE(s.Changed().IsEmpty());
+}
+
+TEST(ScreenSurface, ColorsArePixelsOfEveryDepth) {
+  EXPECT_EQ(ScreenSurface(1, 1, 32).ColorToPixel(0x00332211), 0x112233u);
+  EXPECT_EQ(ScreenSurface(1, 1, 16).ColorToPixel(0x00FFFFFF), 0xFFFFu);
+  EXPECT_EQ(ScreenSurface(1, 1, 15).ColorToPixel(0x00FFFFFF), 0x7FFFu);
+  EXPECT_EQ(ScreenSurface(1, 1, 15).ColorToPixel(0x000000FF), 0x7C00u);
+  EXPECT_THROW(ScreenSurface(1, 1, 24), Error);
+}
+
+TEST(ScreenSurface, GreyAddAndSubtractSaturatePerChannel) {
+  ScreenSurface s = Screen(2, 1, 0x00F01008);
+  s.AddGrey(Rect{0, 0, 1, 1}, 0x20);
+  s.SubtractGrey(Rect{1, 0, 2, 1}, 0x10);
+  EXPECT_EQ(Row(s, 0), (std::vector<uint32_t>{0x00FF3028, 0x00E00000}));
+  ScreenSurface h = Screen(1, 1, (30u << 10) | (2u << 5) | 1u, 15);
+  h.AddGrey(h.Bounds(), 16);  // 16 is 2 in five bits
+  EXPECT_EQ(h.GetPixel(0, 0), (31u << 10) | (4u << 5) | 3u);
+}
+
+// Opacity draws of one source pixel 0x0000FF over 0: the table of the opacity conventions.
+TEST(ScreenSurface, OpacityConventionsWithoutMask) {
+  const TDIBSurface src = Picture({{0x000000FF, 0x00123456}});
+  struct Case {
+    int opacity;
+    uint32_t dst, expect0;
+  };
+  const Case cases[] = {
+      {0, 0x00000010, 0x00000010},       // nothing
+      {-5, 0x00000010, 0x00000010},      // nothing
+      {128, 0xFF000000, 0x0000007F},     // (0 × 127 + 255 × 128) >> 8, fourth byte 0
+      {255, 0x00000010, 0x000000FF},     // copy
+      {256 + 128, 0x00000010, 0x0000008F},  // add (255 × 128) >> 8 = 127 to 16
+      {256 + 255, 0x000000F0, 0x000000FF},  // saturates
+  };
+  for (const Case& c : cases) {
+    ScreenSurface s = Screen(2, 1, c.dst);
+    DrawOptions o;
+    o.Opacity = c.opacity;
+    o.Key = 0x00123456;  // the second pixel is the key and never drawn
+    s.Draw(0, 0, src, src.ClientRect(), nullptr, o);
+    EXPECT_EQ(s.GetPixel(0, 0), c.expect0) << "opacity " << c.opacity;
+    EXPECT_EQ(s.GetPixel(1, 0), c.dst) << "opacity " << c.opacity;
+  }
+}
+
+TEST(ScreenSurface, MaskConventions) {
+  TDIBSurface src = Picture({{0xFF, 0xFF, 0xFF, 0xFF}});
+  SetMask(src, {{0, 128, 255, 2}});
+  struct Case {
+    int opacity;
+    std::vector<uint32_t> expect;
+  };
+  const Case cases[] = {
+      // The mask alone: 0 keeps, 255 writes, 128 blends with α = 128, 2 with α = 2.
+      {255, {0x10, (0x10 * 127 + 0xFF * 128) >> 8, 0xFF, (0x10 * 253 + 0xFF * 2) >> 8}},
+      // α = 200 at 255, (128 × 200) >> 8 = 100 at 128, and (2 × 200) >> 8 = 1 at 2.
+      {200, {0x10, (0x10 * 155 + 0xFF * 100) >> 8, (0x10 * 55 + 0xFF * 200) >> 8, (0x10 * 254 + 0xFF * 1) >> 8}},
+      // α = (2 × 100) >> 8 = 0 leaves the pixel alone.
+      {100, {0x10, (0x10 * 205 + 0xFF * 50) >> 8, (0x10 * 155 + 0xFF * 100) >> 8, 0x10}},
+      // Additive level 100: β = 100, (128 × 100) >> 8 = 50, 0.
+      {356, {0x10, 0x10 + ((0xFF * 50) >> 8), 0x10 + ((0xFF * 100) >> 8), 0x10 + ((0xFF * 0) >> 8)}},
+  };
+  for (const Case& c : cases) {
+    ScreenSurface s = Screen(4, 1, 0x10);
+    DrawOptions o;
+    o.Opacity = c.opacity;
+    s.Draw(0, 0, src, src.ClientRect(), src.Alpha.get(), o);
+    EXPECT_EQ(Row(s, 0), c.expect) << "opacity " << c.opacity;
+  }
+}
+
+TEST(ScreenSurface, MirroredDrawsReverseRowsAndColumns) {
+  TDIBSurface src = Picture({{1, 2, 3}, {4, 5, 6}});
+  SetMask(src, {{255, 255, 0}, {255, 255, 255}});
+  struct Case {
+    bool flipX, flipY, mask;
+    std::vector<uint32_t> row0, row1;
+  };
+  const Case cases[] = {
+      {true, false, false, {3, 2, 1}, {6, 5, 4}},
+      {false, true, false, {4, 5, 6}, {1, 2, 3}},
+      {true, true, false, {6, 5, 4}, {3, 2, 1}},
+      // The mask mirrors with its picture: the clear pixel 3 lands in column 0.
+      {true, false, true, {9, 2, 1}, {6, 5, 4}},
+  };
+  for (const Case& c : cases) {
+    ScreenSurface s = Screen(3, 2, 9);
+    DrawOptions o;
+    o.FlipX = c.flipX;
+    o.FlipY = c.flipY;
+    s.Draw(0, 0, src, src.ClientRect(), c.mask ? src.Alpha.get() : nullptr, o);
+    EXPECT_EQ(Row(s, 0), c.row0);
+    EXPECT_EQ(Row(s, 1), c.row1);
+  }
+}
+
+TEST(ScreenSurface, ScaledDrawsAreNearestNeighbourAndClipsNeverShiftThem) {
+  const TDIBSurface src = Picture({{1, 2}, {3, 4}});
+  ScreenSurface s = Screen(4, 4, 0);
+  s.DrawScaled(Rect{0, 0, 4, 4}, src, src.ClientRect(), nullptr, DrawOptions{});
+  EXPECT_EQ(Row(s, 0), (std::vector<uint32_t>{1, 1, 2, 2}));
+  EXPECT_EQ(Row(s, 3), (std::vector<uint32_t>{3, 3, 4, 4}));
+
+  // Shrinking takes the source pixel under each destination pixel's centre.
+  const TDIBSurface wide = Picture({{1, 2, 3, 4, 5, 6}});
+  ScreenSurface n = Screen(3, 1, 0);
+  n.DrawScaled(Rect{0, 0, 3, 1}, wide, wide.ClientRect(), nullptr, DrawOptions{});
+  EXPECT_EQ(Row(n, 0), (std::vector<uint32_t>{2, 4, 6}));
+  DrawOptions mirrored;
+  mirrored.FlipX = true;
+  n.DrawScaled(Rect{0, 0, 3, 1}, wide, wide.ClientRect(), nullptr, mirrored);
+  EXPECT_EQ(Row(n, 0), (std::vector<uint32_t>{5, 3, 1}));
+
+  // The same draw half outside the surface and under a clip shows the matching part of it.
+  std::mt19937 rng(5);
+  TDIBSurface big(7, 5, 32);
+  for (int y = 0; y < 5; ++y)
+    for (int x = 0; x < 7; ++x) big.SetPixel(x, y, rng() & 0xFFFFFF);
+  ScreenSurface full = Screen(20, 20, 0), cut = Screen(20, 20, 0);
+  const Rect dest{-3, 2, 14, 15};
+  full.DrawScaled(dest, big, big.ClientRect(), nullptr, mirrored);
+  cut.PushClip(Rect{2, 5, 9, 11});
+  cut.DrawScaled(dest, big, big.ClientRect(), nullptr, mirrored);
+  for (int y = 0; y < 20; ++y)
+    for (int x = 0; x < 20; ++x) {
+      const bool inside = x >= 2 && x < 9 && y >= 5 && y < 11;
+      EXPECT_EQ(cut.GetPixel(x, y), inside ? full.GetPixel(x, y) : 0u) << x << "," << y;
+    }
+  EXPECT_EQ(cut.Changed(), (Rect{2, 5, 9, 11}));
+}
+
+TEST(ScreenSurface, UnscaledDrawCutsSourceAndDestination) {
+  const TDIBSurface src = Picture({{1, 2, 3}});
+  ScreenSurface s = Screen(4, 1, 0);
+  // The source rectangle runs off the picture's left edge by one: the pixels keep their places.
+  s.Draw(0, 0, src, Rect{-1, 0, 3, 1}, nullptr, DrawOptions{});
+  EXPECT_EQ(Row(s, 0), (std::vector<uint32_t>{0, 1, 2, 3}));
+  s.Draw(-2, 0, src, src.ClientRect(), nullptr, DrawOptions{});
+  EXPECT_EQ(Row(s, 0), (std::vector<uint32_t>{3, 1, 2, 3}));
+}
+
+TEST(ScreenSurface, FillThroughMask) {
+  TDIBSurface mask(4, 1, 8);
+  const uint8_t m[4] = {0, 128, 255, 255};
+  for (int i = 0; i < 4; ++i) mask.ScanLine(0)[i] = m[i];
+  ScreenSurface s = Screen(5, 1, 0xFF000010);
+  s.FillMasked(1, 0, 0x000000FF, mask, Rect{0, 0, 3, 1}, 128);
+  // m' = (128 × m) >> 8: 0 keeps; 64 and 127 blend; the fourth byte becomes 0 where drawn.
+  EXPECT_EQ(Row(s, 0), (std::vector<uint32_t>{0xFF000010, 0xFF000010, (0x10 * 191 + 0xFF * 64) >> 8,
+                                               (0x10 * 128 + 0xFF * 127) >> 8, 0xFF000010}));
+}
+
+TEST(ScreenSurface, CopyWithinOneSurfaceOverlaps) {
+  ScreenSurface s = Screen(3, 3, 0);
+  for (int y = 0; y < 3; ++y)
+    for (int x = 0; x < 3; ++x) s.Picture().SetPixel(x, y, static_cast<uint32_t>(10 * y + x));
+  s.Copy(1, 1, s, Rect{0, 0, 2, 2});
+  EXPECT_EQ(Row(s, 1), (std::vector<uint32_t>{10, 0, 1}));
+  EXPECT_EQ(Row(s, 2), (std::vector<uint32_t>{20, 10, 11}));
+}
+
+TEST(ScreenSurface, RefusesOtherFormats) {
+  ScreenSurface s(4, 4, 32);
+  TDIBSurface p16(2, 2, 16), p32(2, 2, 32), wrongMask(3, 3, 8);
+  EXPECT_THROW(s.Draw(0, 0, p16, p16.ClientRect(), nullptr, DrawOptions{}), Error);
+  EXPECT_THROW(s.Draw(0, 0, p32, p32.ClientRect(), &wrongMask, DrawOptions{}), Error);
+  ScreenSurface s15(4, 4, 15);
+  EXPECT_THROW(s15.Draw(0, 0, p16, p16.ClientRect(), nullptr, DrawOptions{}), Error);  // 565 onto 555
+}
+
+TEST(ScreenSurface, SixteenBitDrawsUseTheChannelMasks) {
+  const uint32_t white = 0xFFFF;
+  TDIBSurface src(2, 1, 16);
+  src.SetPixel(0, 0, white);
+  src.SetPixel(1, 0, white);
+  SetMask(src, {{255, 0}});
+  ScreenSurface s = Screen(2, 1, 0, 16);
+  DrawOptions o;
+  o.Opacity = 128;
+  s.Draw(0, 0, src, src.ClientRect(), nullptr, o);
+  const uint32_t half = (0xF800 & ((0xF800u * 128) >> 8)) | (0x7E0 & ((0x7E0u * 128) >> 8)) | (0x1F & ((0x1Fu * 128) >> 8));
+  EXPECT_EQ(Row(s, 0), (std::vector<uint32_t>{half, half}));
+  ScreenSurface t = Screen(2, 1, 0, 16);
+  t.Draw(0, 0, src, src.ClientRect(), src.Alpha.get(), DrawOptions{});
+  EXPECT_EQ(Row(t, 0), (std::vector<uint32_t>{white, 0}));
+}
+
+// Rotated draws: at angle 0 the same pixels as an unrotated draw; quarter turns move each pixel
+// exactly; the bounding rectangle is that of the turned, zoomed corners.
+TEST(ScreenSurface, RotatedDraws) {
+  TDIBSurface src = Picture({{1, 2, 3}, {4, 5, 6}});
+  SetMask(src, {{255, 255, 255}, {255, 128, 255}});
+  {
+    ScreenSurface a = Screen(8, 8, 0), b = Screen(8, 8, 0);
+    RotatedDraw g;
+    g.CenterX = 4, g.CenterY = 3, g.OriginX = 1, g.OriginY = 1;
+    const Rect bounds = a.DrawRotated(g, src, src.Alpha.get(), DrawOptions{});
+    b.Draw(3, 2, src, src.ClientRect(), src.Alpha.get(), DrawOptions{});
+    EXPECT_EQ(bounds, (Rect{3, 2, 6, 4}));
+    for (int y = 0; y < 8; ++y) EXPECT_EQ(Row(a, y), Row(b, y));
+  }
+  {
+    // A quarter turn clockwise about the top-left corner of pixel 1: row 0 becomes the column
+    // left of the centre, read downwards.
+    ScreenSurface s = Screen(6, 6, 0);
+    RotatedDraw g;
+    g.CenterX = 3, g.CenterY = 1, g.Angle = 64;
+    const Rect bounds = s.DrawRotated(g, src, nullptr, DrawOptions{});
+    EXPECT_EQ(bounds, (Rect{1, 1, 3, 4}));
+    EXPECT_EQ(Row(s, 1), (std::vector<uint32_t>{0, 4, 1, 0, 0, 0}));
+    EXPECT_EQ(Row(s, 2), (std::vector<uint32_t>{0, 5, 2, 0, 0, 0}));
+    EXPECT_EQ(Row(s, 3), (std::vector<uint32_t>{0, 6, 3, 0, 0, 0}));
+  }
+  {
+    // Angle 256 is a whole turn (only the low 8 bits count); a half turn with both flips is the
+    // picture itself again, placed about the mirrored origin.
+    ScreenSurface a = Screen(8, 8, 0), b = Screen(8, 8, 0);
+    RotatedDraw g;
+    g.CenterX = 4, g.CenterY = 4, g.Angle = 256 + 128;
+    DrawOptions flips;
+    flips.FlipX = flips.FlipY = true;
+    a.DrawRotated(g, src, nullptr, flips);
+    b.Draw(3, 3, src, src.ClientRect(), nullptr, DrawOptions{});
+    for (int y = 0; y < 8; ++y) EXPECT_EQ(Row(a, y), Row(b, y)) << y;
+  }
+  {
+    // Zoom 512 without a turn is the scaled draw.
+    ScreenSurface a = Screen(8, 8, 0), b = Screen(8, 8, 0);
+    RotatedDraw g;
+    g.CenterX = 1, g.CenterY = 1, g.ZoomX = 512, g.ZoomY = 512;
+    EXPECT_EQ(a.DrawRotated(g, src, nullptr, DrawOptions{}), (Rect{1, 1, 7, 5}));
+    b.DrawScaled(Rect{1, 1, 7, 5}, src, src.ClientRect(), nullptr, DrawOptions{});
+    for (int y = 0; y < 8; ++y) EXPECT_EQ(Row(a, y), Row(b, y)) << y;
+  }
+  // Bounding rectangles of turned 10 × 10 pictures about their centre.
+  struct Bounds {
+    int angle;
+    Rect expect;
+  };
+  const Bounds bounds[] = {
+      {0, {-5, -5, 5, 5}},
+      {64, {-5, -5, 5, 5}},
+      {32, {-8, -8, 8, 8}},  // 45°: half-diagonal 7.07
+      {16, {-7, -7, 7, 7}},  // 22.5°: 5 (cos + sin) = 6.53
+  };
+  for (const Bounds& b : bounds) {
+    RotatedDraw g;
+    g.OriginX = g.OriginY = 5, g.Angle = b.angle;
+    EXPECT_EQ(ScreenSurface::RotatedBounds(g, 10, 10, false, false), b.expect) << b.angle;
+  }
+}
+
+}  // namespace
+}  // namespace orin
