@@ -1,10 +1,12 @@
 #include "script/command.h"
 
 #include <cassert>
+#include <cstring>
 
 #include "core/cp932.h"
 #include "core/error.h"
 #include "resources/stream.h"
+#include "script/call_man.h"
 #include "script/commands_flow.h"
 #include "script/commands_object.h"
 #include "script/commands_text.h"
@@ -183,7 +185,62 @@ void TCommand::WriteRecord(Stream& s) const {
   const_cast<TCommand*>(this)->DescribeFields(writer);
 }
 
-void TCommand::Execute(TCallMan& /*interpreter*/, TPage*& /*page*/, int32_t& index) { ++index; }
+void TCommand::Execute(TCallMan& interpreter, TPage*& /*page*/, int32_t& index) {
+  ++index;
+  interpreter.TraceNote(std::string(CommandKindName(static_cast<int>(Kind()))) + ": does nothing yet");
+}
+
+// Text insertion and media stops keep a state record of their own (a window or object name, the
+// wait flag and the uninterruptible flag). Until their classes run, an empty record of that shape
+// keeps a game save readable by the original and the original's saves readable here.
+static bool HasNameStateRecord(ComKind kind) {
+  return kind == ComKind::TextIns || kind == ComKind::MovieStop;
+}
+
+void TCommand::SaveState(std::unique_ptr<MemoryStream>& stream) const {
+  if (!HasNameStateRecord(Kind())) return;
+  if (!stream) stream = std::make_unique<MemoryStream>();
+  WriteStateHeader(*stream);
+  WriteString(*stream, {});
+  WriteByte(*stream, 0);
+  WriteByte(*stream, 0);
+}
+
+void TCommand::SaveStateTo(Stream& s) const {
+  std::unique_ptr<MemoryStream> state;
+  SaveState(state);
+  if (state) s.WriteBuffer(state->Data(), static_cast<int64_t>(state->Size()));
+}
+
+void TCommand::LoadState(Stream& s) {
+  if (!HasNameStateRecord(Kind())) return;
+  const int version = ReadStateHeader(s);
+  ReadString(s);
+  ReadByte(s);
+  if (version >= kStateVersion) ReadByte(s);
+}
+
+void WriteStateHeader(Stream& s) {
+  s.WriteBuffer("orin100", 7);
+}
+
+int ReadStateHeader(Stream& s) {
+  const int64_t start = s.GetPosition();
+  char head[7];
+  if (s.Remaining() >= 7) {
+    s.ReadBuffer(head, 7);
+    if (std::memcmp(head, "orin", 4) == 0) {
+      int version = 0;
+      for (int i = 4; i < 7; ++i) {
+        if (head[i] < '0' || head[i] > '9') return 0;
+        version = version * 10 + (head[i] - '0');
+      }
+      return version;
+    }
+  }
+  s.SetPosition(start);
+  return 0;
+}
 
 std::unique_ptr<TCommand> CreateCommand(int kind, TPage& page) {
   std::unique_ptr<TCommand> c;

@@ -6,8 +6,9 @@
 // script/page_text.h walk that description, so the four can never disagree. Fields that only
 // newer pages carry name the first page version that has them.
 //
-// Execution belongs to the interpreter (TCallMan): the virtual operations below Begin are its
-// seam and do nothing here beyond what the record alone decides.
+// Execution belongs to the interpreter (TCallMan, script/call_man.h): Begin, Execute, Blocking,
+// Finish and the state operations are its seam. The classes of a kind override what the kind
+// does; a kind that nothing overrides yet (text and media) advances and says so in the trace.
 #pragma once
 
 #include <cstdint>
@@ -16,10 +17,12 @@
 #include <string_view>
 #include <vector>
 
+#include "scene/property_table.h"
 #include "script/command_expr.h"
 
 namespace orin {
 
+class MemoryStream;
 class Stream;
 class TCallMan;
 class TComComponent;
@@ -37,8 +40,7 @@ enum class ComKind : uint8_t {
   CabinetLoad = 60,
 };
 constexpr int kCommandKindCount = 61;
-// Property records carry expressions for properties 0-161 only.
-constexpr int kPropertyCount = 162;
+// Property records carry expressions for properties 0-161 only (kPropertyCount of the scene).
 
 // The class name of a kind without "TCom" ("Jump"), or null outside 0-60.
 const char* CommandKindName(int kind);
@@ -109,13 +111,30 @@ class TCommand {
   // Kind byte, header and fields.
   void WriteRecord(Stream& s) const;
 
-  // The interpreter's seam (script/call_man.h fills it in).
+  // --- The interpreter's seam ---
+  // Called once when the command is entered, before its first Execute.
   virtual void Begin(TCallMan& /*interpreter*/) {}
+  // Does the work: advances index, or changes page (null leaves the page) and index, or leaves
+  // both to be executed again in the next frame. The default advances and traces that the kind
+  // does nothing yet.
   virtual void Execute(TCallMan& interpreter, TPage*& page, int32_t& index);
+  // True for a command that waits: a handler stops at it for the frame.
   virtual bool Blocking() const { return false; }
-  // Completes a started command at once.
-  virtual void Finish() {}
+  // Completes a started command at once (PCReset).
+  virtual void Finish(TCallMan& /*interpreter*/) {}
+  // The running state of a started command ("orin100" records), written into stream, which is
+  // made on first use: commands without state leave it null. LoadState reads the same record.
+  virtual void SaveState(std::unique_ptr<MemoryStream>& stream) const;
+  virtual void LoadState(Stream& s);
+  // Writes the state into a stream that already exists (a game save's interpreter record).
+  void SaveStateTo(Stream& s) const;
 };
+
+// The header of a command state record: "orin" and three digits. ReadStateHeader answers the
+// version (0 when the record has no header: the stream is then where it was).
+constexpr int kStateVersion = 100;
+void WriteStateHeader(Stream& s);
+int ReadStateHeader(Stream& s);
 
 // A new command of the kind for the page (not yet in its list); null outside 0-60. Its property
 // expressions come from ReadRecord, or from TComComponent::CreateProperties (TPage::Add).

@@ -1,7 +1,10 @@
 // Flow-control commands: branches, labels, jumps and calls, loops, waits, resets and the game
-// save and load requests. The names in DescribeFields are the field names of the page text.
+// save and load requests. The names in DescribeFields are the field names of the page text; what
+// each kind does when it runs is in script/exec_flow.cpp.
 #pragma once
 
+#include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -16,12 +19,14 @@ class TComIf : public TCommand {
   CommandExpr Condition;
   ComKind Kind() const override { return ComKind::If; }
   void DescribeFields(FieldVisitor& v) override;
+  void Execute(TCallMan& interpreter, TPage*& page, int32_t& index) override;
 };
 
 class TComElseif : public TComIf {
  public:
   using TComIf::TComIf;
   ComKind Kind() const override { return ComKind::Elseif; }
+  void Execute(TCallMan& interpreter, TPage*& page, int32_t& index) override;
 };
 
 // 2: no fields; always chains.
@@ -30,6 +35,7 @@ class TComElse : public TCommand {
   using TCommand::TCommand;
   ComKind Kind() const override { return ComKind::Else; }
   bool GetChain() const override { return true; }
+  void Execute(TCallMan& interpreter, TPage*& page, int32_t& index) override;
 };
 
 // 3: a jump target of its page.
@@ -40,6 +46,7 @@ class TComLabel : public TCommand {
   ComKind Kind() const override { return ComKind::Label; }
   bool IsLabel(std::string_view name) const override { return name == LabelName; }
   void DescribeFields(FieldVisitor& v) override;
+  void Execute(TCallMan& interpreter, TPage*& page, int32_t& index) override;
 };
 
 // 27: the record of a Label holding the comment's text; never runs and never matches a label.
@@ -65,6 +72,7 @@ class TComJump : public TCommand {
   ComKind Kind() const override { return ComKind::Jump; }
   const std::string* TargetPage() const override { return &PageName; }
   void DescribeFields(FieldVisitor& v) override;
+  void Execute(TCallMan& interpreter, TPage*& page, int32_t& index) override;
 };
 
 // 5: call an index of a page with arguments; the page's result goes to ResultName.
@@ -79,6 +87,7 @@ class TComCall : public TCommand {
   ComKind Kind() const override { return ComKind::Call; }
   const std::string* TargetPage() const override { return &PageName; }
   void DescribeFields(FieldVisitor& v) override;
+  void Execute(TCallMan& interpreter, TPage*& page, int32_t& index) override;
 };
 
 // 6: leave the page when the condition holds.
@@ -88,6 +97,7 @@ class TComExit : public TCommand {
   CommandExpr Condition;
   ComKind Kind() const override { return ComKind::Exit; }
   void DescribeFields(FieldVisitor& v) override;
+  void Execute(TCallMan& interpreter, TPage*& page, int32_t& index) override;
 };
 
 // 34: leave a loop (a target below 0 leaves the page).
@@ -97,6 +107,7 @@ class TComBreak : public TComExit {
   int32_t Target = 0;
   ComKind Kind() const override { return ComKind::Break; }
   void DescribeFields(FieldVisitor& v) override;
+  void Execute(TCallMan& interpreter, TPage*& page, int32_t& index) override;
 };
 
 // 35: go on with the next round of a loop.
@@ -106,6 +117,7 @@ class TComContinue : public TComExit {
   int32_t Target = 0;
   ComKind Kind() const override { return ComKind::Continue; }
   void DescribeFields(FieldVisitor& v) override;
+  void Execute(TCallMan& interpreter, TPage*& page, int32_t& index) override;
 };
 
 // 7: wait while the condition holds and until the duration has passed.
@@ -117,6 +129,18 @@ class TComWait : public TCommand {
   CommandExpr NoInterrupt;  // pages of version 107 and later
   ComKind Kind() const override { return ComKind::Wait; }
   void DescribeFields(FieldVisitor& v) override;
+  void Execute(TCallMan& interpreter, TPage*& page, int32_t& index) override;
+  void Begin(TCallMan& interpreter) override;
+  bool Blocking() const override { return true; }
+  bool Uninterruptible() const override { return noInterrupt_; }
+  void SaveState(std::unique_ptr<MemoryStream>& stream) const override;
+  void LoadState(Stream& s) override;
+
+ private:
+  // Milliseconds still to wait (0: no duration) and the frames that do not count yet.
+  int32_t remaining_ = 0;
+  int32_t firstFrames_ = 0;
+  bool noInterrupt_ = false;
 };
 
 // 31: loop head; ExitIndex is the command after the loop.
@@ -127,6 +151,7 @@ class TComWhile : public TCommand {
   int32_t ExitIndex = 0;
   ComKind Kind() const override { return ComKind::While; }
   void DescribeFields(FieldVisitor& v) override;
+  void Execute(TCallMan& interpreter, TPage*& page, int32_t& index) override;
 };
 
 // No behaviour of its own: the parent of the loop's initialisation and step.
@@ -143,6 +168,7 @@ class TComWhileInit : public TComRuntime {
   ComKind Kind() const override { return ComKind::WhileInit; }
   bool GetChain() const override { return true; }
   void DescribeFields(FieldVisitor& v) override;
+  void Execute(TCallMan& interpreter, TPage*& page, int32_t& index) override;
 };
 
 // 33: the loop's step (Expression) and the way back to its head; chains as its parent does.
@@ -152,6 +178,7 @@ class TComWhileLoop : public TComWhileInit {
   int32_t LoopStart = 0;
   ComKind Kind() const override { return ComKind::WhileLoop; }
   void DescribeFields(FieldVisitor& v) override;
+  void Execute(TCallMan& interpreter, TPage*& page, int32_t& index) override;
 };
 
 // 40: redirect the script to an index of a page (Flag: from anywhere, dropping the stack).
@@ -163,6 +190,7 @@ class TComPCReset : public TCommand {
   uint8_t Flag = 0;
   ComKind Kind() const override { return ComKind::PCReset; }
   void DescribeFields(FieldVisitor& v) override;
+  void Execute(TCallMan& interpreter, TPage*& page, int32_t& index) override;
 };
 
 // 41: restart the game at an index of a page; the record of PCReset.
@@ -170,6 +198,7 @@ class TComReset : public TComPCReset {
  public:
   using TComPCReset::TComPCReset;
   ComKind Kind() const override { return ComKind::Reset; }
+  void Execute(TCallMan& interpreter, TPage*& page, int32_t& index) override;
 };
 
 // 45: end the game.
@@ -177,6 +206,7 @@ class TComTerminate : public TCommand {
  public:
   using TCommand::TCommand;
   ComKind Kind() const override { return ComKind::Terminate; }
+  void Execute(TCallMan& interpreter, TPage*& page, int32_t& index) override;
 };
 
 // 46: let events run; never chains.
@@ -185,6 +215,8 @@ class TComDoEvent : public TCommand {
   using TCommand::TCommand;
   ComKind Kind() const override { return ComKind::DoEvent; }
   bool GetChain() const override { return false; }
+  void Execute(TCallMan& interpreter, TPage*& page, int32_t& index) override;
+  bool Blocking() const override { return true; }
 };
 
 // 38: ask for a game save at the end of the frame; never chains.
@@ -198,6 +230,7 @@ class TComGameSave : public TCommand {
   ComKind Kind() const override { return ComKind::GameSave; }
   bool GetChain() const override { return false; }
   void DescribeFields(FieldVisitor& v) override;
+  void Execute(TCallMan& interpreter, TPage*& page, int32_t& index) override;
 };
 
 // 39: ask for a game load at the end of the frame; never chains.
@@ -208,6 +241,7 @@ class TComGameLoad : public TCommand {
   ComKind Kind() const override { return ComKind::GameLoad; }
   bool GetChain() const override { return false; }
   void DescribeFields(FieldVisitor& v) override;
+  void Execute(TCallMan& interpreter, TPage*& page, int32_t& index) override;
 };
 
 }  // namespace orin

@@ -3,10 +3,12 @@
 // TComComponent reads the property records: one expression per property whose bit is set in the
 // page's property set for the command's kind, in ascending property number. Its subclasses
 // follow the class tree of the page format: TComTimer, TComSound, TComCabinet (the parent of the
-// two cabinet commands) and TComControl, the parent of every other object-creating kind.
+// two cabinet commands) and TComControl, the parent of every other object-creating kind. What
+// the kinds do when they run is in script/exec_object.cpp.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -14,7 +16,12 @@
 
 namespace orin {
 
+class TOrinObject;
 class TParamCollection;
+
+// The scene kind an object-creating command makes (kKindNone for the cabinet commands and other
+// kinds).
+uint8_t SceneKindOfCommand(ComKind kind);
 
 class TComComponent : public TCommand {
  public:
@@ -43,6 +50,12 @@ class TComComponent : public TCommand {
   std::string GetStr(int number, TParamCollection& vars, std::string fallback = {}) const;
 
   void DescribeFields(FieldVisitor& v) override;
+
+  // Creates the object of the kind and applies the properties (the object-creating kinds).
+  void Execute(TCallMan& interpreter, TPage*& page, int32_t& index) override;
+  // Applies the record's properties to a new object in the fixed order, with the creation
+  // defaults for expressions that yield no value.
+  void ApplyProperties(TOrinObject& object, TCallMan& interpreter) const;
 };
 
 class TComControl : public TComComponent {
@@ -95,12 +108,14 @@ class TComCabinetSave : public TComCabinet {
  public:
   using TComCabinet::TComCabinet;
   ComKind Kind() const override { return ComKind::CabinetSave; }
+  void Execute(TCallMan& interpreter, TPage*& page, int32_t& index) override;
 };
 
 class TComCabinetLoad : public TComCabinet {
  public:
   using TComCabinet::TComCabinet;
   ComKind Kind() const override { return ComKind::CabinetLoad; }
+  void Execute(TCallMan& interpreter, TPage*& page, int32_t& index) override;
 };
 
 // 13: swap the screen roots with a transition.
@@ -119,6 +134,23 @@ class TComFlip : public TCommand {
   CommandExpr NoInterrupt;  // pages of version 107 and later
   ComKind Kind() const override { return ComKind::Flip; }
   void DescribeFields(FieldVisitor& v) override;
+  void Execute(TCallMan& interpreter, TPage*& page, int32_t& index) override;
+  void Begin(TCallMan& interpreter) override;
+  bool Blocking() const override { return duration_ > 0; }
+  bool Uninterruptible() const override { return noInterrupt_; }
+  void Finish(TCallMan& interpreter) override;
+  void SaveState(std::unique_ptr<MemoryStream>& stream) const override;
+  void LoadState(Stream& s) override;
+
+ private:
+  void Complete(TCallMan& interpreter, bool clearCabinets);
+
+  // 0 showing the start, 1 about to start the clock, 2 transition running, 3 no transition.
+  int32_t phase_ = 0;
+  int32_t startClock_ = 0;
+  int32_t duration_ = 0;  // the duration expression's last value
+  bool noInterrupt_ = false;
+  bool clearOld_ = false;
 };
 
 // 14: evaluate an expression for its assignments.
@@ -128,6 +160,7 @@ class TComCalc : public TCommand {
   CommandExpr Expression;
   ComKind Kind() const override { return ComKind::Calc; }
   void DescribeFields(FieldVisitor& v) override;
+  void Execute(TCallMan& interpreter, TPage*& page, int32_t& index) override;
 };
 
 // 15: declare a variable: type 1-4, scope kind 0-3.
@@ -140,6 +173,7 @@ class TComVarNew : public TCommand {
   uint8_t Scope = 0;
   ComKind Kind() const override { return ComKind::VarNew; }
   void DescribeFields(FieldVisitor& v) override;
+  void Execute(TCallMan& interpreter, TPage*& page, int32_t& index) override;
 };
 
 // 16: free a variable.
@@ -149,6 +183,7 @@ class TComVarDel : public TCommand {
   std::string VarName;
   ComKind Kind() const override { return ComKind::VarDel; }
   void DescribeFields(FieldVisitor& v) override;
+  void Execute(TCallMan& interpreter, TPage*& page, int32_t& index) override;
 };
 
 // 17: read an object's property into a variable.
@@ -160,6 +195,7 @@ class TComGetProp : public TCommand {
   std::string ResultName;
   ComKind Kind() const override { return ComKind::GetProp; }
   void DescribeFields(FieldVisitor& v) override;
+  void Execute(TCallMan& interpreter, TPage*& page, int32_t& index) override;
 };
 
 // 18: set an object's property.
@@ -171,6 +207,7 @@ class TComSetProp : public TCommand {
   CommandExpr Value;
   ComKind Kind() const override { return ComKind::SetProp; }
   void DescribeFields(FieldVisitor& v) override;
+  void Execute(TCallMan& interpreter, TPage*& page, int32_t& index) override;
 };
 
 // 19: delete an object.
@@ -180,6 +217,7 @@ class TComObjDel : public TCommand {
   CommandExpr ObjectName;
   ComKind Kind() const override { return ComKind::ObjDel; }
   void DescribeFields(FieldVisitor& v) override;
+  void Execute(TCallMan& interpreter, TPage*& page, int32_t& index) override;
 };
 
 // 57: animate one property of an object towards an end value.
@@ -195,6 +233,7 @@ class TComPropMotion : public TCommand {
   CommandExpr Stopped;  // pages of version 108 and later
   ComKind Kind() const override { return ComKind::PropMotion; }
   void DescribeFields(FieldVisitor& v) override;
+  void Execute(TCallMan& interpreter, TPage*& page, int32_t& index) override;
 };
 
 }  // namespace orin

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "imaging/geometry.h"
+#include "script/game_context.h"  // TraceSink
 #include "shell/game_ini.h"
 #include "shell/pixels.h"
 #include "shell/platform.h"
@@ -95,13 +96,6 @@ class GameHost {
   virtual void Deactivated() = 0;
   // Activated: remember the CD line's mixer levels again and resume the media managers.
   virtual void Activated() = 0;
-};
-
-// Writes trace lines ("%.8x : %s(%d)"): the interpreter's record of what it runs.
-class TraceSink {
- public:
-  virtual ~TraceSink() = default;
-  virtual void Write(const std::string& cp932Line) = 0;
 };
 
 }  // namespace orin

@@ -56,7 +56,7 @@ class PixelBuffer {
   std::vector<uint32_t> pixels_;
 };
 
-// Writes the view as an 8-bit RGB PNG (fully opaque) through a temporary file and a rename.
+// Writes the view as an 8-bit RGBA PNG (fully opaque) through a temporary file and a rename.
 // Throws Error when it cannot be written.
 void WritePng(const std::string& hostPath, const FrameView& view);
 

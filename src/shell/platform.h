@@ -13,11 +13,11 @@
 #include <vector>
 
 #include "imaging/geometry.h"
+#include "scene/orin_control.h"  // MouseButton: the scene's two buttons
 #include "shell/pixels.h"
 
 namespace orin {
 
-enum class MouseButton { kLeft, kRight, kMiddle };
 
 enum class InputKind {
   kKeyDown,     // Key; Repeat for a key held down by the system's auto-repeat

@@ -65,8 +65,8 @@ TEST(InstanceLock, MissingFolderRunsWithoutALock) {
 }
 
 TEST(InstanceLock, LongNamesStayValidAndDistinct) {
-  const std::string a = "-" + std::string(300, 'A') + "-X-",
-                    b = "-" + std::string(300, 'A') + "-Y-";
+  const std::string a = std::string("-").append(300, 'A').append("-X-"),
+                    b = std::string("-").append(300, 'A').append("-Y-");
   const std::string fa = LockFileName(a), fb = LockFileName(b);
   EXPECT_LE(fa.size(), 255u);
   EXPECT_NE(fa, fb);

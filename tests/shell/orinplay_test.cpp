@@ -19,12 +19,24 @@ test::ProgramResult RunOrinplay(const std::vector<std::string>& args) {
   return RunProgram(ORINPLAY_PATH, args);
 }
 
-// A game folder whose project file is built from project text.
+// The install set every installed game has beside it.
+void MakeInstall(const test::TempDir& dir, const std::string& folder) {
+  const std::string text = dir.Write(folder + "-install.txt", "identifier \"はじめてのゲーム\"\nfullinstall 1\n");
+  auto made = RunOrintool({"install", "asm", text, "-o", dir / (folder + "/install.dat")});
+  EXPECT_EQ(made.exitCode, 0) << made.err;
+}
+
+// A game folder whose project file is built from project text, with its install set and a start
+// page that waits.
 std::string MakeGame(const test::TempDir& dir, const std::string& folder,
                      const std::string& projectText) {
   const std::string text = dir.Write(folder + "-project.txt", projectText);
   std::filesystem::create_directories(dir / folder);
   auto made = RunOrintool({"project", "asm", text, "-o", dir / (folder + "/orin.opb")});
+  EXPECT_EQ(made.exitCode, 0) << made.err;
+  MakeInstall(dir, folder);
+  const std::string page = dir.Write(folder + "-start.txt", "Wait\n");
+  made = RunOrintool({"page", "asm", page, "-o", dir / (folder + "/start.osb")});
   EXPECT_EQ(made.exitCode, 0) << made.err;
   return dir / folder;
 }
@@ -84,6 +96,7 @@ TEST(Orinplay, InputScriptErrorsNameTheLine) {
 TEST(Orinplay, EmptyProjectShowsTheWarningAndFails) {
   test::TempDir dir;
   dir.Write("game/orin.opb", "");
+  MakeInstall(dir, "game");
   auto r = RunOrinplay({"--headless", "--frames", "1", "--answer", "ok", dir / "game"});
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_NE(r.err.find("[警告] プロジェクトがありません -> ok"), std::string::npos) << r.err;

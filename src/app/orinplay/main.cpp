@@ -15,7 +15,6 @@
 #include <string>
 #include <vector>
 
-#include "app/orinplay/stub_host.h"
 #include "app/orintool/cli.h"
 #include "core/cp932.h"
 #include "core/error.h"
@@ -29,6 +28,7 @@
 #include "shell/headless/input_script.h"
 #include "shell/instance_lock.h"
 #include "shell/optical_media.h"
+#include "shell/player_host.h"
 #include "shell/sdl/sdl_platform.h"
 #include "shell/shell_state.h"
 
@@ -213,7 +213,7 @@ int Play(const PlayerOptions& o) {
 
     ShellState state;
     StdoutTrace trace;
-    StubGameHost host(files, pending, state, o.Trace ? &trace : nullptr);
+    PlayerHost host(files, pending, state, paths, o.Trace ? &trace : nullptr);
     TFormView form(*platform, state, host, paths);
     if (!form.FormCreate()) {
       form.FormClose();

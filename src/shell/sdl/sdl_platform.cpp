@@ -3,6 +3,7 @@
 #include <SDL.h>
 
 #include <cstdio>
+#include <optional>
 
 #include "core/cp932.h"
 #include "core/error.h"
@@ -17,14 +18,15 @@ namespace {
   throw Error(FromUtf8(message));
 }
 
-MouseButton ButtonOf(Uint8 sdlButton) {
+// Games know the left and the right button only; the others are not theirs to see.
+std::optional<MouseButton> ButtonOf(Uint8 sdlButton) {
   switch (sdlButton) {
+    case SDL_BUTTON_LEFT:
+      return MouseButton::kLeft;
     case SDL_BUTTON_RIGHT:
       return MouseButton::kRight;
-    case SDL_BUTTON_MIDDLE:
-      return MouseButton::kMiddle;
     default:
-      return MouseButton::kLeft;
+      return std::nullopt;
   }
 }
 
@@ -133,12 +135,16 @@ void SdlPlatform::PollEvents(int64_t, std::vector<InputEvent>& out) {
         const int y = motion ? e.motion.y : e.button.y;
         const InputTarget target = y < dockHeight_ ? InputTarget::kDock : InputTarget::kPanel;
         const int targetY = target == InputTarget::kDock ? y : y - dockHeight_;
-        if (motion)
+        if (motion) {
           out.push_back(InputEvent::MouseMove(x, targetY, target));
-        else if (e.type == SDL_MOUSEBUTTONDOWN)
-          out.push_back(InputEvent::MouseDown(ButtonOf(e.button.button), x, targetY, target));
+          break;
+        }
+        const std::optional<MouseButton> button = ButtonOf(e.button.button);
+        if (!button) break;
+        if (e.type == SDL_MOUSEBUTTONDOWN)
+          out.push_back(InputEvent::MouseDown(*button, x, targetY, target));
         else
-          out.push_back(InputEvent::MouseUp(ButtonOf(e.button.button), x, targetY, target));
+          out.push_back(InputEvent::MouseUp(*button, x, targetY, target));
         break;
       }
       case SDL_MOUSEWHEEL: {

@@ -1,0 +1,50 @@
+// The seams through which the screen flip starts a transition and object classes add to their
+// creation by a command. Both are filled in by the parts of the player that own transitions and
+// the object classes; without them a flip is immediate and objects get their properties only.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "script/command.h"
+
+namespace orin {
+
+class TComComponent;
+class TOrinBaseList;
+class TOrinObject;
+
+struct FlipRequest {
+  int32_t Kind = 0;  // 1-38; others make no transition
+  bool Reverse = false;
+  int32_t Duration = 1;  // milliseconds, at least 1
+  std::optional<int32_t> Param0;
+  std::optional<int32_t> Param1;
+  std::optional<std::string> StrParam;
+};
+
+class TransitionFactory {
+ public:
+  virtual ~TransitionFactory() = default;
+  // Makes the transition of the request's kind, gives it the parameters that are present, starts
+  // it and hands it to the scene (TOrinBaseList::SwitchActive with the active index), which then
+  // presents it. False when the kind makes no transition.
+  virtual bool Start(TOrinBaseList& scene, const FlipRequest& request) = 0;
+  // The project's screen size, known at game start (kind 30's default centre follows it).
+  virtual void SetScreenSize(int32_t /*width*/, int32_t /*height*/) {}
+};
+
+class CreationHooks {
+ public:
+  virtual ~CreationHooks() = default;
+  // Before the properties are applied: classes that evaluate expressions of the record themselves
+  // take copies of them (images property 26; particles 92, 93 and 26).
+  virtual void BeforeProperties(ComKind /*kind*/, TOrinObject& /*object*/,
+                                const TComComponent& /*command*/) {}
+  // After them: sounds and videos start playing, menus start opening.
+  virtual void AfterProperties(ComKind /*kind*/, TOrinObject& /*object*/,
+                               const TComComponent& /*command*/) {}
+};
+
+}  // namespace orin

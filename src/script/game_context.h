@@ -1,0 +1,71 @@
+// GameContext: the running game as the project, the interpreter and the commands see it — the
+// variables, the scene, the files, the tables, the records of the message history, the shell's
+// clock and closing flag, and the main window. The player's host implements it over the objects
+// it owns; tests implement it over the pieces they build.
+//
+// Texts are cp932; paths of the host are byte strings with "/".
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace orin {
+
+class CreationHooks;
+class SaveSections;
+class TDBManager;
+class TOrinBaseList;
+class TParamCollection;
+class TransitionFactory;
+class TVrFileManager;
+
+enum class BoxButtons { kOk, kOkCancel, kYesNo };
+enum class BoxIcon { kNone, kInformation, kQuestion, kWarning, kError };
+enum class BoxAnswer { kOk, kCancel, kYes, kNo };
+
+// Receives the interpreter's trace lines ("%.8x : %s(%d)").
+class TraceSink {
+ public:
+  virtual ~TraceSink() = default;
+  virtual void Write(const std::string& cp932Line) = 0;
+};
+
+class GameContext {
+ public:
+  virtual ~GameContext() = default;
+
+  virtual TParamCollection& Vars() = 0;
+  virtual TOrinBaseList& Scene() = 0;
+  virtual TVrFileManager& Files() = 0;
+  virtual TDBManager& Tables() = 0;
+  // The history, the read list and the image collection as saves and resets see them.
+  virtual SaveSections& Sections() = 0;
+  // Screen transitions of the flip; null while the player has none.
+  virtual TransitionFactory* Transitions() { return nullptr; }
+  // What object classes add to their creation by a command; null for nothing.
+  virtual CreationHooks* Creation() { return nullptr; }
+  // Where trace lines go; null for nowhere.
+  virtual TraceSink* Trace() { return nullptr; }
+
+  // --- The shell ---
+  // The running millisecond clock (the sum of all frame deltas) and this frame's delta.
+  virtual int32_t RunningClock() const = 0;
+  virtual int32_t FrameDelta() const = 0;
+  // While set no frame runs and the interpreter stops.
+  virtual bool Closing() const = 0;
+  virtual void SetClosing(bool closing) = 0;
+  // Asks the main window to close: the game ends after this frame.
+  virtual void PostClose() = 0;
+  // The project's title becomes the window caption and the application title.
+  virtual void SetTitle(const std::string& title) = 0;
+  virtual BoxAnswer ShowMessage(const std::string& caption, const std::string& text,
+                                BoxButtons buttons, BoxIcon icon) = 0;
+
+  // --- Where the game lives ---
+  // The host folder that plays the Windows player's own folder ("/" at the end).
+  virtual std::string GameFolder() = 0;
+  // The host path of "save.dat".
+  virtual std::string SaveFilePath() = 0;
+};
+
+}  // namespace orin

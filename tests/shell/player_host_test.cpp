@@ -1,0 +1,172 @@
+// PlayerHost: the game behind the main window — start, a frame, drawing, the system variables it
+// answers (title, screen, save captions, the call), and the status data written when it closes.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "core/cp932.h"
+#include "core/error.h"
+#include "core/text.h"
+#include "params/param_collection.h"
+#include "resources/file_collection.h"
+#include "resources/file_manager.h"
+#include "resources/install_set.h"
+#include "resources/stream.h"
+#include "script/page.h"
+#include "script/page_text.h"
+#include "script/project_file.h"
+#include "script/project_text.h"
+#include "script/versions.h"
+#include "shell/player_host.h"
+#include "support/test_support.h"
+
+namespace orin {
+namespace {
+
+class FakeWindow final : public MainWindow {
+ public:
+  void PostClose() override { closed = true; }
+  void SetCaption(const std::string& cp932) override { caption = ToUtf8(cp932); }
+  MessageResult ShowMessage(const std::string&, const std::string& text, MessageButtons, MessageIcon) override {
+    messages.push_back(ToUtf8(text));
+    return MessageResult::kOk;
+  }
+  void RunFrameNow() override {}
+
+  bool closed = false;
+  std::string caption;
+  std::vector<std::string> messages;
+};
+
+void WriteGame(const std::string& folder, const std::string& projectText, const std::string& page) {
+  std::filesystem::create_directories(folder);
+  ProjectFile project;
+  ProjectFromText(projectText, project);
+  MemoryStream s;
+  project.SaveToStream(s);
+  s.SaveToFile(folder + "orin.opb");
+  TOrinInstallSet install;
+  InstallSetFromText("identifier \"x\"\nfullinstall 1\n", install);
+  install.SaveToFile(folder + "install.dat");
+  TPage start;
+  PageFromText(page, start);
+  MemoryStream p;
+  start.SaveToStream(p);
+  p.SaveToFile(folder + "start.osb");
+}
+
+struct Player {
+  explicit Player(const std::string& folder)
+      : paths(folder), files(tempFolder, pending, {}), host(files, pending, state, paths) {
+    files.AddArchive("");
+    files.SetBaseFolder(folder);
+  }
+  void Frame() {
+    state.RunningClock += 16;
+    state.FrameDelta = 16;
+    host.DeletePendingFiles();
+    host.SceneInputStep();
+    host.RunInterpreter();
+    if (state.Closing) return;
+    host.SceneStep();
+    host.EndOfFrame();
+  }
+  std::string Str(const char* name) {
+    TParamCollectionItem* v = host.Variables()->FindVariable(name);
+    return v ? ToUtf8(v->Value->GetAsStr()) : "<none>";
+  }
+
+  ShellState state;
+  DataPaths paths;
+  TempFolder tempFolder;
+  PendingDeletes pending;
+  TVrFileManager files;
+  PlayerHost host;
+  FakeWindow window;
+};
+
+TEST(PlayerHost, RunsDrawsAndAnswersTheSystemVariables) {
+  test::TempDir dir;
+  const std::string folder = dir / "game/";
+  WriteGame(folder, "version 110\ntitle \"タイトル\"\nscreen 32 24\nstart \"start.osb\"\npacing 0\n",
+            "propset BoxNew name width height color\n"
+            "BoxNew chain\n    name={\"red\"}\n    width={32}\n    height={24}\n    color={255}\n"
+            "VarNew name=\"title\" type=str value={@Title} scope=0 chain\n"
+            "VarNew name=\"size\" type=str value={@ScrWidth ++ \"x\" ++ @ScrHeight} scope=0 chain\n"
+            "VarNew name=\"caps\" type=str value={\"\"} scope=0 chain\n"
+            "VarNew name=\"slots\" type=int value={0} scope=0 chain\n"
+            "VarNew name=\"count\" type=int value={ListSaveCaption(caps, slots)} scope=0 chain\n"
+            "VarNew name=\"second\" type=str value={caps[1] ++ \"@\" ++ slots[1] ++ \"/\" ++ GetSaveCaption(3)} "
+            "scope=0 chain\n"
+            "Call page=\"start.osb\" target=@sub result=\"\" cond={TRUE} args=[{\"a\"}, {\"b\"}] chain\n"
+            "Wait\n"
+            "sub: VarNew name=\"call\" type=str value={@ParamCount ++ @ParamStr[1] ++ @StackCount} scope=0 chain\n");
+  {
+    HostFileSystem fs;
+    TVrFileCollection saves(fs);
+    saves.Open("");
+    for (int slot : {7, 3}) {
+      MemoryStream& s = *saves.AddMemoryEntry(Format("GAMESAVEDATA%d", slot)).Content;
+      WriteInt32(s, kSaveDataVersion);
+      WriteString(s, Format("slot %d", slot));
+    }
+    TTpBigFileStream out(folder + "save.dat", TTpBigFileStream::kCreate);
+    saves.Save(out);
+  }
+
+  Player p(folder);
+  p.host.Initialise(GameSettings{}, p.window);
+  ASSERT_TRUE(p.host.HasProject());
+  EXPECT_FALSE(p.state.Closing);
+  EXPECT_EQ(p.window.caption, "タイトル");
+  EXPECT_EQ(p.host.ScreenWidth(), 32);
+  EXPECT_FALSE(p.host.FramePacing());
+  p.Frame();
+  EXPECT_EQ(p.Str("title"), "タイトル");
+  EXPECT_EQ(p.Str("size"), "32x24");
+  EXPECT_EQ(p.Str("count"), "2");
+  EXPECT_EQ(p.Str("second"), "slot 3@3/slot 3");
+  EXPECT_EQ(p.Str("call"), "2b1");
+
+  DrawnFrame frame = p.host.Draw();
+  ASSERT_EQ(frame.BackBuffer.Width, 32);
+  ASSERT_EQ(frame.BackBuffer.Height, 24);
+  ASSERT_EQ(frame.Dirty.size(), 1u);
+  EXPECT_EQ(frame.Dirty[0].Width(), 32);
+  EXPECT_EQ(frame.BackBuffer.Row(10)[10] & 0xFFFFFF, 0xFF0000u);
+  p.host.FramePresented();
+  EXPECT_TRUE(p.host.Draw().Dirty.empty());
+
+  p.state.Closing = true;
+  p.host.Close();
+  HostFileSystem fs;
+  TVrFileCollection saves(fs);
+  saves.Open(folder + "save.dat");
+  EXPECT_GE(saves.IndexOf("STATUSSAVEDATA"), 0);
+  EXPECT_GE(saves.IndexOf("GAMESAVEDATA7"), 0);
+}
+
+TEST(PlayerHost, RefusesAScreenTooLargeToAllocate) {
+  test::TempDir dir;
+  const std::string folder = dir / "game/";
+  WriteGame(folder, "version 110\ntitle \"t\"\nscreen 40000 10\nstart \"start.osb\"\n", "Wait\n");
+  Player p(folder);
+  EXPECT_THROW(p.host.Initialise(GameSettings{}, p.window), Error);
+  EXPECT_TRUE(p.state.Closing);
+  p.host.Close();
+}
+
+TEST(PlayerHost, GameThatDoesNotStartHasNoProject) {
+  test::TempDir dir;
+  const std::string folder = dir / "game/";
+  WriteGame(folder, "version 110\ntitle \"t\"\nscreen 32 24\nstart \"missing.osb\"\n", "Wait\n");
+  Player p(folder);
+  p.host.Initialise(GameSettings{}, p.window);
+  EXPECT_TRUE(p.state.Closing);
+  ASSERT_EQ(p.window.messages.size(), 1u);
+  EXPECT_EQ(p.window.messages[0], "スタートページがありません");
+  p.host.Close();
+}
+
+}  // namespace
+}  // namespace orin
