@@ -10,6 +10,7 @@
 #include "resources/stream.h"
 #include "scene/orin_box.h"
 #include "scene/orin_cabinet.h"
+#include "scene/orin_mes.h"
 #include "scene/orin_prop_motion.h"
 #include "scene/orin_timer.h"
 #include "scene/property_table.h"
@@ -39,6 +40,7 @@ TOrinBaseList::TOrinBaseList(TVrFileManager* files) : TOrinComponent(nullptr), f
   RegisterKind(kKindTimer, MakeFactory<TOrinTimer>());
   RegisterKind(kKindPropMotion, MakeFactory<TOrinPropMotion>());
   RegisterKind(kKindCabinet, MakeFactory<TOrinCabinet>());
+  RegisterKind(kKindMes, MakeFactory<TOrinMes>());
   MakeRoots();
 }
 

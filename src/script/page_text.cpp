@@ -5,6 +5,7 @@
 #include <set>
 
 #include "core/cp932.h"
+#include "scene/word_markup.h"
 #include "script/commands_flow.h"
 #include "script/commands_object.h"
 #include "script/expr_text.h"
@@ -37,6 +38,22 @@ const struct {
 };
 
 const char* const kTypeNames[] = {nullptr, "int", "float", "flag", "str"};
+
+// Text data (the stored document of a text insert) as markup when the markup rebuilds exactly
+// these bytes, else as bytes.
+std::string TextDataText(const std::string& bytes) {
+  if (!bytes.empty())
+    if (auto markup = StoredDocumentToMarkup(bytes)) return QuoteText(*markup);
+  return HexBlock(bytes);
+}
+
+// The stored document of text data written as markup ("..."), or its bytes (hex{...}).
+std::string TextDataValue(const TextValue& value, std::string_view name) {
+  if (value.kind == TextValue::kHex) return value.text;
+  if (value.kind != TextValue::kString)
+    throw Error(FromUtf8(Cat({name, " must be markup (\"...\") or bytes (hex{...})"})));
+  return value.text.empty() ? std::string() : MarkupToStoredDocument(value.text);
+}
 
 std::string TypeText(uint8_t type) {
   return type >= 1 && type <= 4 ? kTypeNames[type] : std::to_string(type);
@@ -160,7 +177,7 @@ class FieldPrinter final : public FieldVisitor {
     }
     Put(name, text + "]");
   }
-  void Data(const char* name, std::string& bytes) override { Put(name, HexBlock(bytes)); }
+  void Data(const char* name, std::string& bytes) override { Put(name, TextDataText(bytes)); }
   void Properties(TComComponent& command) override {
     for (const auto& p : command.Properties) {
       const char* alias = PropertyTextName(p.Number);
@@ -252,12 +269,7 @@ class FieldAssigner final : public FieldVisitor {
   void Data(const char* name, std::string& bytes) override {
     const LineItem* item = Find(name);
     if (!item) return;
-    Guard(*item, [&] {
-      const TextValue& value = item->item.value;
-      if (value.kind != TextValue::kHex && value.kind != TextValue::kString)
-        throw Error(FromUtf8(std::string(name) + " must be hex{...} or a string"));
-      bytes = value.text;
-    });
+    Guard(*item, [&] { bytes = TextDataValue(item->item.value, name); });
   }
   void Properties(TComComponent&) override {}
 

@@ -13,7 +13,8 @@
 // and its fields, by name or in record order; lines that begin with "name=" continue the command
 // above. Two spaces of indentation are one level of the record's indent. Index fields take
 // @label, the index of the command that follows "label:". Fields that a page version lacks are
-// absent from its text.
+// absent from its text. The text data of a text insert is markup ("...", scene/word_markup.h)
+// when markup rebuilds the stored document byte for byte, else its bytes (hex{...}).
 #pragma once
 
 #include <string>
