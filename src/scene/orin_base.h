@@ -69,6 +69,9 @@ class TOrinBase : public TOrinControl {
   bool WheelDown() const { return wheelDown_; }
   bool WheelUp() const { return wheelUp_; }
   TOrinControl* Hovered() const { return hover_; }
+  // The press of the held button goes to no control any more: its release and moves reach
+  // nobody (a press that a control consumed as something else than a click).
+  void DropCapture(MouseButton button) { (button == MouseButton::kLeft ? left_ : right_).control = nullptr; }
   // The control that took the held button's press (null when none did or none is held).
   TOrinControl* Captured(MouseButton button) const {
     return button == MouseButton::kLeft ? left_.control : right_.control;

@@ -643,12 +643,16 @@ void TOrinMes::SetHighlight(const TWdReal* glyph) {
   }
 }
 
-void TOrinMes::MouseMove(int32_t x, int32_t y) {
+void TOrinMes::UpdateHighlight(int32_t x, int32_t y) {
   const TWdPage* page = CurrentPageObject();
   if (page && Showing() && !Stopped() && page->Complete())
     SetHighlight(LinkGlyphAt(ToClientX(x), ToClientY(y)));
   else if (!highlightLink_.empty())
     SetHighlight(nullptr);
+}
+
+void TOrinMes::MouseMove(int32_t x, int32_t y) {
+  UpdateHighlight(x, y);
   TOrinControl::MouseMove(x, y);
 }
 
@@ -658,6 +662,9 @@ void TOrinMes::MouseLeave() {
 }
 
 void TOrinMes::MouseDown(MouseButton button, int32_t x, int32_t y) {
+  // The press decides by where it is: a pointer that jumped there without a move in between
+  // (a touch, scripted input) must not click the link it left.
+  if (button == MouseButton::kLeft) UpdateHighlight(x, y);
   TOrinBaseList* owner = Owner();
   if (button == MouseButton::kLeft && !highlightLink_.empty() && !labelLink_.empty() && !Stopped() && owner &&
       !owner->Events().IsPending(this, kEventLinkClicked)) {
@@ -672,7 +679,11 @@ void TOrinMes::MouseDown(MouseButton button, int32_t x, int32_t y) {
       }
     for (std::string& line : SplitLines(highlightLink_)) args.push_back(std::move(line));
     QueueEvent(labelLink_, kEventLinkClicked, &args, false);
-    if (TOrinBase* root = Root()) root->SetLClick(false);
+    // A link click is no ordinary click: neither @LClick nor the window's left-up label sees it.
+    if (TOrinBase* root = Root()) {
+      root->SetLClick(false);
+      root->DropCapture(MouseButton::kLeft);
+    }
     return;
   }
   TOrinControl::MouseDown(button, x, y);

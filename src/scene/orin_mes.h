@@ -163,6 +163,8 @@ class TOrinMes : public TOrinControl {
   Rect VisibleLocal() const;
   void InvalidateLocal(const Rect& r);
   void SetHighlight(const TWdReal* glyph);
+  // The link under the pointer (window coordinates of the screen) becomes the highlighted one.
+  void UpdateHighlight(int32_t x, int32_t y);
   const TWdReal* LinkGlyphAt(int32_t x, int32_t y) const;
   int32_t TextDelay() const;
   // The document settings a property sets; repaints, and marks the page for a new layout.
