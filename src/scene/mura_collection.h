@@ -24,6 +24,8 @@ class TMuraCollection {
   // code, needed for protected images.
   explicit TMuraCollection(TVrFileManager* files, int32_t key = 0) : files_(files), key_(key) {}
 
+  // The game's image identification code, known once the project is read.
+  void SetKey(int32_t key) { key_ = key; }
   // The first frame of the picture, or null when it is missing or unreadable.
   std::shared_ptr<const FrameDrawable> Picture(const std::string& name);
   // Puts a picture made elsewhere under a name (tests and tools).

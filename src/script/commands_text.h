@@ -19,6 +19,19 @@ class TComTextIns : public TCommand {
   CommandExpr NoInterrupt;  // pages of version 107 and later
   ComKind Kind() const override { return ComKind::TextIns; }
   void DescribeFields(FieldVisitor& v) override;
+
+  void Begin(TCallMan& interpreter) override;
+  void Execute(TCallMan& interpreter, TPage*& page, int32_t& index) override;
+  bool Blocking() const override { return wait_; }
+  bool Uninterruptible() const override { return noInterrupt_; }
+  void SaveState(std::unique_ptr<MemoryStream>& stream) const override;
+  void LoadState(Stream& s) override;
+
+ private:
+  // The window is found by name on every frame: it may be deleted while the command waits.
+  std::string window_;
+  bool wait_ = false;
+  bool noInterrupt_ = false;
 };
 
 // 28: clear a message window.
@@ -28,6 +41,7 @@ class TComTextClr : public TCommand {
   CommandExpr WindowName;
   ComKind Kind() const override { return ComKind::TextClr; }
   void DescribeFields(FieldVisitor& v) override;
+  void Execute(TCallMan& interpreter, TPage*& page, int32_t& index) override;
 };
 
 // 29: show entries of the message history in a window.
@@ -40,6 +54,7 @@ class TComCallHist : public TCommand {
   CommandExpr Flag;
   ComKind Kind() const override { return ComKind::CallHist; }
   void DescribeFields(FieldVisitor& v) override;
+  void Execute(TCallMan& interpreter, TPage*& page, int32_t& index) override;
 };
 
 // 22: clear the message history.
@@ -47,6 +62,7 @@ class TComClrHist : public TCommand {
  public:
   using TCommand::TCommand;
   ComKind Kind() const override { return ComKind::ClrHist; }
+  void Execute(TCallMan& interpreter, TPage*& page, int32_t& index) override;
 };
 
 // 58: take the history layout from an object.
@@ -56,6 +72,7 @@ class TComEntryHist : public TCommand {
   CommandExpr ObjectName;
   ComKind Kind() const override { return ComKind::EntryHist; }
   void DescribeFields(FieldVisitor& v) override;
+  void Execute(TCallMan& interpreter, TPage*& page, int32_t& index) override;
 };
 
 // 47: clear the record of text already read.
@@ -63,6 +80,7 @@ class TComClrRead : public TCommand {
  public:
   using TCommand::TCommand;
   ComKind Kind() const override { return ComKind::ClrRead; }
+  void Execute(TCallMan& interpreter, TPage*& page, int32_t& index) override;
 };
 
 // 26: close a menu.

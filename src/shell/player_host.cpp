@@ -4,14 +4,22 @@
 #include "core/text.h"
 #include "imaging/dib_surface.h"
 #include "imaging/font_finder.h"
+#include "imaging/font_pixel.h"
+#include "imaging/freetype_rasterizer.h"
 #include "params/db_manager.h"
 #include "params/function_call.h"
 #include "params/param_collection.h"
 #include "params/system_functions.h"
+#include "scene/mura_collection.h"
 #include "scene/orin_base_list.h"
+#include "scene/orin_mes.h"
+#include "scene/orin_new_history.h"
+#include "scene/orin_read_list.h"
 #include "scene/scene_param_host.h"
 #include "script/call_man.h"
+#include "script/message_sections.h"
 #include "script/page.h"
+#include "script/page_documents.h"
 #include "script/project.h"
 
 namespace orin {
@@ -118,22 +126,41 @@ PlayerHost::PlayerHost(TVrFileManager& files, PendingDeletes& pending, ShellStat
       state_(state),
       paths_(paths),
       trace_(trace),
-      sections_(std::make_unique<SaveSections>()),
+      images_(std::make_unique<TMuraCollection>(&files)),
+      documents_(std::make_unique<PageDocuments>(files)),
+      history_(std::make_unique<TOrinNewHistory>(&text_)),
+      readList_(std::make_unique<TOrinReadList>()),
+      sections_(std::make_unique<MessageSections>(*history_, *readList_)),
       vars_(std::make_unique<TParamCollection>()),
       tables_(std::make_unique<TDBManager>()),
       functions_(std::make_unique<SystemFunctions>(*tables_)) {
   vars_->SetFunctions(functions_.get());
+  text_.Images = images_.get();
+  text_.Vars = vars_.get();
+  text_.Documents = documents_.get();
+  text_.History = history_.get();
+  text_.ReadList = readList_.get();
 }
 
 PlayerHost::~PlayerHost() { Close(); }
 
 void PlayerHost::Initialise(const GameSettings&, MainWindow& window) {
   window_ = &window;
+  try {
+    if (!fonts_) fonts_ = std::make_unique<FontFinder>(FontFinder::FontDirFromEnvironment());
+    glyphs_ = std::make_unique<TFontPixelManager>(std::make_unique<FreeTypeRasterizer>(*fonts_));
+    text_.Glyphs = glyphs_.get();
+  } catch (const Error&) {
+    // A machine without outline fonts still plays the game: text then shows no characters.
+  }
   scene_ = std::make_unique<TOrinBaseList>(&files_);
+  RegisterMessageWindows(*scene_, &text_);
   paramHost_ = std::make_unique<PlayerParamHost>(*this, *scene_);
   vars_->SetHost(paramHost_.get());
   project_ = std::make_unique<TProject>(static_cast<GameContext&>(*this));
+  documents_->SetInterpreter(project_->CallMan());
   if (!project_->Loaded()) return;
+  images_->SetKey(project_->ImageCode);
   const int width = project_->ScreenWidth, height = project_->ScreenHeight;
   // The scene's surfaces and the window are sized from these numbers.
   if (width > TDIBSurface::kMaxSide || height > TDIBSurface::kMaxSide ||
@@ -147,16 +174,17 @@ void PlayerHost::Initialise(const GameSettings&, MainWindow& window) {
 void PlayerHost::Close() {
   if (project_) {
     project_->Exit();
+    documents_->SetInterpreter(nullptr);
     project_.reset();
   }
   if (vars_) vars_->SetFunctions(nullptr);
   functions_.reset();
   if (vars_) vars_->SetHost(nullptr);
+  text_.Vars = nullptr;
   vars_.reset();
   paramHost_.reset();
   scene_.reset();
   tables_.reset();
-  fonts_.reset();
   window_ = nullptr;
 }
 

@@ -7,6 +7,10 @@
 // and the project (which reads the project file, restores the status data and starts the first
 // page) and sizes the scene to the project's screen; Close frees the project first (its exit page
 // runs and the status data is written), then the system functions, the variables and the scene.
+//
+// The host also owns what formatted text needs (TextServices): the glyph cache, the image cache,
+// the stored documents of script pages, the message history and the read list. They outlive the
+// scene, whose message windows point at them.
 #pragma once
 
 #include <memory>
@@ -14,6 +18,7 @@
 
 #include "resources/file_manager.h"
 #include "resources/temp_folder.h"
+#include "scene/text_services.h"
 #include "script/game_context.h"
 #include "script/save_sections.h"
 #include "shell/data_paths.h"
@@ -23,7 +28,12 @@
 namespace orin {
 
 class FontFinder;
+class PageDocuments;
 class SystemFunctions;
+class TFontPixelManager;
+class TMuraCollection;
+class TOrinNewHistory;
+class TOrinReadList;
 class TDBManager;
 class TOrinBaseList;
 class TParamCollection;
@@ -68,9 +78,8 @@ class PlayerHost final : public GameHost, private GameContext {
   TParamCollection* Variables() { return vars_.get(); }
   GameContext& Context() { return *this; }
 
-  // The history, read list and image collection records; the message-window part of the player
-  // replaces the placeholder with its own (before Initialise).
-  void SetSections(std::unique_ptr<SaveSections> sections) { sections_ = std::move(sections); }
+  TOrinNewHistory& History() { return *history_; }
+  TOrinReadList& ReadList() { return *readList_; }
   // The screen transitions of the flip and what object classes add to their creation (not owned;
   // null for none). Set before Initialise.
   void SetTransitions(TransitionFactory* transitions) { transitions_ = transitions; }
@@ -108,6 +117,14 @@ class PlayerHost final : public GameHost, private GameContext {
   TransitionFactory* transitions_ = nullptr;
   CreationHooks* creationHooks_ = nullptr;
 
+  // Declared before the scene, which is freed first: its windows point at these.
+  std::unique_ptr<FontFinder> fonts_;  // null when the machine has no outline font
+  std::unique_ptr<TFontPixelManager> glyphs_;
+  std::unique_ptr<TMuraCollection> images_;
+  std::unique_ptr<PageDocuments> documents_;
+  std::unique_ptr<TOrinNewHistory> history_;
+  std::unique_ptr<TOrinReadList> readList_;
+  TextServices text_;
   std::unique_ptr<SaveSections> sections_;
   std::unique_ptr<TParamCollection> vars_;
   std::unique_ptr<TDBManager> tables_;
@@ -115,7 +132,6 @@ class PlayerHost final : public GameHost, private GameContext {
   std::unique_ptr<TOrinBaseList> scene_;
   std::unique_ptr<PlayerParamHost> paramHost_;
   std::unique_ptr<TProject> project_;
-  std::unique_ptr<FontFinder> fonts_;  // made when a script first asks for @Fonts
 };
 
 }  // namespace orin

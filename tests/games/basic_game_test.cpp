@@ -9,89 +9,26 @@
 #include <utility>
 #include <vector>
 
-#include "app/run_program.h"
-#include "core/cp932.h"
 #include "core/text.h"
-#include "imaging/image_codecs.h"
+#include "game_play.h"
 #include "resources/file_collection.h"
 #include "resources/host_fs.h"
 #include "resources/stream.h"
-#include "support/test_support.h"
 
 namespace orin {
 namespace {
 
-struct TraceLine {
-  uint32_t Clock;
-  std::string Text;
-};
-
-struct Play {
-  int ExitCode = -1;
-  std::vector<TraceLine> Trace;
-  std::string Err;
-
-  // Index of the first line with this text at or after from; -1 when none.
-  int Find(const std::string& text, int from = 0) const {
-    for (int i = from; i < static_cast<int>(Trace.size()); ++i)
-      if (Trace[static_cast<size_t>(i)].Text == text) return i;
-    return -1;
-  }
-  bool Has(const std::string& text) const { return Find(text) >= 0; }
-  // True when the texts appear in this order (not necessarily next to each other).
-  ::testing::AssertionResult InOrder(const std::vector<std::string>& texts) const {
-    int at = 0;
-    for (const std::string& t : texts) {
-      const int found = Find(t, at);
-      if (found < 0) return ::testing::AssertionFailure() << t << " missing after line " << at;
-      at = found + 1;
-    }
-    return ::testing::AssertionSuccess();
-  }
-};
+using test::Play;
 
 class BasicGame : public ::testing::Test {
  protected:
-  void SetUp() override {
-    // A copy of its own: the player allows one instance per game folder.
-    std::filesystem::create_directories(dir_ / "game");
-    std::filesystem::copy_file(std::string(BASIC_GAME_DIR) + "/game.dat", dir_ / "game/game.dat");
-  }
-
   Play Run(const std::string& input, int run, const std::vector<std::string>& extra = {}) {
-    const std::string inputFile = dir_.Write(Format("input%d.txt", run), input);
-    std::vector<std::string> args{"--headless", "--frames",  "300",        "--trace",
-                                  "--input",    inputFile,   "--save-dir", dir_ / "saves",
-                                  "--screenshot", Shot(run)};
-    args.insert(args.end(), extra.begin(), extra.end());
-    args.push_back(dir_ / "game");
-    const test::ProgramResult r = test::RunProgram(ORINPLAY_PATH, args);
-    Play play;
-    play.ExitCode = r.exitCode;
-    play.Err = r.err;
-    size_t start = 0;
-    while (start < r.out.size()) {
-      size_t end = r.out.find('\n', start);
-      if (end == std::string::npos) end = r.out.size();
-      const std::string line = r.out.substr(start, end - start);
-      start = end + 1;
-      if (line.size() < 11 || line.compare(8, 3, " : ") != 0) continue;
-      play.Trace.push_back({static_cast<uint32_t>(std::stoul(line.substr(0, 8), nullptr, 16)), line.substr(11)});
-    }
-    return play;
+    return game_.Run(input, run, 300, extra);
   }
+  uint32_t Pixel(int run, int x, int y) const { return game_.Screen(run).Pixel(x, y); }
 
-  std::string Shot(int run) const { return dir_ / Format("end%d.png", run); }
-
-  // The colour 0xRRGGBB of a screenshot's pixel.
-  uint32_t Pixel(int run, int x, int y) const {
-    const std::string bytes = test::ReadHostFile(Shot(run));
-    DecodedPicture picture = DecodePng(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
-    const Rgb c = picture.Surface.PixelToRGB(picture.Surface.GetPixel(x, y), false);
-    return static_cast<uint32_t>(c.Red) << 16 | static_cast<uint32_t>(c.Green) << 8 | c.Blue;
-  }
-
-  test::TempDir dir_;
+  test::GamePlayer game_{"basic"};
+  test::TempDir& dir_ = game_.Dir();
 };
 
 constexpr const char* kFirstInput =

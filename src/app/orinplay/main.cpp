@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
@@ -197,8 +198,12 @@ int Play(const PlayerOptions& o) {
   } else {
     platform = std::make_unique<SdlPlatform>();
   }
-  if (o.ScreenshotEvery > 0 && !IsHostDirectory(o.ScreenshotDir))
-    throw Error(FromUtf8(o.ScreenshotDir + ": not a folder"));
+  if (o.ScreenshotEvery > 0 && !IsHostDirectory(o.ScreenshotDir)) {
+    // A folder that is not there yet is made; anything else in its place is an error.
+    std::error_code ec;
+    std::filesystem::create_directories(o.ScreenshotDir, ec);
+    if (ec || !IsHostDirectory(o.ScreenshotDir)) throw Error(FromUtf8(o.ScreenshotDir + ": not a folder"));
+  }
 
   TempFolder tempFolder;
   PendingDeletes pending;

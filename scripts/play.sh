@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Builds orinplay (installing what it needs first) and plays a game. The README's player command.
+#   scripts/play.sh                  the text test game, until the bundled demo game arrives
+#   scripts/play.sh [OPTIONS] GAME   any game folder or executable, with orinplay's options
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/setup.sh
+
+jobs=$(nproc 2>/dev/null || echo 2)
+cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build build/release -j "$jobs" --target orinplay orintool text_game >/dev/null
+
+if [ $# -eq 0 ]; then
+  set -- build/release/tests/games/text
+fi
+exec build/release/bin/orinplay "$@"
