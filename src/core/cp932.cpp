@@ -47,6 +47,30 @@ size_t FindLastChar(std::string_view s, char c) {
   return found;
 }
 
+std::string UnescapeText(std::string_view s) {
+  std::string out;
+  out.reserve(s.size());
+  for (size_t i = 0; i < s.size();) {
+    const size_t n = CharLength(s, i);
+    if (n == 1 && s[i] == '\\' && i + 1 < s.size()) {
+      const char next = s[i + 1];
+      if (next == '"' || next == '\\') {
+        out += next;
+        i += 2;
+        continue;
+      }
+      if (next == 'n') {
+        out += "\r\n";
+        i += 2;
+        continue;
+      }
+    }
+    out.append(s.substr(i, n));
+    i += n;
+  }
+  return out;
+}
+
 namespace {
 
 constexpr char ToUpperByte(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }

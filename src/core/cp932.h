@@ -51,6 +51,10 @@ size_t FindText(std::string_view hay, std::string_view needle, size_t from = 0);
 size_t FindChar(std::string_view s, char c, size_t from = 0);
 size_t FindLastChar(std::string_view s, char c);
 
+// The backslash escapes of table lines and link targets: \" and \\ give the character, \n gives
+// CR LF; any other backslash stays, and a trail byte 0x5C never starts an escape.
+std::string UnescapeText(std::string_view s);
+
 // Case mapping: single-byte letters A-Z / a-z change, everything else (double-byte characters,
 // half-width katakana) stays as it is.
 std::string UpperCase(std::string_view s);

@@ -188,30 +188,6 @@ std::vector<std::string_view> SplitTabs(std::string_view line) {
   return columns;
 }
 
-std::string Unescape(std::string_view line) {
-  std::string out;
-  out.reserve(line.size());
-  for (size_t i = 0; i < line.size();) {
-    const size_t n = CharLength(line, i);
-    if (n == 1 && line[i] == '\\' && i + 1 < line.size() && CharLength(line, i + 1) == 1) {
-      const char next = line[i + 1];
-      if (next == '"' || next == '\\') {
-        out += next;
-        i += 2;
-        continue;
-      }
-      if (next == 'n') {
-        out += "\r\n";
-        i += 2;
-        continue;
-      }
-    }
-    out.append(line.substr(i, n));
-    i += n;
-  }
-  return out;
-}
-
 std::string_view NextWord(std::string_view& s) {
   size_t begin = 0;
   while (begin < s.size() && s[begin] == ' ') ++begin;
@@ -546,7 +522,7 @@ void TDBTable::LoadTsv(const std::vector<std::string>& lines) {
   records_.reserve(lines.size() - 1);
   for (size_t i = 1; i < lines.size(); ++i) {
     if (lines[i].empty()) continue;
-    const std::string line = Unescape(lines[i]);
+    const std::string line = UnescapeText(lines[i]);
     const std::vector<std::string_view> columns = SplitTabs(line);
     Append();
     const int n = std::min(static_cast<int>(columns.size()), fieldCount);

@@ -272,6 +272,18 @@ std::string ReadString(Stream& s) {
 void WriteInt32(Stream& s, int32_t v) { WriteUInt32(s, static_cast<uint32_t>(v)); }
 int32_t ReadInt32(Stream& s) { return static_cast<int32_t>(ReadUInt32(s)); }
 
+void WriteUInt16(Stream& s, uint16_t v) {
+  uint8_t b[2];
+  StoreU16LE(b, v);
+  s.WriteBuffer(b, 2);
+}
+
+uint16_t ReadUInt16(Stream& s) {
+  uint8_t b[2];
+  s.ReadBuffer(b, 2);
+  return LoadU16LE(b);
+}
+
 void WriteUInt32(Stream& s, uint32_t v) {
   uint8_t b[4];
   StoreU32LE(b, v);

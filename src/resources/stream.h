@@ -148,6 +148,8 @@ void WriteByte(Stream& s, uint8_t v);
 uint8_t ReadByte(Stream& s);
 void WriteInt64(Stream& s, int64_t v);
 int64_t ReadInt64(Stream& s);
+void WriteUInt16(Stream& s, uint16_t v);
+uint16_t ReadUInt16(Stream& s);
 void WriteUInt32(Stream& s, uint32_t v);
 uint32_t ReadUInt32(Stream& s);
 void WriteExtended(Stream& s, long double v);

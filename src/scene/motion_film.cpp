@@ -27,17 +27,6 @@ int64_t FrameBytes(uint32_t fields) {
   return n;
 }
 
-uint16_t ReadU16(Stream& s) {
-  uint8_t b[2];
-  s.ReadBuffer(b, 2);
-  return static_cast<uint16_t>(b[0] | b[1] << 8);
-}
-
-void WriteU16(Stream& s, uint16_t v) {
-  const uint8_t b[2] = {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8)};
-  s.WriteBuffer(b, 2);
-}
-
 Error Damaged(const char* what) { return Error(std::string("motion file: ").append(what)); }
 
 }  // namespace
@@ -56,9 +45,9 @@ void MotionFilm::Read(Stream& s) {
   char signature[4];
   if (s.Read(signature, 4) != 4 || std::memcmp(signature, kSignature, 4) != 0) throw Damaged("not a motion file");
   if (s.Remaining() < 20) throw Damaged("the header is cut short");
-  const uint16_t version = ReadU16(s);
+  const uint16_t version = ReadUInt16(s);
   if (version != kVersion) throw Error(Format("motion file: version %d is not supported", version));
-  const uint16_t flags = ReadU16(s);
+  const uint16_t flags = ReadUInt16(s);
   if (flags & ~1u) throw Damaged("unknown flags");
   MotionFilm film;
   film.Relative = (flags & 1) != 0;
@@ -91,8 +80,8 @@ void MotionFilm::Read(Stream& s) {
 void MotionFilm::Write(Stream& s) const {
   Validate();
   s.WriteBuffer(kSignature, 4);
-  WriteU16(s, kVersion);
-  WriteU16(s, Relative ? 1 : 0);
+  WriteUInt16(s, kVersion);
+  WriteUInt16(s, Relative ? 1 : 0);
   WriteUInt32(s, Fields);
   WriteInt32(s, FrameCount());
   WriteInt32(s, LoopStart);

@@ -40,30 +40,6 @@ std::optional<int32_t> ParseColour(std::string_view v) {
   return static_cast<int32_t>((n & 0xFF) << 16 | (n & 0xFF00) | (n >> 16 & 0xFF));
 }
 
-// HREF and EVENT VALUE: \" and \\ stand for the character, \n for CR LF.
-std::string UnescapeValue(std::string_view v) {
-  std::string out;
-  for (size_t i = 0; i < v.size();) {
-    const size_t n = CharLength(v, i);
-    if (n == 1 && v[i] == '\\' && i + 1 < v.size()) {
-      const char next = v[i + 1];
-      if (next == '"' || next == '\\') {
-        out += next;
-        i += 2;
-        continue;
-      }
-      if (next == 'n') {
-        out += "\r\n";
-        i += 2;
-        continue;
-      }
-    }
-    out.append(v.substr(i, n));
-    i += n;
-  }
-  return out;
-}
-
 struct Attribute {
   std::string Name;  // upper case
   std::string Value;
@@ -300,7 +276,7 @@ class MarkupParser {
     if (n == "A") {
       const std::string* href = t.Value("HREF");
       if (!href) throw Error("<A>タグにHREF値がありません"_sj);
-      link_ = UnescapeValue(*href);
+      link_ = UnescapeText(*href);  // \" and \\ are the character, \n CR LF
     } else if (n == "/A") {
       link_.clear();
     } else if (n == "B" || n == "I" || n == "U" || n == "S") {
@@ -342,7 +318,7 @@ class MarkupParser {
       AddReturn(true);
     } else if (n == "EVENT") {
       auto e = std::make_unique<TWdOpeEvent>();
-      if (const std::string* v = t.Value("VALUE")) e->Text = UnescapeValue(*v);
+      if (const std::string* v = t.Value("VALUE")) e->Text = UnescapeText(*v);
       e->AtEnd = t.Find("END") != nullptr;
       Add(std::move(e));
     } else if (n == "WAIT") {

@@ -15,17 +15,6 @@ namespace {
 
 [[noreturn]] void Damaged(const char* what) { throw Error(std::string("damaged text document: ") + what); }
 
-uint16_t ReadU16(Stream& s) {
-  uint8_t b[2];
-  s.ReadBuffer(b, 2);
-  return static_cast<uint16_t>(b[0] | b[1] << 8);
-}
-
-void WriteU16(Stream& s, uint16_t v) {
-  const uint8_t b[2] = {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8)};
-  s.WriteBuffer(b, 2);
-}
-
 DecoratePtr StyleAt(const TTpWord& doc, int32_t index) {
   const int64_t i = int64_t{index} + doc.StyleBase;
   if (index < 0 || i >= doc.Styles.Count()) Damaged("a style index is out of range");
@@ -95,7 +84,7 @@ void ReadStoredDocument(Stream& s, TTpWord& doc) {
         auto c = std::make_unique<TWdChar>();
         c->Link = ReadString(s);
         c->Wait = ReadInt32(s);
-        c->Code = ReadU16(s);
+        c->Code = ReadUInt16(s);
         c->Style = StyleAt(doc, ReadInt32(s));
         g = std::move(c);
         break;
@@ -218,7 +207,7 @@ void WriteStoredDocument(const TTpWord& doc, Stream& s, const StoredDocumentOpti
         const auto& c = static_cast<const TWdChar&>(g);
         WriteString(s, c.Link);
         WriteInt32(s, c.Wait);
-        WriteU16(s, c.Code);
+        WriteUInt16(s, c.Code);
         WriteInt32(s, styleIndex(c.Style));
         break;
       }

@@ -76,6 +76,21 @@ TEST(Cp932, FindCharSkipsTrailBytes) {
   EXPECT_EQ(FindLastChar(kHyo, '\\'), npos);
 }
 
+TEST(Cp932, UnescapeTextTakesOnlyItsThreeEscapes) {
+  const struct {
+    std::string in, out;
+  } cases[] = {
+      {R"(a\"b)", "a\"b"},
+      {R"(a\\b)", "a\\b"},
+      {R"(a\nb)", "a\r\nb"},
+      {R"(a\tb)", R"(a\tb)"},        // not an escape: stays
+      {"a\\", "a\\"},                  // a backslash at the end stays
+      {"\x83\x5Cn", "\x83\x5Cn"},      // ソ ends in 0x5C: no escape
+      {"\x83\x5C\\n", "\x83\x5C\r\n"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(UnescapeText(c.in), c.out) << c.in;
+}
+
 TEST(Cp932, FindTextMatchesOnlyAtCharacterBoundaries) {
   struct Case {
     std::string hay, needle;
