@@ -1,6 +1,7 @@
 // orinplay, run as a user or a script runs it.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 
 #include "app/run_program.h"
@@ -78,6 +79,31 @@ TEST(Orinplay, RunsFramesAndWritesScreenshots) {
   EXPECT_TRUE(IsHostFile(dir / "shots/frame-000004.png"));
   EXPECT_FALSE(IsHostFile(dir / "shots/frame-000006.png"));
   EXPECT_FALSE(IsHostFile(dir / "shots/frame-000001.png"));
+}
+
+TEST(Orinplay, ScreenshotFolderIsMadeWhenMissing) {
+  test::TempDir dir;
+  const std::string game = MakeGame(dir, "game", kProject);
+  auto r = RunOrinplay({"--headless", "--frames", "2", "--screenshot-every", "2", dir / "new/shots",
+                        "--save-dir", dir / "saves", game});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_TRUE(IsHostFile(dir / "new/shots/frame-000002.png"));
+  // A file where the folder should be is an error before the game starts.
+  dir.Write("taken", "x");
+  r = RunOrinplay({"--headless", "--frames", "2", "--screenshot-every", "2", dir / "taken", game});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.err.find("not a folder"), std::string::npos) << r.err;
+}
+
+// Without a display the window would open on a driver that shows nothing, and the game would run
+// unseen and never end: the player says so and stops.
+TEST(Orinplay, WithoutADisplayTheWindowedPlayerSaysSo) {
+  test::TempDir dir;
+  const std::string game = MakeGame(dir, "game", kProject);
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "SDL_VIDEODRIVER", "ORIN_PLATFORM"}) unsetenv(name);
+  const auto r = RunOrinplay({"--save-dir", dir / "saves", game});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.err.find("--headless"), std::string::npos) << r.err;
 }
 
 TEST(Orinplay, InputScriptErrorsNameTheLine) {

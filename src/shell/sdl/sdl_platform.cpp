@@ -34,6 +34,15 @@ std::optional<MouseButton> ButtonOf(Uint8 sdlButton) {
 
 SdlPlatform::SdlPlatform() {
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) ThrowSdl("cannot open the display");
+  // Without a display SDL falls back to drivers that show nothing; a game would then run unseen
+  // and never end. Only someone who asked for such a driver gets it.
+  const char* driver = SDL_GetCurrentVideoDriver();
+  const char* asked = SDL_getenv("SDL_VIDEODRIVER");
+  if (driver && (SDL_strcmp(driver, "offscreen") == 0 || SDL_strcmp(driver, "dummy") == 0) &&
+      !(asked && SDL_strcasecmp(asked, driver) == 0)) {
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    throw Error("cannot open the display: no X11 or Wayland display here (--headless runs a game without a window)");
+  }
   // The game's screen is scaled to the window; smooth scaling suits pictures and text alike.
   SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
 }
