@@ -184,7 +184,7 @@ void TComWait::LoadState(Stream& s) {
   const int version = ReadStateHeader(s);
   remaining_ = ReadInt32(s);
   firstFrames_ = ReadInt32(s);
-  if (version >= kStateVersion) noInterrupt_ = ReadByte(s) != 0;
+  noInterrupt_ = version >= kStateVersion && ReadByte(s) != 0;
 }
 
 void TComDoEvent::Execute(TCallMan&, TPage*&, int32_t& index) { ++index; }

@@ -294,9 +294,10 @@ void TComFlip::SaveState(std::unique_ptr<MemoryStream>& stream) const {
 }
 
 void TComFlip::LoadState(Stream& s) {
-  if (ReadStateHeader(s) < kStateVersion) return;
-  noInterrupt_ = ReadByte(s) != 0;
-  clearOld_ = ReadByte(s) != 0;
+  // Records without a version carry neither flag: nothing of an earlier run may stay.
+  const bool versioned = ReadStateHeader(s) >= kStateVersion;
+  noInterrupt_ = versioned && ReadByte(s) != 0;
+  clearOld_ = versioned && ReadByte(s) != 0;
 }
 
 // ---- Variables and properties

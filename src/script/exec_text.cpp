@@ -72,7 +72,8 @@ void TComTextIns::LoadState(Stream& s) {
   const int version = ReadStateHeader(s);
   window_ = ReadString(s);
   wait_ = ReadByte(s) != 0;
-  if (version >= kStateVersion) noInterrupt_ = ReadByte(s) != 0;
+  // Records without a version lack the flag: the command was interruptible then.
+  noInterrupt_ = version >= kStateVersion && ReadByte(s) != 0;
 }
 
 void TComTextClr::Execute(TCallMan& interpreter, TPage*&, int32_t& index) {
