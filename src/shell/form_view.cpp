@@ -50,18 +50,18 @@ bool TFormView::FormCreate() {
 
   const int width = host_.ScreenWidth(), height = host_.ScreenHeight();
   hasScreen_ = width > 0 && height > 0;
-  WindowSpec spec;
-  spec.Caption = ApplicationTitle();
-  spec.PanelWidth = hasScreen_ ? width : kDefaultWidth;
-  spec.PanelHeight = hasScreen_ ? height : kDefaultHeight;
-  spec.DockHeight = DockHeight();
-  platform_.CreateWindow(spec);
+  WindowLayout layout;
+  layout.Caption = ApplicationTitle();
+  layout.PanelWidth = hasScreen_ ? width : kDefaultWidth;
+  layout.PanelHeight = hasScreen_ ? height : kDefaultHeight;
+  layout.DockHeight = DockHeight();
+  platform_.CreateWindow(layout);
   windowCreated_ = true;
   // In a window the panel sits right below the dock; full screen centres it.
   panelLeft_ = 0;
-  panelTop_ = spec.DockHeight;
+  panelTop_ = layout.DockHeight;
   if (platform_.HasDock()) {
-    toolbar_.SetWidth(spec.PanelWidth);
+    toolbar_.SetWidth(layout.PanelWidth);
     platform_.PresentDock(toolbar_.Draw().View());
   }
 

@@ -58,7 +58,7 @@ enum class MessageButtons { kOk, kOkCancel, kYesNo };
 enum class MessageIcon { kNone, kInformation, kQuestion, kWarning, kError };
 enum class MessageResult { kOk, kCancel, kYes, kNo };
 
-struct WindowSpec {
+struct WindowLayout {
   std::string Caption;  // cp932
   int PanelWidth = 0;
   int PanelHeight = 0;
@@ -71,7 +71,7 @@ class Platform {
 
   // Creates the window, or gives the existing one this caption and size. The client area is
   // PanelWidth × (DockHeight + PanelHeight), the dock on top; both start black.
-  virtual void CreateWindow(const WindowSpec& spec) = 0;
+  virtual void CreateWindow(const WindowLayout& layout) = 0;
   virtual void SetCaption(const std::string& cp932) = 0;
 
   // Appends the input that arrived since the last call. framesRun is the number of frames the

@@ -29,7 +29,7 @@ uint32_t NextKey(uint32_t& state) {
   return state;
 }
 
-struct Spec {
+struct EntryPlan {
   std::string name;
   std::string data;  // the bytes as they stand in the archive
   uint8_t stored = 1;
@@ -53,7 +53,7 @@ void PutU64(std::string& s, uint64_t v) {
 // Version 0: count, plain names, plain 4-byte offsets. 100: "vf", version, scrambled names and
 // 4-byte offsets. 101: 8-byte offsets and the Stored, FileTime, Crc arrays. 102 and later: plus
 // CrcUncompressed. firstOffset (relative to the index start) defaults to right behind the index.
-Built BuildArchive(uint32_t version, const std::vector<Spec>& entries, std::optional<int64_t> firstOffset = {}) {
+Built BuildArchive(uint32_t version, const std::vector<EntryPlan>& entries, std::optional<int64_t> firstOffset = {}) {
   const bool scrambled = version >= 100;
   const size_t width = version >= 101 ? 8 : 4;
   const size_t n = entries.size();
@@ -157,7 +157,7 @@ const std::string kVersion102(
     "\x0D\x0C\x0B\x0A\x00\x01\x00\x78\x79\x7A\x68\x65\x6C\x6C\x6F",
     95);
 
-const std::vector<Spec> kVersion102Entries = {
+const std::vector<EntryPlan> kVersion102Entries = {
     {"a", "xyz", 1, 0x12345678, 0xAABBCCDD, 0},
     {"", "", 0, 0, 0, 1},
     {"Bc", "hello", 1, 0x01020304, 0x0A0B0C0D, 0},
@@ -216,27 +216,27 @@ TEST_P(TVrFileCollection_Read, EveryVersion) {
   const std::string text = test::PatternBytes(3000);
   const std::string media = test::NoiseBytes(700);
   // Without the arrays every entry is compressed.
-  std::vector<Spec> specs = {
+  std::vector<EntryPlan> planned = {
       {"Data\\text.txt", Zlib(text), 0, 0x11111111, Crc(Zlib(text)), 0},
       {"bgm\\\x83\x5C.ogg", rc.hasArrays ? media : Zlib(media), rc.hasArrays ? uint8_t{1} : uint8_t{0}, 0x22222222,
        Crc(media), 1},
       {"", "", 0, 0, 0, 0},
       {"empty.txt", "", 1, 0, 0, 0},
   };
-  Built b = BuildArchive(rc.version, specs);
+  Built b = BuildArchive(rc.version, planned);
   HostFileSystem fs;
   TVrFileCollection c(fs);
   ReadFromBytes(c, b.Whole());
   EXPECT_EQ(c.Version, rc.version);
   ASSERT_EQ(c.EntryCount(), 4);
-  for (size_t i = 0; i < specs.size(); ++i) {
+  for (size_t i = 0; i < planned.size(); ++i) {
     const TVrFile& e = c[static_cast<int>(i)];
-    EXPECT_EQ(e.Name(), specs[i].name);
-    EXPECT_EQ(e.Size, static_cast<int64_t>(specs[i].data.size()));
-    EXPECT_EQ(e.Stored, rc.hasArrays ? specs[i].stored : 0) << i;
-    EXPECT_EQ(e.FileTime, rc.hasArrays ? specs[i].fileTime : 0u) << i;
-    EXPECT_EQ(e.Crc, rc.hasArrays ? specs[i].crc : 0u) << i;
-    EXPECT_EQ(e.CrcUncompressed, rc.hasCrcUncompressed ? specs[i].crcUncompressed : 0) << i;
+    EXPECT_EQ(e.Name(), planned[i].name);
+    EXPECT_EQ(e.Size, static_cast<int64_t>(planned[i].data.size()));
+    EXPECT_EQ(e.Stored, rc.hasArrays ? planned[i].stored : 0) << i;
+    EXPECT_EQ(e.FileTime, rc.hasArrays ? planned[i].fileTime : 0u) << i;
+    EXPECT_EQ(e.Crc, rc.hasArrays ? planned[i].crc : 0u) << i;
+    EXPECT_EQ(e.CrcUncompressed, rc.hasCrcUncompressed ? planned[i].crcUncompressed : 0) << i;
   }
   EXPECT_EQ(Load(c, "DATA\\TEXT.TXT"), text);
   EXPECT_EQ(Load(c, "BGM\\\x83\x5C.OGG"), media);
@@ -337,13 +337,13 @@ struct Sources {
   }
 
   // What each version must write for Fill's entries.
-  std::vector<Spec> Expected(uint32_t version) const {
+  std::vector<EntryPlan> Expected(uint32_t version) const {
     const bool arrays = version >= 101;
     auto loose = [&](const std::string& name, const std::string& raw, bool streamed) {
       std::string packed = Zlib(raw);
       bool store = arrays && (streamed || packed.size() > raw.size() * 9 / 10);
       const std::string& written = store ? raw : packed;
-      return Spec{name, written, uint8_t{store}, kTime, Crc(written), 0};
+      return EntryPlan{name, written, uint8_t{store}, kTime, Crc(written), 0};
     };
     return {
         loose("Voice\\A.wav", wav, true),
@@ -351,7 +351,7 @@ struct Sources {
         loose("noise.bin", noise, false),
         loose("画像\\ソ.txt"_sj, japanese, false),
         // Before 102 the flag has no place in the index, so the CRC covers the stored bytes.
-        Spec{"mem\\entry", Zlib(memory), 0, 0x0BADF00D, version >= 102 ? Crc(memory) : Crc(Zlib(memory)), 1},
+        EntryPlan{"mem\\entry", Zlib(memory), 0, 0x0BADF00D, version >= 102 ? Crc(memory) : Crc(Zlib(memory)), 1},
     };
   }
 };
@@ -364,7 +364,7 @@ TEST_P(TVrFileCollection_Write, LayoutMatchesTheFormat) {
   HostFileSystem fs;
   TVrFileCollection c(fs);
   src.Fill(c);
-  std::vector<Spec> expected = src.Expected(version);
+  std::vector<EntryPlan> expected = src.Expected(version);
   if (version >= 101) {
     // The test data must exercise both outcomes of the loose-file rules.
     EXPECT_EQ(expected[0].stored, 1);

@@ -24,9 +24,9 @@ using namespace literals;
 // A platform with a clock the test sets, recording what the window does with it.
 class FakePlatform final : public Platform {
  public:
-  void CreateWindow(const WindowSpec& spec) override {
-    window = spec;
-    screen.Resize(spec.PanelWidth, spec.PanelHeight);
+  void CreateWindow(const WindowLayout& layout) override {
+    window = layout;
+    screen.Resize(layout.PanelWidth, layout.PanelHeight);
   }
   void SetCaption(const std::string& cp932) override { window.Caption = cp932; }
   void PollEvents(int64_t, std::vector<InputEvent>& out) override {
@@ -64,7 +64,7 @@ class FakePlatform final : public Platform {
   uint32_t now = 1000;
   bool startActive = true;
   bool dock = true;
-  WindowSpec window;
+  WindowLayout window;
   PixelBuffer screen;
   int presents = 0;
   int dockPresents = 0;

@@ -8,10 +8,10 @@ namespace orin {
 
 HeadlessPlatform::HeadlessPlatform(HeadlessOptions options) : options_(std::move(options)) {}
 
-void HeadlessPlatform::CreateWindow(const WindowSpec& spec) {
-  caption_ = spec.Caption;
-  if (screen_.Width() != spec.PanelWidth || screen_.Height() != spec.PanelHeight)
-    screen_.Resize(spec.PanelWidth, spec.PanelHeight, 0);
+void HeadlessPlatform::CreateWindow(const WindowLayout& layout) {
+  caption_ = layout.Caption;
+  if (screen_.Width() != layout.PanelWidth || screen_.Height() != layout.PanelHeight)
+    screen_.Resize(layout.PanelWidth, layout.PanelHeight, 0);
 }
 
 void HeadlessPlatform::PollEvents(int64_t framesRun, std::vector<InputEvent>& out) {

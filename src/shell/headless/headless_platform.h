@@ -44,7 +44,7 @@ class HeadlessPlatform final : public Platform {
 
   explicit HeadlessPlatform(HeadlessOptions options);
 
-  void CreateWindow(const WindowSpec& spec) override;
+  void CreateWindow(const WindowLayout& layout) override;
   void SetCaption(const std::string& cp932) override { caption_ = cp932; }
   void PollEvents(int64_t framesRun, std::vector<InputEvent>& out) override;
   bool WaitEvents(uint32_t) override { return false; }

@@ -61,12 +61,12 @@ void SdlPlatform::DestroyWindow() {
   window_ = nullptr;
 }
 
-void SdlPlatform::CreateWindow(const WindowSpec& spec) {
-  panelWidth_ = spec.PanelWidth > 0 ? spec.PanelWidth : 1;
-  panelHeight_ = spec.PanelHeight > 0 ? spec.PanelHeight : 1;
-  dockHeight_ = spec.DockHeight > 0 ? spec.DockHeight : 0;
+void SdlPlatform::CreateWindow(const WindowLayout& layout) {
+  panelWidth_ = layout.PanelWidth > 0 ? layout.PanelWidth : 1;
+  panelHeight_ = layout.PanelHeight > 0 ? layout.PanelHeight : 1;
+  dockHeight_ = layout.DockHeight > 0 ? layout.DockHeight : 0;
   const int clientHeight = dockHeight_ + panelHeight_;
-  const std::string caption = ToUtf8(spec.Caption);
+  const std::string caption = ToUtf8(layout.Caption);
 
   if (window_ == nullptr) {
     window_ = SDL_CreateWindow(caption.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,

@@ -29,7 +29,7 @@ class SdlPlatform final : public Platform {
   SdlPlatform(const SdlPlatform&) = delete;
   SdlPlatform& operator=(const SdlPlatform&) = delete;
 
-  void CreateWindow(const WindowSpec& spec) override;
+  void CreateWindow(const WindowLayout& layout) override;
   void SetCaption(const std::string& cp932) override;
   void PollEvents(int64_t framesRun, std::vector<InputEvent>& out) override;
   bool WaitEvents(uint32_t timeoutMs) override;
