@@ -69,6 +69,30 @@ void Warn(const char* command, const std::string& path, const char* what) {
   std::fprintf(stderr, "orintool %s: %s: warning: %s\n", command, path.c_str(), what);
 }
 
+// asm of every text form: the text of the one input, built by build(text, out) into the bytes
+// written to -o; nothing is written unless the whole text builds.
+template <class F>
+int Assemble(const ArgParser& args, F&& build) {
+  args.ExpectPositionals(1, 1);
+  if (!args.Has("-o")) throw UsageError("asm needs -o OUT");
+  const std::string in = args.Positionals()[0];
+  const std::string text = ReadText(in);
+  MemoryStream out;
+  WithFileName(in, [&] { build(text, out); });
+  WriteOutput(args.Value("-o"), out.View());
+  return kOk;
+}
+
+// dis and asm of one text form; dis takes the options disOptions, each with a value.
+int RunDisAsm(const std::vector<std::string>& all, int (*dis)(const ArgParser&), int (*assemble)(const ArgParser&),
+              std::vector<std::string> disOptions = {"-o"}) {
+  if (all.empty()) throw UsageError("missing subcommand");
+  std::vector<std::string> rest(all.begin() + 1, all.end());
+  if (all[0] == "dis") return dis(ArgParser(rest, {}, disOptions));
+  if (all[0] == "asm") return assemble(ArgParser(rest, {}, {"-o"}));
+  throw UsageError("unknown subcommand " + all[0]);
+}
+
 int PageDis(const ArgParser& args) {
   args.ExpectPositionals(1, 1);
   const std::string in = args.Positionals()[0];
@@ -99,27 +123,14 @@ int PageDis(const ArgParser& args) {
 }
 
 int PageAsm(const ArgParser& args) {
-  args.ExpectPositionals(1, 1);
-  if (!args.Has("-o")) throw UsageError("asm needs -o OUT");
-  const std::string in = args.Positionals()[0];
-  std::string text = ReadText(in);
-  TPage page;
-  MemoryStream out;
-  WithFileName(in, [&] {
+  return Assemble(args, [](const std::string& text, MemoryStream& out) {
+    TPage page;
     PageFromText(text, page);
     page.SaveToStream(out);
   });
-  WriteOutput(args.Value("-o"), out.View());
-  return kOk;
 }
 
-int RunPage(const std::vector<std::string>& all) {
-  if (all.empty()) throw UsageError("missing subcommand");
-  std::vector<std::string> rest(all.begin() + 1, all.end());
-  if (all[0] == "dis") return PageDis(ArgParser(rest, {}, {"-o", "--self"}));
-  if (all[0] == "asm") return PageAsm(ArgParser(rest, {}, {"-o"}));
-  throw UsageError("unknown subcommand " + all[0]);
-}
+int RunPage(const std::vector<std::string>& all) { return RunDisAsm(all, PageDis, PageAsm, {"-o", "--self"}); }
 
 int ProjectDis(const ArgParser& args) {
   args.ExpectPositionals(1, 1);
@@ -145,27 +156,14 @@ int ProjectDis(const ArgParser& args) {
 }
 
 int ProjectAsm(const ArgParser& args) {
-  args.ExpectPositionals(1, 1);
-  if (!args.Has("-o")) throw UsageError("asm needs -o OUT");
-  const std::string in = args.Positionals()[0];
-  std::string text = ReadText(in);
-  MemoryStream out;
-  WithFileName(in, [&] {
+  return Assemble(args, [](const std::string& text, MemoryStream& out) {
     ProjectFile project;
     ProjectFromText(text, project);
     project.SaveToStream(out);
   });
-  WriteOutput(args.Value("-o"), out.View());
-  return kOk;
 }
 
-int RunProject(const std::vector<std::string>& all) {
-  if (all.empty()) throw UsageError("missing subcommand");
-  std::vector<std::string> rest(all.begin() + 1, all.end());
-  if (all[0] == "dis") return ProjectDis(ArgParser(rest, {}, {"-o"}));
-  if (all[0] == "asm") return ProjectAsm(ArgParser(rest, {}, {"-o"}));
-  throw UsageError("unknown subcommand " + all[0]);
-}
+int RunProject(const std::vector<std::string>& all) { return RunDisAsm(all, ProjectDis, ProjectAsm); }
 
 int InstallDis(const ArgParser& args) {
   args.ExpectPositionals(1, 1);
@@ -179,27 +177,14 @@ int InstallDis(const ArgParser& args) {
 }
 
 int InstallAsm(const ArgParser& args) {
-  args.ExpectPositionals(1, 1);
-  if (!args.Has("-o")) throw UsageError("asm needs -o OUT");
-  const std::string in = args.Positionals()[0];
-  std::string text = ReadText(in);
-  MemoryStream out;
-  WithFileName(in, [&] {
+  return Assemble(args, [](const std::string& text, MemoryStream& out) {
     TOrinInstallSet set;
     InstallSetFromText(text, set);
     set.SaveToStream(out);
   });
-  WriteOutput(args.Value("-o"), out.View());
-  return kOk;
 }
 
-int RunInstall(const std::vector<std::string>& all) {
-  if (all.empty()) throw UsageError("missing subcommand");
-  std::vector<std::string> rest(all.begin() + 1, all.end());
-  if (all[0] == "dis") return InstallDis(ArgParser(rest, {}, {"-o"}));
-  if (all[0] == "asm") return InstallAsm(ArgParser(rest, {}, {"-o"}));
-  throw UsageError("unknown subcommand " + all[0]);
-}
+int RunInstall(const std::vector<std::string>& all) { return RunDisAsm(all, InstallDis, InstallAsm); }
 
 }  // namespace
 
