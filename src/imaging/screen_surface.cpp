@@ -88,21 +88,15 @@ void ScreenSurface::Fill(const Rect& r, uint32_t pixel) {
 }
 
 void ScreenSurface::AddGrey(const Rect& r, int level) {
-  Rect area;
-  if (level <= 0 || !IntersectRect(area, r, Clip())) return;
-  level = std::min(level, 255);
-  const uint16_t grey = static_cast<uint16_t>(picture_.ColorToPixel(level, level, level));
-  for (int y = area.Top; y < area.Bottom; ++y) {
-    uint8_t* row = ScanLine(y);
-    if (picture_.StorageBits() == 32)
-      compose::AddGreyRow32(row + 4 * area.Left, area.Width(), level);
-    else
-      compose::AddGreyRow16(Row16(row) + area.Left, area.Width(), grey, Masks());
-  }
-  AddChanged(area);
+  ShiftGrey(r, level, compose::AddGreyRow32, compose::AddGreyRow16);
 }
 
 void ScreenSurface::SubtractGrey(const Rect& r, int level) {
+  ShiftGrey(r, level, compose::SubGreyRow32, compose::SubGreyRow16);
+}
+
+void ScreenSurface::ShiftGrey(const Rect& r, int level, void (*row32)(uint8_t*, int, int),
+                              void (*row16)(uint16_t*, int, uint16_t, const uint32_t*)) {
   Rect area;
   if (level <= 0 || !IntersectRect(area, r, Clip())) return;
   level = std::min(level, 255);
@@ -110,9 +104,9 @@ void ScreenSurface::SubtractGrey(const Rect& r, int level) {
   for (int y = area.Top; y < area.Bottom; ++y) {
     uint8_t* row = ScanLine(y);
     if (picture_.StorageBits() == 32)
-      compose::SubGreyRow32(row + 4 * area.Left, area.Width(), level);
+      row32(row + 4 * area.Left, area.Width(), level);
     else
-      compose::SubGreyRow16(Row16(row) + area.Left, area.Width(), grey, Masks());
+      row16(Row16(row) + area.Left, area.Width(), grey, Masks());
   }
   AddChanged(area);
 }

@@ -142,6 +142,9 @@ class ScreenSurface {
   static Rect RotatedBounds(const RotatedDraw& geometry, int width, int height, bool flipX, bool flipY);
 
  private:
+  // AddGrey and SubtractGrey, by their row kernels.
+  void ShiftGrey(const Rect& r, int level, void (*row32)(uint8_t*, int, int),
+                 void (*row16)(uint16_t*, int, uint16_t, const uint32_t*));
   void CheckSource(const TDIBSurface& source, const TDIBSurface* mask) const;
   // Runs one row of a draw: count pixels at dst from src (and mask, which may be null).
   // The gather buffer of count pixels in this surface's format.
