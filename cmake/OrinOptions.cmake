@@ -1,7 +1,10 @@
 # Warnings and instrumentation shared by every target of the project.
 add_library(orin_options INTERFACE)
 target_compile_options(orin_options INTERFACE
-  -Wall -Wextra -Wshadow -Wnon-virtual-dtor -Wimplicit-fallthrough -Werror)
+  -Wall -Wextra -Wshadow -Wnon-virtual-dtor -Wimplicit-fallthrough)
+if(ORIN_WERROR)
+  target_compile_options(orin_options INTERFACE -Werror)
+endif()
 
 if(ORIN_SANITIZE)
   # Any report fails the run: no recovery, and UBSan stops at the first finding.

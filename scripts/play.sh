@@ -8,10 +8,10 @@ cd "$(dirname "$0")/.."
 scripts/setup.sh
 
 jobs=$(nproc 2>/dev/null || echo 2)
-cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build/release -j "$jobs" --target orinplay orintool text_game >/dev/null
+cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DORIN_WERROR=ON >/dev/null
+cmake --build build/release -j "$jobs" --target orinplay text_game >/dev/null
 
 if [ $# -eq 0 ]; then
-  set -- build/release/tests/games/text
+  set -- build/release/games/text
 fi
 exec build/release/bin/orinplay "$@"

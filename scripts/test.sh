@@ -8,10 +8,10 @@ cd "$(dirname "$0")/.."
 scripts/setup.sh
 
 kind=release
-flags=(-DCMAKE_BUILD_TYPE=Release)
+flags=(-DCMAKE_BUILD_TYPE=Release -DORIN_WERROR=ON)
 if [ "${1:-}" = "--sanitize" ]; then
   kind=sanitize
-  flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DORIN_SANITIZE=ON -DORIN_BENCH=OFF)
+  flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DORIN_SANITIZE=ON -DORIN_BENCH=OFF -DORIN_WERROR=ON)
 fi
 
 jobs=$(nproc 2>/dev/null || echo 2)
