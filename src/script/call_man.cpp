@@ -213,11 +213,14 @@ void TCallMan::CommandFailed(const TPage& page, const TCommand& command, const E
 void TCallMan::NoticeBusy() {
   busyCountdown_ = kBusyEvery;
   const uint32_t elapsed = game_.Busy();
+  const std::string where = page_ ? Format(" (in %s at command %d)", page_->Name, index_) : std::string();
+  if (game_.Closing()) {
+    Report(Format("the run stops: the game closes after %d ms without a yield", static_cast<int>(elapsed)) + where);
+    return;
+  }
   if (busyNoticed_ || elapsed < kRunawayNoticeMs) return;
   busyNoticed_ = true;
-  std::string text = Format("the script has not yielded for %d seconds", static_cast<int>(elapsed / 1000));
-  if (page_) text.append(Format(" (in %s at command %d)", page_->Name, index_));
-  Report(text);
+  Report(Format("the script has not yielded for %d s", static_cast<int>(elapsed / 1000)) + where);
 }
 
 void TCallMan::ExecuteOne(TPage& page, TPage*& pageRef, bool& blocking, bool& started, int32_t& index) {

@@ -100,7 +100,7 @@ class TCallMan {
   // How many steps of one run go between two calls of GameContext::Busy.
   static constexpr int kBusyEvery = 1024;
   // A run this long (real milliseconds) without yielding is said once in the trace and the log.
-  static constexpr uint32_t kRunawayNoticeMs = 2000;
+  static constexpr uint32_t kRunawayNoticeMs = 1000;
   // Step results.
   static constexpr int kStepNormal = 0;
   static constexpr int kStepBlocking = 2;

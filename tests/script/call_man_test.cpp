@@ -509,11 +509,13 @@ TEST(TCallMan_RunLoop, RunawayLoopAsksTheShellAndStopsWhenItCloses) {
   g.Frame();
   EXPECT_EQ(calls, 6);
   EXPECT_GE(g.Int("i"), 5 * TCallMan::kBusyEvery / 2);
-  ASSERT_EQ(g.log.Lines.size(), 1u);
-  EXPECT_NE(g.log.Lines[0].find("script: the script has not yielded for 2 seconds (in main.osb at command"),
+  ASSERT_EQ(g.log.Lines.size(), 2u);
+  EXPECT_NE(g.log.Lines[0].find("script: the script has not yielded for 1 s (in main.osb at command"),
             std::string::npos) << g.log.Lines[0];
+  EXPECT_NE(g.log.Lines[1].find("script: the run stops: the game closes after 3000 ms without a yield"),
+            std::string::npos) << g.log.Lines[1];
   int noted = 0;
-  for (const std::string& line : g.trace) noted += line.find("has not yielded") != std::string::npos;
+  for (const std::string& line : g.trace) noted += line.find("-- the script has not yielded") != std::string::npos;
   EXPECT_EQ(noted, 1);
 }
 
