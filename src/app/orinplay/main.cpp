@@ -234,6 +234,7 @@ int Play(const PlayerOptions& o) {
     StdoutTrace trace;
     // Nothing may be logged before FormCreate, which deletes the log of the previous run.
     FileLog log(paths.WritePath("orinplay.log"), o.Logging);
+    files.SetLog(&log);
     PlayerHost host(files, pending, state, paths, o.Trace ? &trace : nullptr);
     host.SetLog(log);
     TFormView form(*platform, state, host, paths);
@@ -241,6 +242,7 @@ int Play(const PlayerOptions& o) {
     form.WatchSignals(&signals);
     if (!form.FormCreate()) {
       form.FormClose();
+      files.SetLog(nullptr);
       PrintError(std::string(game.Executable.empty() ? game.Folder : game.Executable) +
                  ": the game did not start");
       return 1;
@@ -270,6 +272,8 @@ int Play(const PlayerOptions& o) {
       }
     }
     form.FormClose();
+    // The log goes before the file manager.
+    files.SetLog(nullptr);
     if (!failure.empty()) {
       PrintError(failure);
       exitCode = 1;
