@@ -21,15 +21,19 @@ std::optional<LogLevel> ParseLogLevel(std::string_view word) {
   return std::nullopt;
 }
 
-const char* LogLevelName(LogLevel level) { return kLevelNames[static_cast<int>(level)]; }
-const char* LogChannelName(LogChannel channel) { return kChannelNames[static_cast<int>(channel)]; }
+const char* LogLevelName(LogLevel level) {
+  return kLevelNames[static_cast<int>(level)];
+}
+const char* LogChannelName(LogChannel channel) {
+  return kChannelNames[static_cast<int>(channel)];
+}
 
 void Log::Write(LogLevel level, LogChannel channel, std::string_view cp932Text) {
   if (!Enabled(level)) return;
   char head[48];
-  std::snprintf(head, sizeof head, "%.8x %-5s %s: ",
-                static_cast<uint32_t>(clock_.load(std::memory_order_relaxed)), LogLevelName(level),
-                LogChannelName(channel));
+  std::snprintf(head, sizeof head,
+                "%.8x %-5s %s: ", static_cast<uint32_t>(clock_.load(std::memory_order_relaxed)),
+                LogLevelName(level), LogChannelName(channel));
   std::string line(head);
   line.append(ToUtf8(cp932Text));
   // A text with line breaks would read as several events.
@@ -68,7 +72,8 @@ void FileLog::Emit(std::string_view line) {
     file_ = std::fopen(path_.c_str(), "w");
     if (!file_) {
       failed_ = true;
-      std::fprintf(stderr, "orinplay: %s: the log cannot be written: %s\n", path_.c_str(), std::strerror(errno));
+      std::fprintf(stderr, "orinplay: %s: the log cannot be written: %s\n", path_.c_str(),
+                   std::strerror(errno));
       return;
     }
   }

@@ -55,10 +55,18 @@ class Log {
   // what (cp932), ": ", the error's message, then its context lines in parentheses.
   void Write(LogLevel level, LogChannel channel, std::string_view what, const Error& error);
 
-  void ErrorLine(LogChannel channel, std::string_view cp932Text) { Write(LogLevel::kError, channel, cp932Text); }
-  void Warn(LogChannel channel, std::string_view cp932Text) { Write(LogLevel::kWarn, channel, cp932Text); }
-  void Info(LogChannel channel, std::string_view cp932Text) { Write(LogLevel::kInfo, channel, cp932Text); }
-  void Debug(LogChannel channel, std::string_view cp932Text) { Write(LogLevel::kDebug, channel, cp932Text); }
+  void ErrorLine(LogChannel channel, std::string_view cp932Text) {
+    Write(LogLevel::kError, channel, cp932Text);
+  }
+  void Warn(LogChannel channel, std::string_view cp932Text) {
+    Write(LogLevel::kWarn, channel, cp932Text);
+  }
+  void Info(LogChannel channel, std::string_view cp932Text) {
+    Write(LogLevel::kInfo, channel, cp932Text);
+  }
+  void Debug(LogChannel channel, std::string_view cp932Text) {
+    Write(LogLevel::kDebug, channel, cp932Text);
+  }
 
  protected:
   // One whole UTF-8 line without its end; called under the log's lock.

@@ -195,7 +195,8 @@ void TCallMan::ReportUnavailable(const std::string& pageName) {
   if (pageName == lastUnavailable_) return;
   lastUnavailable_ = pageName;
   TraceNote(pageName + ": not available");
-  game_.Logger().Warn(LogChannel::kFiles, pageName + ": the page is not available; the jump or call does not happen");
+  game_.Logger().Warn(LogChannel::kFiles,
+                      pageName + ": the page is not available; the jump or call does not happen");
 }
 
 void TCallMan::CommandFailed(const TPage& page, const TCommand& command, const Error& error) {
@@ -213,9 +214,12 @@ void TCallMan::CommandFailed(const TPage& page, const TCommand& command, const E
 void TCallMan::NoticeBusy() {
   busyCountdown_ = kBusyEvery;
   const uint32_t elapsed = game_.Busy();
-  const std::string where = page_ ? Format(" (in %s at command %d)", page_->Name, index_) : std::string();
+  const std::string where =
+      page_ ? Format(" (in %s at command %d)", page_->Name, index_) : std::string();
   if (game_.Closing()) {
-    Report(Format("the run stops: the game closes after %d ms without a yield", static_cast<int>(elapsed)) + where);
+    Report(Format("the run stops: the game closes after %d ms without a yield",
+                  static_cast<int>(elapsed)) +
+           where);
     return;
   }
   if (busyNoticed_ || elapsed < kRunawayNoticeMs) return;
@@ -324,7 +328,8 @@ bool TCallMan::StartEvent(int32_t level) {
     if (!owner_.FileAvailable(pageName)) {
       // A page on a disc that is not inserted comes with the disc: its event waits.
       if (!owner_.FileMissing(pageName)) return false;
-      DropEvent(*event, "the event " + event->Label + " was dropped: its page " + pageName + " is nowhere");
+      DropEvent(*event,
+                "the event " + event->Label + " was dropped: its page " + pageName + " is nowhere");
       continue;
     }
     try {

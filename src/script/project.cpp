@@ -62,7 +62,8 @@ void TProject::ReadProject() {
   try {
     files.LoadToStream(data, "orin.opb");
   } catch (const Error& e) {
-    game_.Logger().Write(LogLevel::kError, LogChannel::kFiles, "orin.opb: the project file cannot be read", e);
+    game_.Logger().Write(LogLevel::kError, LogChannel::kFiles,
+                         "orin.opb: the project file cannot be read", e);
     return;
   }
   if (data.GetSize() == 0) {
@@ -72,7 +73,8 @@ void TProject::ReadProject() {
   }
   ProjectFile project;
   if (!project.LoadFromStream(data)) {
-    game_.Logger().ErrorLine(LogChannel::kFiles, "orin.opb: the project file is newer than this player reads");
+    game_.Logger().ErrorLine(LogChannel::kFiles,
+                             "orin.opb: the project file is newer than this player reads");
     return;
   }
   Title = project.Title;
@@ -235,7 +237,8 @@ bool TProject::EndOfFrame() {
       try {
         SaveSlot(slot, PendingSavePage, PendingSaveIndex, PendingSaveCaption);
       } catch (const Error& e) {
-        game_.Logger().Write(LogLevel::kError, LogChannel::kFiles, Format("save slot %d was not written", slot), e);
+        game_.Logger().Write(LogLevel::kError, LogChannel::kFiles,
+                             Format("save slot %d was not written", slot), e);
         game_.ShowMessage(Title, e.Message(), BoxButtons::kOk, BoxIcon::kError);
       }
     }
@@ -253,7 +256,8 @@ void TProject::Exit() {
       callMan_->Run();
     } catch (const Error& e) {
       // A missing exit page ends the game all the same.
-      game_.Logger().Write(LogLevel::kWarn, LogChannel::kFiles, ExitPage + ": the exit page did not run", e);
+      game_.Logger().Write(LogLevel::kWarn, LogChannel::kFiles,
+                           ExitPage + ": the exit page did not run", e);
     }
     game_.SetClosing(true);
   }
@@ -287,7 +291,8 @@ void TProject::ReadCaptions() {
     Captions = ReadSlotCaptions(saves);
   } catch (const Error& e) {
     // A damaged save file offers no slots; it is not written over either (see the status data).
-    game_.Logger().Write(LogLevel::kWarn, LogChannel::kFiles, FromUtf8(path) + ": the save slots cannot be listed", e);
+    game_.Logger().Write(LogLevel::kWarn, LogChannel::kFiles,
+                         FromUtf8(path) + ": the save slots cannot be listed", e);
   }
 }
 
@@ -303,8 +308,11 @@ void TProject::RestoreStatusData() {
     ReadStatus(entry, game_);
   } catch (const Error& e) {
     statusUnreadable_ = true;
-    game_.Logger().Write(LogLevel::kWarn, LogChannel::kFiles,
-                         FromUtf8(path) + ": the status data cannot be read; it is kept as it is and not written over", e);
+    game_.Logger().Write(
+        LogLevel::kWarn, LogChannel::kFiles,
+        FromUtf8(path) +
+            ": the status data cannot be read; it is kept as it is and not written over",
+        e);
   }
 }
 
@@ -312,7 +320,9 @@ void TProject::WriteStatusData() {
   const std::string path = game_.SaveFilePath();
   Log& log = game_.Logger();
   if (statusUnreadable_) {
-    log.Warn(LogChannel::kFiles, FromUtf8(path) + ": the status data is not written: the entry there could not be read");
+    log.Warn(
+        LogChannel::kFiles,
+        FromUtf8(path) + ": the status data is not written: the entry there could not be read");
     return;
   }
   try {
@@ -326,13 +336,15 @@ void TProject::WriteStatusData() {
     if (!SaveEnabled) {
       log.Info(LogChannel::kFiles, "the status data is not written: the project turns saving off");
     } else if (!IsHostDirectory(HostDirOf(path))) {
-      log.Warn(LogChannel::kFiles, FromUtf8(path) + ": the status data is not written: the folder is not there");
+      log.Warn(LogChannel::kFiles,
+               FromUtf8(path) + ": the status data is not written: the folder is not there");
     } else {
       ReplaceFile(path, image.Memory().View());
     }
   } catch (const Error& e) {
     // The status data is a convenience; the game goes on without it.
-    log.Write(LogLevel::kWarn, LogChannel::kFiles, FromUtf8(path) + ": the status data was not written", e);
+    log.Write(LogLevel::kWarn, LogChannel::kFiles,
+              FromUtf8(path) + ": the status data was not written", e);
   }
 }
 
@@ -368,7 +380,8 @@ void TProject::LoadSlot(int32_t slot) {
     saves.LoadEntry(data, name);
     ReadSlot(data, game_, *callMan_);
   } catch (const Error& e) {
-    game_.Logger().Write(LogLevel::kError, LogChannel::kFiles, Format("save slot %d cannot be loaded", slot), e);
+    game_.Logger().Write(LogLevel::kError, LogChannel::kFiles,
+                         Format("save slot %d cannot be loaded", slot), e);
     game_.SetClosing(true);
     std::string text = "このセーブデータは使用できません"_sj;
     text.append("\r\n").append("終了してください"_sj);

@@ -20,7 +20,12 @@ constexpr uint32_t kWaitMs = 250;
 }  // namespace
 
 TFormView::TFormView(Platform& platform, ShellState& state, GameHost& host, const DataPaths& paths)
-    : platform_(platform), state_(state), host_(host), paths_(paths), clock_(state), realClock_(MonotonicMilliseconds) {}
+    : platform_(platform),
+      state_(state),
+      host_(host),
+      paths_(paths),
+      clock_(state),
+      realClock_(MonotonicMilliseconds) {}
 
 TFormView::~TFormView() {
   FormClose();
@@ -107,7 +112,8 @@ void TFormView::FormClose() {
 bool TFormView::HeedSignals() {
   const int signal = signals_ ? signals_->Raised() : 0;
   if (signal == 0 || closeRequested_) return closeRequested_;
-  log_->Info(LogChannel::kShell, signal == SIGINT ? "SIGINT: the game closes" : "SIGTERM: the game closes");
+  log_->Info(LogChannel::kShell,
+             signal == SIGINT ? "SIGINT: the game closes" : "SIGTERM: the game closes");
   PostClose();
   return true;
 }
@@ -123,13 +129,15 @@ uint32_t TFormView::InterpreterBusy() {
   if (!inRun_) return 0;
   const uint32_t now = realClock_();
   const uint32_t elapsed = now - runStart_;
-  if (elapsed < kBusyLookAfterMs || now - lastLook_ < kBusyLookEveryMs || state_.Closing) return elapsed;
+  if (elapsed < kBusyLookAfterMs || now - lastLook_ < kBusyLookEveryMs || state_.Closing)
+    return elapsed;
   lastLook_ = now;
   if (exiting_) {
     if (elapsed >= kExitPageLimitMs) {
-      log_->Warn(LogChannel::kShell,
-                 Format("the exit page has not yielded for %d ms: it is stopped so that the game closes",
-                        static_cast<int>(elapsed)));
+      log_->Warn(
+          LogChannel::kShell,
+          Format("the exit page has not yielded for %d ms: it is stopped so that the game closes",
+                 static_cast<int>(elapsed)));
       state_.Closing = true;
     }
     return elapsed;
@@ -139,8 +147,10 @@ uint32_t TFormView::InterpreterBusy() {
   for (size_t i = before; i < held_.size(); ++i)
     if (held_[i].Kind == InputKind::kClose) PostClose();
   if (!HeedSignals() && !closeRequested_) return elapsed;
-  log_->Warn(LogChannel::kShell, Format("the game closes while the script has not yielded for %d ms: the run is stopped",
-                                        static_cast<int>(elapsed)));
+  log_->Warn(
+      LogChannel::kShell,
+      Format("the game closes while the script has not yielded for %d ms: the run is stopped",
+             static_cast<int>(elapsed)));
   state_.Closing = true;
   return elapsed;
 }

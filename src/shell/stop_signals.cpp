@@ -7,9 +7,12 @@ namespace orin {
 namespace {
 
 std::atomic<int> raised{0};
-static_assert(std::atomic<int>::is_always_lock_free, "a signal handler may only touch lock-free atomics");
+static_assert(std::atomic<int>::is_always_lock_free,
+              "a signal handler may only touch lock-free atomics");
 
-void OnStopSignal(int signal) { raised.store(signal, std::memory_order_relaxed); }
+void OnStopSignal(int signal) {
+  raised.store(signal, std::memory_order_relaxed);
+}
 
 }  // namespace
 
@@ -29,8 +32,12 @@ StopSignals::~StopSignals() {
   sigaction(SIGTERM, &previousTerm_, nullptr);
 }
 
-int StopSignals::Raised() const { return raised.load(std::memory_order_relaxed); }
+int StopSignals::Raised() const {
+  return raised.load(std::memory_order_relaxed);
+}
 
-void StopSignals::Clear() { raised.store(0, std::memory_order_relaxed); }
+void StopSignals::Clear() {
+  raised.store(0, std::memory_order_relaxed);
+}
 
 }  // namespace orin

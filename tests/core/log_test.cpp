@@ -56,7 +56,8 @@ TEST(Log, LineCarriesClockLevelChannelAndUtf8Text) {
   // One event, one line: breaks inside a text become blanks.
   EXPECT_EQ(log.Lines[0], "00001234 warn  script: main.osb(3): 変数名がありません  next");
   EXPECT_EQ(log.Lines[1],
-            "00001234 error files: a.osb: ファイルがありません (while reading page a.osb; while loading the slot)");
+            "00001234 error files: a.osb: ファイルがありません (while reading page a.osb; while "
+            "loading the slot)");
 }
 
 TEST(FileLog, MadeWithItsFirstLineAndCutAtItsCap) {

@@ -164,7 +164,9 @@ TEST(TVrFileManager_Load, MissingNameFailsAndLeavesAnEmptyCacheObject) {
   EXPECT_EQ(m.Size(), 0u);
   // The game may survive it; the log says so all the same.
   ASSERT_EQ(log.Lines.size(), 1u);
-  EXPECT_NE(log.Lines[0].find("warn  files: ev\\missing.png:ファイルがありません"), std::string::npos) << log.Lines[0];
+  EXPECT_NE(log.Lines[0].find("warn  files: ev\\missing.png:ファイルがありません"),
+            std::string::npos)
+      << log.Lines[0];
   TVrCache* cache = f.fm->Caches.Find("EV\\MISSING.PNG");
   ASSERT_NE(cache, nullptr);
   EXPECT_EQ(cache->Data.Size(), 0u);

@@ -251,9 +251,12 @@ TEST(TCallMan_Events, PageThatIsNowhereIsDropped) {
   g.Frame();
   EXPECT_EQ(g.Str("log"), "N");
   EXPECT_EQ(g.scene.Events().Count(), 0);
-  EXPECT_TRUE(g.log.Has("script: the event gone.osb:label was dropped: its page gone.osb is nowhere")) << g.log.Lines.size();
+  EXPECT_TRUE(
+      g.log.Has("script: the event gone.osb:label was dropped: its page gone.osb is nowhere"))
+      << g.log.Lines.size();
   bool traced = false;
-  for (const std::string& line : g.trace) traced |= line.find("-- the event gone.osb:label was dropped") != std::string::npos;
+  for (const std::string& line : g.trace)
+    traced |= line.find("-- the event gone.osb:label was dropped") != std::string::npos;
   EXPECT_TRUE(traced);
 }
 
@@ -453,7 +456,8 @@ TEST(TCallMan_Flow, FailingCommandsLeaveATraceAndALogLine) {
   g.Frame();
   EXPECT_EQ(g.Int("i"), 3);
   int traced = 0;
-  for (const std::string& line : g.trace) traced += line.find("-- main.osb(5): 変数名がありません") != std::string::npos;
+  for (const std::string& line : g.trace)
+    traced += line.find("-- main.osb(5): 変数名がありません") != std::string::npos;
   EXPECT_EQ(traced, 3);
   ASSERT_EQ(g.log.Lines.size(), 2u);
   EXPECT_EQ(g.log.Lines[0], "00000010 warn  script: main.osb(5): 変数名がありません");
@@ -480,14 +484,17 @@ TEST(TCallMan_Calls, RunawayCallChainIsBounded) {
             "Call page=\"r.osb\" target=0 result=\"\" cond={TRUE} chain\n"
             "Calc {done = 1} chain\n"
             "Wait\n");
-  g.AddPage("r.osb", "Calc {n = n + 1} chain\nCall page=\"r.osb\" target=0 result=\"\" cond={TRUE} id=2 chain\n");
+  g.AddPage(
+      "r.osb",
+      "Calc {n = n + 1} chain\nCall page=\"r.osb\" target=0 result=\"\" cond={TRUE} id=2 chain\n");
   g.callMan->Start("main.osb");
   g.Frame();
   EXPECT_EQ(g.Int("n"), TCallMan::kMaxCallDepth);
   EXPECT_EQ(g.Int("done"), 1);
   EXPECT_EQ(g.callMan->StackCount(), 0);
   ASSERT_EQ(g.log.Lines.size(), 1u);
-  EXPECT_NE(g.log.Lines[0].find("r.osb(2): r.osb: the call chain is 10000 calls deep"), std::string::npos)
+  EXPECT_NE(g.log.Lines[0].find("r.osb(2): r.osb: the call chain is 10000 calls deep"),
+            std::string::npos)
       << g.log.Lines[0];
 }
 
@@ -495,10 +502,11 @@ TEST(TCallMan_Calls, RunawayCallChainIsBounded) {
 // closing flag the shell sets stops the run.
 TEST(TCallMan_RunLoop, RunawayLoopAsksTheShellAndStopsWhenItCloses) {
   TestGame g;
-  g.AddPage("main.osb", "VarNew name=\"i\" type=int value={0} scope=0 chain\n"
-                        "loop: While {TRUE} exit=@done chain\n"
-                        "  WhileLoop {i = i + 1} start=@loop chain\n"
-                        "done: Wait\n");
+  g.AddPage("main.osb",
+            "VarNew name=\"i\" type=int value={0} scope=0 chain\n"
+            "loop: While {TRUE} exit=@done chain\n"
+            "  WhileLoop {i = i + 1} start=@loop chain\n"
+            "done: Wait\n");
   g.callMan->Start("main.osb");
   int calls = 0;
   g.busy = [&] {
@@ -510,12 +518,17 @@ TEST(TCallMan_RunLoop, RunawayLoopAsksTheShellAndStopsWhenItCloses) {
   EXPECT_EQ(calls, 6);
   EXPECT_GE(g.Int("i"), 5 * TCallMan::kBusyEvery / 2);
   ASSERT_EQ(g.log.Lines.size(), 2u);
-  EXPECT_NE(g.log.Lines[0].find("script: the script has not yielded for 1 s (in main.osb at command"),
-            std::string::npos) << g.log.Lines[0];
-  EXPECT_NE(g.log.Lines[1].find("script: the run stops: the game closes after 3000 ms without a yield"),
-            std::string::npos) << g.log.Lines[1];
+  EXPECT_NE(
+      g.log.Lines[0].find("script: the script has not yielded for 1 s (in main.osb at command"),
+      std::string::npos)
+      << g.log.Lines[0];
+  EXPECT_NE(
+      g.log.Lines[1].find("script: the run stops: the game closes after 3000 ms without a yield"),
+      std::string::npos)
+      << g.log.Lines[1];
   int noted = 0;
-  for (const std::string& line : g.trace) noted += line.find("-- the script has not yielded") != std::string::npos;
+  for (const std::string& line : g.trace)
+    noted += line.find("-- the script has not yielded") != std::string::npos;
   EXPECT_EQ(noted, 1);
 }
 

@@ -389,7 +389,8 @@ TEST(TProject_Saves, DamagedSaveFileIsNeverWrittenOver) {
     EXPECT_TRUE(g.log.Has("save.dat: the save slots cannot be listed"));
     EXPECT_TRUE(g.log.Has("save.dat: the status data cannot be read; it is kept as it is"));
     EXPECT_TRUE(g.log.Has("files: save slot 1 was not written"));
-    EXPECT_TRUE(g.log.Has("save.dat: the status data is not written: the entry there could not be read"));
+    EXPECT_TRUE(
+        g.log.Has("save.dat: the status data is not written: the entry there could not be read"));
   }
   EXPECT_EQ(test::ReadHostFile(folder + "save.dat"), junk);
 }

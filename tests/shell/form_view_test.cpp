@@ -483,7 +483,8 @@ TEST(TFormView_Runaway, CloseBoxEndsARunThatNeverYields) {
   f.WatchRuns();
   f.host.runawayCalls = -1;
   f.host.onBusy = [&](int call) {
-    if (call == 3) f.platform.pending = {InputEvent::KeyDown(65), InputEvent::Of(InputKind::kClose)};
+    if (call == 3)
+      f.platform.pending = {InputEvent::KeyDown(65), InputEvent::Of(InputKind::kClose)};
   };
   EXPECT_EQ(f.form.Run(), TFormView::RunEnd::kClosed);
   EXPECT_TRUE(f.state.Closing);

@@ -154,7 +154,8 @@ TEST(Orinplay, SecondInstanceOfTheSameGameEndsSilently) {
 // orinplay started in the background; Stop sends a signal and collects the exit code.
 class Background {
  public:
-  Background(const test::TempDir& dir, const std::vector<std::string>& args) : out_(dir / "bg-out") {
+  Background(const test::TempDir& dir, const std::vector<std::string>& args)
+      : out_(dir / "bg-out") {
     pid_ = ::fork();
     if (pid_ == 0) {
       const int fd = ::open(out_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
@@ -212,16 +213,21 @@ TEST(Orinplay, SignalEndsAGameWhoseScriptNeverYields) {
   ASSERT_TRUE(Background::WaitFor(log, "has not yielded")) << player.Output();
   EXPECT_EQ(player.Stop(SIGTERM), 0) << player.Output();
   const std::string text = test::ReadHostFile(log);
-  EXPECT_NE(text.find("script: the script has not yielded for 1 s (in start.osb at command"), std::string::npos) << text;
-  EXPECT_NE(text.find("shell: the game closes while the script has not yielded"), std::string::npos) << text;
+  EXPECT_NE(text.find("script: the script has not yielded for 1 s (in start.osb at command"),
+            std::string::npos)
+      << text;
+  EXPECT_NE(text.find("shell: the game closes while the script has not yielded"), std::string::npos)
+      << text;
   EXPECT_TRUE(IsHostFile(dir / "saves/save.dat"));
 
   // The exit page ran and its variable reached the status data: the next run counts on from it.
   const std::string wait = dir.Write("wait.txt", "Wait\n");
   ASSERT_EQ(RunOrintool({"page", "asm", wait, "-o", game + "/start.osb"}).exitCode, 0);
-  const std::string show = dir.Write("show.txt", "If {ended == 1} chain\n  Calc {ended = 2} id=5 chain\n");
+  const std::string show =
+      dir.Write("show.txt", "If {ended == 1} chain\n  Calc {ended = 2} id=5 chain\n");
   ASSERT_EQ(RunOrintool({"page", "asm", show, "-o", game + "/exit.osb"}).exitCode, 0);
-  auto r = RunOrinplay({"--headless", "--frames", "1", "--trace", "--save-dir", dir / "saves", game});
+  auto r =
+      RunOrinplay({"--headless", "--frames", "1", "--trace", "--save-dir", dir / "saves", game});
   EXPECT_EQ(r.exitCode, 0) << r.err;
   EXPECT_NE(r.out.find("exit.osb(5)"), std::string::npos) << r.out;
 }

@@ -104,8 +104,9 @@ PlayerOptions ParseCommandLine(std::vector<std::string> args) {
                args.begin() + static_cast<ptrdiff_t>(i) + 3);
     break;
   }
-  ArgParser p(args, {"--headless", "--trace", "--config", "--help"},
-              {"--frames", "--delta", "--input", "--screenshot", "--answer", "--save-dir", "--log-level"});
+  ArgParser p(
+      args, {"--headless", "--trace", "--config", "--help"},
+      {"--frames", "--delta", "--input", "--screenshot", "--answer", "--save-dir", "--log-level"});
   if (p.Flag("--help")) throw UsageError("");
   PlayerOptions o;
   const char* platform = std::getenv("ORIN_PLATFORM");
