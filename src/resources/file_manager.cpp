@@ -200,7 +200,13 @@ void TVrFileManager::LoadToStream(Stream& stream, std::string_view name) {
     cache.Data.LoadFromFile(*path);
     return done(cache.Data);
   }
-  throw Error(Format("%s:ファイルがありません"_sj, name));
+  ThrowMissing(name);
+}
+
+void TVrFileManager::ThrowMissing(std::string_view name) {
+  std::string message = Format("%s:ファイルがありません"_sj, std::string(name));
+  if (log_) log_->Warn(LogChannel::kFiles, message);
+  throw Error(std::move(message));
 }
 
 std::unique_ptr<TRangeStream> TVrFileManager::OpenRange(std::string_view name) {
@@ -212,7 +218,7 @@ std::unique_ptr<TRangeStream> TVrFileManager::OpenRange(std::string_view name) {
     if (auto range = c->OpenEntryRange(name)) return range;
   if (auto path = CdRootFile(name))
     return std::make_unique<TFileRangeStream>(*path, 0, 0, false, TTpBigFileStream::kVolumeSize, false);
-  throw Error(Format("%s:ファイルがありません"_sj, name));
+  ThrowMissing(name);
 }
 
 std::string TVrFileManager::GetLocalFileName(std::string_view name) {

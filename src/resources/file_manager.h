@@ -31,6 +31,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "core/log.h"
 #include "resources/file_collection.h"
 #include "resources/host_fs.h"
 #include "resources/range_stream.h"
@@ -193,6 +194,9 @@ class TVrFileManager {
   // another game's.
   bool FindDisk(int diskIndex, std::string_view projectTitle);
 
+  // Files asked for and found nowhere go to this log's files channel (none: nowhere). Not owned.
+  void SetLog(Log* log) { log_ = log; }
+
   int Count() const { return static_cast<int>(collections_.size()); }
   TVrFileCollection& Items(int index) { return *collections_[static_cast<size_t>(index)]; }
   HostFileSystem& FileSystem() { return fs_; }
@@ -205,7 +209,9 @@ class TVrFileManager {
  private:
   std::optional<std::string> LooseFile(std::string_view name);
   std::optional<std::string> CdRootFile(std::string_view name);
+  [[noreturn]] void ThrowMissing(std::string_view name);
 
+  Log* log_ = nullptr;
   HostFileSystem fs_;  // before the collections, which hold references to it
   std::vector<std::unique_ptr<TVrFileCollection>> collections_;
 };

@@ -4,6 +4,7 @@
 
 #include "core/cp932.h"
 #include "core/error.h"
+#include "core/log.h"
 #include "core/text.h"
 #include "params/custom_param.h"
 #include "params/param_collection.h"
@@ -185,6 +186,47 @@ void TCallMan::TraceNote(const std::string& text) {
   sink->Write(line);
 }
 
+void TCallMan::Report(const std::string& text) {
+  TraceNote(text);
+  game_.Logger().Warn(LogChannel::kScript, text);
+}
+
+void TCallMan::ReportUnavailable(const std::string& pageName) {
+  if (pageName == lastUnavailable_) return;
+  lastUnavailable_ = pageName;
+  TraceNote(pageName + ": not available");
+  game_.Logger().Warn(LogChannel::kFiles,
+                      pageName + ": the page is not available; the jump or call does not happen");
+}
+
+void TCallMan::CommandFailed(const TPage& page, const TCommand& command, const Error& error) {
+  const std::string where = page.Name + Format("(%d)", command.Id);
+  TraceNote(where + ": " + error.Message());
+  Log& log = game_.Logger();
+  if (!log.Enabled(LogLevel::kWarn)) return;
+  // A command that fails in every pass of a loop or every frame of a wait says so once.
+  if (&command == lastFailed_ && error.Message() == lastFailure_) return;
+  lastFailed_ = &command;
+  lastFailure_ = error.Message();
+  log.Write(LogLevel::kWarn, LogChannel::kScript, where, error);
+}
+
+void TCallMan::NoticeBusy() {
+  busyCountdown_ = kBusyEvery;
+  const uint32_t elapsed = game_.Busy();
+  const std::string where =
+      page_ ? Format(" (in %s at command %d)", page_->Name, index_) : std::string();
+  if (game_.Closing()) {
+    Report(Format("the run stops: the game closes after %d ms without a yield",
+                  static_cast<int>(elapsed)) +
+           where);
+    return;
+  }
+  if (busyNoticed_ || elapsed < kRunawayNoticeMs) return;
+  busyNoticed_ = true;
+  Report(Format("the script has not yielded for %d s", static_cast<int>(elapsed / 1000)) + where);
+}
+
 void TCallMan::ExecuteOne(TPage& page, TPage*& pageRef, bool& blocking, bool& started, int32_t& index) {
   if (index < 0 || index >= page.Count()) {
     pageRef = nullptr;
@@ -209,8 +251,9 @@ void TCallMan::ExecuteOne(TPage& page, TPage*& pageRef, bool& blocking, bool& st
     chain_ = command.GetChain();
     blocking = command.Blocking();
     command.Execute(*this, pageRef, index);
-  } catch (const Error&) {
+  } catch (const Error& e) {
     // A failing command does not stop the game; what it did before the error stays done.
+    CommandFailed(page, *page.Commands[static_cast<size_t>(beforeIndex)], e);
   }
   if (pageRef != before || index != beforeIndex) started = false;
 }
@@ -236,9 +279,10 @@ int TCallMan::Step() {
   }
   try {
     ReturnFromCall();
-  } catch (const Error&) {
+  } catch (const Error& e) {
     // The page to return to no longer loads: there is no script left to run, but events still
     // start.
+    Report("the return from a call failed: " + e.Message());
     page_ = nullptr;
     sender_ = 0;
   }
@@ -272,23 +316,29 @@ bool TCallMan::StartEvent(int32_t level) {
   if (started_)
     if (const TCommand* c = CurrentCommand(); c && c->Uninterruptible()) return false;
   TTimerList& events = Scene().Events();
-  TTimerData* event = events.FirstWaiting();
-  if (!event) return false;
-  std::string pageName, labelName;
-  SplitEventLabel(event->Label, pageName, labelName);
-  if (!owner_.FileAvailable(pageName)) return false;
-
-  std::unique_ptr<TStack> frame = FrameOfCurrent(true);
+  TTimerData* event = nullptr;
   TPage* page = nullptr;
-  try {
-    page = LoadPage(pageName);
-  } catch (const Error&) {
-    // A page that cannot be read would hold up every event behind it for good.
-    event->Level = kDroppedLevel;
-    events.RemoveLevel(kDroppedLevel);
-    return false;
+  std::string pageName, labelName;
+  // An event that can never run would hold up every event behind it for good: it goes, and the
+  // next one gets its turn.
+  while (!page) {
+    event = events.FirstWaiting();
+    if (!event) return false;
+    SplitEventLabel(event->Label, pageName, labelName);
+    if (!owner_.FileAvailable(pageName)) {
+      // A page on a disc that is not inserted comes with the disc: its event waits.
+      if (!owner_.FileMissing(pageName)) return false;
+      DropEvent(*event,
+                "the event " + event->Label + " was dropped: its page " + pageName + " is nowhere");
+      continue;
+    }
+    try {
+      page = LoadPage(pageName);
+    } catch (const Error& e) {
+      DropEvent(*event, "the event " + event->Label + " was dropped: " + e.Message());
+    }
   }
-  Push(std::move(frame));
+  Push(FrameOfCurrent(true));
   page_ = page;
   index_ = labelName.empty() ? -1 : page->FindLabel(labelName);
   if (index_ < 0) index_ = 0;
@@ -302,10 +352,22 @@ bool TCallMan::StartEvent(int32_t level) {
   return true;
 }
 
+void TCallMan::DropEvent(TTimerData& event, const std::string& why) {
+  Report(why);
+  event.Level = kDroppedLevel;
+  Scene().Events().RemoveLevel(kDroppedLevel);
+}
+
 bool TCallMan::Run() {
   if (game_.Closing()) return true;
   TTimerList& events = Scene().Events();
+  busyCountdown_ = kBusyEvery;
+  busyNoticed_ = false;
   do {
+    if (--busyCountdown_ <= 0) {
+      NoticeBusy();
+      if (game_.Closing()) break;
+    }
     switch (mode_) {
       case 0:
         if (StartEvent(1)) continue;

@@ -14,7 +14,16 @@
 //
 // Trace lines (when a sink is given): "%.8x : %s(%d)" (running clock, page name, command id) for
 // each command entered, once per command in a row; "%.8x : <Event>%s(%d)" when an event starts;
-// "%.8x : -- %s" for notes (a kind that does nothing yet).
+// "%.8x : -- %s" for notes: a kind that does nothing yet, a command that failed (with its
+// message), an event dropped because its page exists nowhere, a run that stopped yielding.
+// The same failures go to the log's script channel, a command that keeps failing the same way
+// only once in a row.
+//
+// Bounds the original never had: a call chain deeper than kMaxCallDepth frames is a runaway (a
+// page that calls itself without end would eat memory until the process dies), so the Call that
+// would go deeper fails like any failing command; and an event whose page exists nowhere (not in
+// the game, on no disc of the project's map) is dropped instead of holding up every event behind
+// it for good. An event whose page lies on a disc that is not inserted still waits.
 //
 // Stream form (game saves; strings int32 length + bytes, string arrays int32 count + strings):
 //   interpreter: page name; index; chain (byte); started (byte); mode; sender name (empty when
@@ -36,6 +45,7 @@
 
 namespace orin {
 
+class Error;
 class GameContext;
 class PageMessages;
 class TCommand;
@@ -44,6 +54,7 @@ class TOrinBaseList;
 class TOrinObject;
 class TPage;
 class TParamCollection;
+struct TTimerData;
 
 // What the interpreter asks of the project.
 class CallManOwner {
@@ -57,6 +68,9 @@ class CallManOwner {
   virtual void RequestLoad(int32_t slot) = 0;
   // Told about pages too old to run; null for nobody.
   virtual PageMessages* Messages() { return nullptr; }
+  // Whether a file that is not available exists nowhere, so that it will never come: not in the
+  // game and on no disc of the project's map. The default says it may still come.
+  virtual bool FileMissing(const std::string&) { return false; }
 };
 
 // One call frame: where to return and what the caller had.
@@ -81,6 +95,12 @@ struct TStack {
 class TCallMan {
  public:
   static constexpr int kPageCacheLimit = 10;
+  // Far deeper than any real game calls; a deeper chain is a page calling itself without end.
+  static constexpr int32_t kMaxCallDepth = 10000;
+  // How many steps of one run go between two calls of GameContext::Busy.
+  static constexpr int kBusyEvery = 1024;
+  // A run this long (real milliseconds) without yielding is said once in the trace and the log.
+  static constexpr uint32_t kRunawayNoticeMs = 1000;
   // Step results.
   static constexpr int kStepNormal = 0;
   static constexpr int kStepBlocking = 2;
@@ -166,13 +186,22 @@ class TCallMan {
   // Replaces page, index, stack, level and the current command's state.
   void Load(Stream& s, int version);
 
-  // --- Trace ---
+  // --- Trace and log ---
   void TraceNote(const std::string& text);
+  // A note in the trace and a warning in the log's script channel.
+  void Report(const std::string& text);
+  // A page a jump or call wanted is not available: a warning in the log's files channel, once in
+  // a row for the same page.
+  void ReportUnavailable(const std::string& pageName);
 
  private:
   void ExecuteOne(TPage& page, TPage*& pageRef, bool& blocking, bool& started, int32_t& index);
   void ReturnFromCall();
   void TraceCommand(const TPage& page, const TCommand& command, const char* prefix);
+  void CommandFailed(const TPage& page, const TCommand& command, const Error& error);
+  // Takes out an event that can never run, saying why.
+  void DropEvent(TTimerData& event, const std::string& why);
+  void NoticeBusy();
   void SaveFrame(Stream& s, const TStack& frame) const;
   void LoadFrame(Stream& s, TStack& frame, int version);
 
@@ -190,6 +219,12 @@ class TCallMan {
   uint64_t sender_ = 0;
   int32_t level_ = 2;
   const TCommand* lastTraced_ = nullptr;
+  // The last failure logged, so that a command failing in a loop is logged once.
+  const TCommand* lastFailed_ = nullptr;
+  std::string lastFailure_;
+  std::string lastUnavailable_;
+  int busyCountdown_ = kBusyEvery;
+  bool busyNoticed_ = false;
 };
 
 }  // namespace orin

@@ -107,16 +107,31 @@ void TComContinue::Execute(TCallMan& interpreter, TPage*& page, int32_t& index) 
 
 // ---- Jumps and calls
 
+namespace {
+
+// Whether a jump or call may go to its page; a page that is not there is reported.
+bool PageAvailable(TCallMan& interpreter, const std::string& name) {
+  if (interpreter.Owner().FileAvailable(name)) return true;
+  interpreter.ReportUnavailable(name);
+  return false;
+}
+
+}  // namespace
+
 void TComJump::Execute(TCallMan& interpreter, TPage*& page, int32_t& index) {
   ++index;
-  if (!IsTrue(Condition, interpreter) || !interpreter.Owner().FileAvailable(PageName)) return;
+  if (!IsTrue(Condition, interpreter) || !PageAvailable(interpreter, PageName)) return;
   page = interpreter.LoadPage(PageName);
   index = Target;
 }
 
 void TComCall::Execute(TCallMan& interpreter, TPage*& page, int32_t& index) {
   ++index;
-  if (!IsTrue(Condition, interpreter) || !interpreter.Owner().FileAvailable(PageName)) return;
+  if (!IsTrue(Condition, interpreter) || !PageAvailable(interpreter, PageName)) return;
+  // A page that calls itself without end would eat memory until the process dies.
+  if (interpreter.StackCount() >= TCallMan::kMaxCallDepth)
+    throw Error(Format("%s: the call chain is %d calls deep: a page that calls itself without end?",
+                       PageName, interpreter.StackCount()));
   std::vector<std::string> args;
   for (const CommandExpr& a : Arguments)
     if (const TCustomParam* v = a.Evaluate(interpreter.Vars())) args.push_back(v->GetAsStr());

@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <string>
 
+#include "core/log.h"
+
 namespace orin {
 
 class CreationHooks;
@@ -46,6 +48,11 @@ class GameContext {
   virtual CreationHooks* Creation() { return nullptr; }
   // Where trace lines go; null for nowhere.
   virtual TraceSink* Trace() { return nullptr; }
+  // The player's log; the null log unless the runner gives one.
+  virtual Log& Logger() {
+    static Log quiet;  // level off: it keeps nothing, so sharing it shares no state
+    return quiet;
+  }
 
   // --- The shell ---
   // The running millisecond clock (the sum of all frame deltas) and this frame's delta.
@@ -54,6 +61,11 @@ class GameContext {
   // While set no frame runs and the interpreter stops.
   virtual bool Closing() const = 0;
   virtual void SetClosing(bool closing) = 0;
+  // Called every few hundred commands while one run of the interpreter goes on without yielding.
+  // The shell looks at its input and at the stop signals here (at a bounded rate, on this thread)
+  // and sets the closing flag when the game must end, which stops the run. Returns how long the
+  // run has gone on in real milliseconds (0: not measured).
+  virtual uint32_t Busy() { return 0; }
   // Asks the main window to close: the game ends after this frame.
   virtual void PostClose() = 0;
   // The project's title becomes the window caption and the application title.

@@ -152,6 +152,16 @@ void ReplaceFile(const std::string& hostPath, std::string_view bytes) {
     errno = error != 0 ? error : EIO;
     ThrowHostError(hostPath, "cannot write");
   }
+  // The rename lives in the folder: until the folder reaches the disk a power cut may bring the
+  // old file back. A file system that cannot sync folders has nothing better to offer.
+  const size_t slash = hostPath.rfind('/');
+  const std::string folder =
+      slash == std::string::npos ? std::string(".") : hostPath.substr(0, slash + 1);
+  const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir >= 0) {
+    ::fsync(dir);
+    ::close(dir);
+  }
 }
 
 }  // namespace orin

@@ -2,6 +2,7 @@
 
 #include "core/cp932.h"
 #include "core/error.h"
+#include "core/log.h"
 #include "core/text.h"
 #include "resources/file_collection.h"
 #include "resources/host_fs.h"
@@ -60,15 +61,22 @@ void TProject::ReadProject() {
   MemoryStream data;
   try {
     files.LoadToStream(data, "orin.opb");
-  } catch (const Error&) {
+  } catch (const Error& e) {
+    game_.Logger().Write(LogLevel::kError, LogChannel::kFiles,
+                         "orin.opb: the project file cannot be read", e);
     return;
   }
   if (data.GetSize() == 0) {
+    game_.Logger().ErrorLine(LogChannel::kFiles, "orin.opb: the project file is empty");
     game_.ShowMessage("警告"_sj, "プロジェクトがありません"_sj, BoxButtons::kOk, BoxIcon::kWarning);
     return;
   }
   ProjectFile project;
-  if (!project.LoadFromStream(data)) return;
+  if (!project.LoadFromStream(data)) {
+    game_.Logger().ErrorLine(LogChannel::kFiles,
+                             "orin.opb: the project file is newer than this player reads");
+    return;
+  }
   Title = project.Title;
   game_.SetTitle(Title);
   ScreenWidth = project.ScreenWidth;
@@ -102,6 +110,7 @@ void TProject::ReadProject() {
   if (files.Exists(StartPage)) {
     callMan_->Start(StartPage);
   } else {
+    game_.Logger().ErrorLine(LogChannel::kFiles, StartPage + ": the start page is not in the game");
     game_.ShowMessage("警告"_sj, "スタートページがありません"_sj, BoxButtons::kOk, BoxIcon::kWarning);
     game_.SetClosing(true);
   }
@@ -187,6 +196,10 @@ bool TProject::FileAvailable(const std::string& name) {
   return files.AskForDisk(disc, *this, request);
 }
 
+bool TProject::FileMissing(const std::string& name) {
+  return !name.empty() && !game_.Files().Exists(name) && FolderDisks.DiskOf(name) <= 0;
+}
+
 void TProject::RebuildRequired(const std::string& text) {
   game_.SetClosing(true);
   game_.ShowMessage("警告"_sj, text, BoxButtons::kOk, BoxIcon::kWarning);
@@ -224,6 +237,8 @@ bool TProject::EndOfFrame() {
       try {
         SaveSlot(slot, PendingSavePage, PendingSaveIndex, PendingSaveCaption);
       } catch (const Error& e) {
+        game_.Logger().Write(LogLevel::kError, LogChannel::kFiles,
+                             Format("save slot %d was not written", slot), e);
         game_.ShowMessage(Title, e.Message(), BoxButtons::kOk, BoxIcon::kError);
       }
     }
@@ -239,8 +254,10 @@ void TProject::Exit() {
       callMan_->Start(ExitPage);
       game_.SetClosing(false);
       callMan_->Run();
-    } catch (const Error&) {
+    } catch (const Error& e) {
       // A missing exit page ends the game all the same.
+      game_.Logger().Write(LogLevel::kWarn, LogChannel::kFiles,
+                           ExitPage + ": the exit page did not run", e);
     }
     game_.SetClosing(true);
   }
@@ -272,8 +289,10 @@ void TProject::ReadCaptions() {
     TVrFileCollection saves(game_.Files().FileSystem());
     saves.Open(path);
     Captions = ReadSlotCaptions(saves);
-  } catch (const Error&) {
+  } catch (const Error& e) {
     // A damaged save file offers no slots; it is not written over either (see the status data).
+    game_.Logger().Write(LogLevel::kWarn, LogChannel::kFiles,
+                         FromUtf8(path) + ": the save slots cannot be listed", e);
   }
 }
 
@@ -287,14 +306,25 @@ void TProject::RestoreStatusData() {
     MemoryStream entry;
     saves.LoadEntry(entry, kStatusEntryName);
     ReadStatus(entry, game_);
-  } catch (const Error&) {
+  } catch (const Error& e) {
     statusUnreadable_ = true;
+    game_.Logger().Write(
+        LogLevel::kWarn, LogChannel::kFiles,
+        FromUtf8(path) +
+            ": the status data cannot be read; it is kept as it is and not written over",
+        e);
   }
 }
 
 void TProject::WriteStatusData() {
-  if (statusUnreadable_) return;
   const std::string path = game_.SaveFilePath();
+  Log& log = game_.Logger();
+  if (statusUnreadable_) {
+    log.Warn(
+        LogChannel::kFiles,
+        FromUtf8(path) + ": the status data is not written: the entry there could not be read");
+    return;
+  }
   try {
     TVrFileCollection saves(game_.Files().FileSystem());
     saves.Open(path);
@@ -303,9 +333,18 @@ void TProject::WriteStatusData() {
     WriteStatus(*entry.Content, game_);
     TTpBigMemoryStream image;
     saves.Save(image);
-    if (SaveEnabled && IsHostDirectory(HostDirOf(path))) ReplaceFile(path, image.Memory().View());
-  } catch (const Error&) {
+    if (!SaveEnabled) {
+      log.Info(LogChannel::kFiles, "the status data is not written: the project turns saving off");
+    } else if (!IsHostDirectory(HostDirOf(path))) {
+      log.Warn(LogChannel::kFiles,
+               FromUtf8(path) + ": the status data is not written: the folder is not there");
+    } else {
+      ReplaceFile(path, image.Memory().View());
+    }
+  } catch (const Error& e) {
     // The status data is a convenience; the game goes on without it.
+    log.Write(LogLevel::kWarn, LogChannel::kFiles,
+              FromUtf8(path) + ": the status data was not written", e);
   }
 }
 
@@ -340,7 +379,9 @@ void TProject::LoadSlot(int32_t slot) {
     MemoryStream data;
     saves.LoadEntry(data, name);
     ReadSlot(data, game_, *callMan_);
-  } catch (const Error&) {
+  } catch (const Error& e) {
+    game_.Logger().Write(LogLevel::kError, LogChannel::kFiles,
+                         Format("save slot %d cannot be loaded", slot), e);
     game_.SetClosing(true);
     std::string text = "このセーブデータは使用できません"_sj;
     text.append("\r\n").append("終了してください"_sj);

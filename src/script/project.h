@@ -11,6 +11,9 @@
 // Saves: see script/game_save.h. A damaged slot ends the game with "このセーブデータは使用できません"
 // CR LF "終了してください". A status entry that cannot be read is left as it is: the game starts
 // with what could be read and does not write the status data over it.
+//
+// What the game does not show goes to the log (files channel): a save file or status entry that
+// cannot be read or written and why, a slot that would not load, a missing start or exit page.
 #pragma once
 
 #include <cstdint>
@@ -87,6 +90,7 @@ class TProject final : public CallManOwner, public PageMessages, private DiskPro
 
   // CallManOwner
   bool FileAvailable(const std::string& name) override;
+  bool FileMissing(const std::string& name) override;
   void RequestSave(int32_t slot, const std::string& page, int32_t index, const std::string& caption) override;
   void RequestLoad(int32_t slot) override;
   PageMessages* Messages() override { return this; }

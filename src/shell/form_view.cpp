@@ -1,5 +1,6 @@
 #include "shell/form_view.h"
 
+#include <csignal>
 #include <cstdio>
 #include <exception>
 
@@ -19,7 +20,12 @@ constexpr uint32_t kWaitMs = 250;
 }  // namespace
 
 TFormView::TFormView(Platform& platform, ShellState& state, GameHost& host, const DataPaths& paths)
-    : platform_(platform), state_(state), host_(host), paths_(paths), clock_(state) {}
+    : platform_(platform),
+      state_(state),
+      host_(host),
+      paths_(paths),
+      clock_(state),
+      realClock_(MonotonicMilliseconds) {}
 
 TFormView::~TFormView() {
   FormClose();
@@ -76,7 +82,10 @@ bool TFormView::FormCreate() {
 TFormView::RunEnd TFormView::Run(const FrameObserver& afterFrame) {
   std::vector<InputEvent> events;
   while (!closeRequested_) {
-    events.clear();
+    if (HeedSignals()) break;
+    // What came while the last frame ran long comes first.
+    events.swap(held_);
+    held_.clear();
     platform_.PollEvents(framesRun_, events);
     for (const InputEvent& e : events) HandleInput(e);
     if (closeRequested_) break;
@@ -93,7 +102,57 @@ void TFormView::FormClose() {
   if (closed_) return;
   closed_ = true;
   state_.Closing = true;
-  if (initialised_) host_.Close();
+  if (!initialised_) return;
+  // The exit page runs in there.
+  BeginRun(true);
+  host_.Close();
+  inRun_ = false;
+}
+
+bool TFormView::HeedSignals() {
+  const int signal = signals_ ? signals_->Raised() : 0;
+  if (signal == 0 || closeRequested_) return closeRequested_;
+  log_->Info(LogChannel::kShell,
+             signal == SIGINT ? "SIGINT: the game closes" : "SIGTERM: the game closes");
+  PostClose();
+  return true;
+}
+
+void TFormView::BeginRun(bool exiting) {
+  inRun_ = true;
+  exiting_ = exiting;
+  runStart_ = realClock_();
+  lastLook_ = runStart_;
+}
+
+uint32_t TFormView::InterpreterBusy() {
+  if (!inRun_) return 0;
+  const uint32_t now = realClock_();
+  const uint32_t elapsed = now - runStart_;
+  if (elapsed < kBusyLookAfterMs || now - lastLook_ < kBusyLookEveryMs || state_.Closing)
+    return elapsed;
+  lastLook_ = now;
+  if (exiting_) {
+    if (elapsed >= kExitPageLimitMs) {
+      log_->Warn(
+          LogChannel::kShell,
+          Format("the exit page has not yielded for %d ms: it is stopped so that the game closes",
+                 static_cast<int>(elapsed)));
+      state_.Closing = true;
+    }
+    return elapsed;
+  }
+  const size_t before = held_.size();
+  platform_.PollEventsInFrame(framesRun_, held_);
+  for (size_t i = before; i < held_.size(); ++i)
+    if (held_[i].Kind == InputKind::kClose) PostClose();
+  if (!HeedSignals() && !closeRequested_) return elapsed;
+  log_->Warn(
+      LogChannel::kShell,
+      Format("the game closes while the script has not yielded for %d ms: the run is stopped",
+             static_cast<int>(elapsed)));
+  state_.Closing = true;
+  return elapsed;
 }
 
 void TFormView::Idle(bool& done) {
@@ -104,6 +163,7 @@ void TFormView::Idle(bool& done) {
   done = false;
   const uint32_t now = platform_.Ticks();
   if (!clock_.BeginFrame(now)) return;
+  log_->SetClock(state_.RunningClock);
   OneFrame();
   ++framesRun_;
   clock_.UpdateFrameRate(now);
@@ -115,7 +175,11 @@ void TFormView::OneFrame() {
   if (!host_.HasProject()) return;
   host_.DeletePendingFiles();
   host_.SceneInputStep();
+  // A frame run from inside another (message 0x6B0) belongs to the run that holds it.
+  const bool nested = inRun_;
+  if (!nested) BeginRun(false);
   host_.RunInterpreter();
+  if (!nested) inRun_ = false;
   if (state_.Closing) return;
   host_.SceneStep();
   ++state_.FrameCounter;

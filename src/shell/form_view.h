@@ -13,18 +13,32 @@
 // pointer captured by its side (panel or dock) until the release.
 //
 // Closing order: the closing flag is set, then the host frees the game (GameHost::Close).
+//
+// A frame that runs long: the interpreter may loop without yielding (a chained While {TRUE}), as
+// the original allows; the frame then never ends. From about kBusyLookAfterMs into such a run the
+// window looks, from inside it (InterpreterBusy) and at most every kBusyLookEveryMs, for a close
+// request of the platform and for SIGINT and SIGTERM; one ends the run (the closing flag) and the
+// game closes as the close box closes it. Other input that arrives meanwhile is kept for after
+// the frame. The exit page, which runs while the window closes, gets kExitPageLimitMs without
+// yielding before it is stopped, so a game always closes within about two seconds.
+//
+// SIGINT and SIGTERM end a game that runs normally the same way. What the window notices goes to
+// the log's shell channel.
 #pragma once
 
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
+#include "core/log.h"
 #include "shell/data_paths.h"
 #include "shell/frame_clock.h"
 #include "shell/game_host.h"
 #include "shell/game_ini.h"
 #include "shell/platform.h"
 #include "shell/shell_state.h"
+#include "shell/stop_signals.h"
 #include "shell/toolbar.h"
 
 namespace orin {
@@ -40,6 +54,10 @@ class TFormView final : public MainWindow {
     kStopped,      // the observer ended the loop
     kNothingToDo,  // no frame can run and no input can ever come (headless)
   };
+
+  static constexpr uint32_t kBusyLookAfterMs = 100;
+  static constexpr uint32_t kBusyLookEveryMs = 50;
+  static constexpr uint32_t kExitPageLimitMs = 1000;
 
   // Caption of the window before a project names it.
   static constexpr const char* kDefaultCaption = "OrinPlayer";
@@ -78,7 +96,15 @@ class TFormView final : public MainWindow {
                             MessageButtons buttons, MessageIcon icon) override;
   void RunFrameNow() override { OneFrame(); }
 
+  uint32_t InterpreterBusy() override;
+
   void SetCaptionRenderer(CaptionRenderer* renderer);
+  // The log of the run (the null log until one is given); not owned.
+  void SetLog(Log& log) { log_ = &log; }
+  // The stop signals to heed (none until given); not owned.
+  void WatchSignals(const StopSignals* signals) { signals_ = signals; }
+  // The real millisecond clock that measures a long run (tests give their own).
+  void SetRealClock(std::function<uint32_t()> clock) { realClock_ = std::move(clock); }
 
   bool Active() const { return active_; }
   bool CloseRequested() const { return closeRequested_; }
@@ -98,6 +124,9 @@ class TFormView final : public MainWindow {
   void RoutePanel(const InputEvent& event);
   void PresentDockIfChanged();
   std::string ApplicationTitle() const;
+  // A stop signal came: the game closes. True when one did.
+  bool HeedSignals();
+  void BeginRun(bool exiting);
 
   Platform& platform_;
   ShellState& state_;
@@ -118,6 +147,17 @@ class TFormView final : public MainWindow {
   int panelLeft_ = 0;
   int panelTop_ = 0;
   int64_t framesRun_ = 0;
+  Log quiet_;
+  Log* log_ = &quiet_;
+  const StopSignals* signals_ = nullptr;
+  std::function<uint32_t()> realClock_;
+  // The run of the interpreter under way: when it began and when the window last looked.
+  bool inRun_ = false;
+  bool exiting_ = false;
+  uint32_t runStart_ = 0;
+  uint32_t lastLook_ = 0;
+  // Input that came while a frame ran long, for after it.
+  std::vector<InputEvent> held_;
   // Which side holds the pointer between a press and its release.
   enum class Capture { kNone, kPanel, kDock } capture_ = Capture::kNone;
 };

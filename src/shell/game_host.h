@@ -37,6 +37,11 @@ class MainWindow {
                                     MessageButtons buttons, MessageIcon icon) = 0;
   // Window message 0x6B0: runs one frame at once.
   virtual void RunFrameNow() = 0;
+  // Called from inside a run of the interpreter that has not yielded for a while (through
+  // GameContext::Busy): the window looks for a close request and the stop signals at a bounded
+  // rate, and sets the closing flag when the game must end. Returns the real milliseconds the run
+  // has gone on (0: not measured).
+  virtual uint32_t InterpreterBusy() { return 0; }
 };
 
 class GameHost {

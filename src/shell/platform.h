@@ -77,6 +77,11 @@ class Platform {
   // Appends the input that arrived since the last call. framesRun is the number of frames the
   // loop has run so far (scripted input is timed by it).
   virtual void PollEvents(int64_t framesRun, std::vector<InputEvent>& out) = 0;
+  // The same from inside a frame that runs long (the window looks for a close request there): it
+  // must not move a virtual clock. The default is PollEvents.
+  virtual void PollEventsInFrame(int64_t framesRun, std::vector<InputEvent>& out) {
+    PollEvents(framesRun, out);
+  }
   // Waits until input may have arrived or timeoutMs passed. False when no input can ever arrive
   // (headless), so a loop that waits for input would wait forever.
   virtual bool WaitEvents(uint32_t timeoutMs) = 0;

@@ -16,6 +16,7 @@
 #include <memory>
 #include <string>
 
+#include "core/log.h"
 #include "resources/file_manager.h"
 #include "resources/temp_folder.h"
 #include "scene/text_services.h"
@@ -84,6 +85,8 @@ class PlayerHost final : public GameHost, private GameContext {
   // null for none). Set before Initialise.
   void SetTransitions(TransitionFactory* transitions) { transitions_ = transitions; }
   void SetCreationHooks(CreationHooks* hooks) { creationHooks_ = hooks; }
+  // The log of the run (not owned; the null log when none is given).
+  void SetLog(Log& log) { log_ = &log; }
 
  private:
   // GameContext
@@ -93,6 +96,8 @@ class PlayerHost final : public GameHost, private GameContext {
   TDBManager& Tables() override { return *tables_; }
   SaveSections& Sections() override { return *sections_; }
   TraceSink* Trace() override { return trace_; }
+  Log& Logger() override { return log_ ? *log_ : GameContext::Logger(); }
+  uint32_t Busy() override { return window_ ? window_->InterpreterBusy() : 0; }
   TransitionFactory* Transitions() override { return transitions_; }
   CreationHooks* Creation() override { return creationHooks_; }
   int32_t RunningClock() const override { return state_.RunningClock; }
@@ -116,6 +121,7 @@ class PlayerHost final : public GameHost, private GameContext {
   MainWindow* window_ = nullptr;
   TransitionFactory* transitions_ = nullptr;
   CreationHooks* creationHooks_ = nullptr;
+  Log* log_ = nullptr;
 
   // Declared before the scene, which is freed first: its windows point at these.
   std::unique_ptr<FontFinder> fonts_;  // null when the machine has no outline font

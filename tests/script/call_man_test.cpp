@@ -238,6 +238,28 @@ TEST(TCallMan_Events, UnavailablePageHoldsTheQueue) {
   EXPECT_EQ(g.Str("log"), "LN");
 }
 
+// A page that exists nowhere (not in the game, on no disc) never comes: its event goes, and the
+// events behind it run. (A page on a disc that is not inserted waits: see above.)
+TEST(TCallMan_Events, PageThatIsNowhereIsDropped) {
+  TestGame g;
+  g.AddPage("main.osb", std::string(kLogVar) + "Wait id=1\n");
+  g.AddPage("next.osb", "Calc {log = log ++ \"N\"} id=1\n");
+  g.callMan->Start("main.osb");
+  g.Frame();
+  g.Raise("gone.osb:label", Sender(g));
+  g.Raise("next.osb", Sender(g, "other"));
+  g.Frame();
+  EXPECT_EQ(g.Str("log"), "N");
+  EXPECT_EQ(g.scene.Events().Count(), 0);
+  EXPECT_TRUE(
+      g.log.Has("script: the event gone.osb:label was dropped: its page gone.osb is nowhere"))
+      << g.log.Lines.size();
+  bool traced = false;
+  for (const std::string& line : g.trace)
+    traced |= line.find("-- the event gone.osb:label was dropped") != std::string::npos;
+  EXPECT_TRUE(traced);
+}
+
 TEST(TCallMan_Events, UnreadablePageIsDropped) {
   TestGame g;
   g.AddPage("main.osb", std::string(kLogVar) + "Wait id=1\n");
@@ -415,6 +437,99 @@ TEST(TCallMan_Flow, ErrorsAreSwallowedPerCommand) {
   g.callMan->Start("main.osb");
   g.Frame();
   EXPECT_EQ(g.Int("n"), 5);
+}
+
+// A failure is said in the trace every time and in the log once in a row: a command failing in
+// every pass of a loop does not flood the log.
+TEST(TCallMan_Flow, FailingCommandsLeaveATraceAndALogLine) {
+  TestGame g;
+  g.AddPage("main.osb",
+            "VarNew name=\"i\" type=int value={0} scope=0 chain\n"
+            "WhileInit {i = 0} chain\n"
+            "loop: While {i < 3} exit=@done chain\n"
+            "  VarNew name=\"\" type=int value={0} scope=0 id=5 chain\n"
+            "  WhileLoop {i = i + 1} start=@loop chain\n"
+            "done: SetProp object={\"sender\"} prop={} value={1} id=7 chain\n"
+            "Wait\n");
+  Sender(g);
+  g.callMan->Start("main.osb");
+  g.Frame();
+  EXPECT_EQ(g.Int("i"), 3);
+  int traced = 0;
+  for (const std::string& line : g.trace)
+    traced += line.find("-- main.osb(5): 変数名がありません") != std::string::npos;
+  EXPECT_EQ(traced, 3);
+  ASSERT_EQ(g.log.Lines.size(), 2u);
+  EXPECT_EQ(g.log.Lines[0], "00000010 warn  script: main.osb(5): 変数名がありません");
+  EXPECT_EQ(g.log.Lines[1], "00000010 warn  script: main.osb(7): プロパティ指定が不正です");
+}
+
+TEST(TCallMan_Flow, JumpToAMissingPageIsLogged) {
+  TestGame g;
+  g.AddPage("main.osb", "Jump page=\"gone.osb\" target=0 cond={TRUE} chain\nWait\n");
+  g.callMan->Start("main.osb");
+  g.Frames(3);
+  EXPECT_EQ(g.callMan->Index(), 1);
+  ASSERT_EQ(g.log.Lines.size(), 1u);
+  EXPECT_NE(g.log.Lines[0].find("files: gone.osb: the page is not available"), std::string::npos);
+}
+
+// A page that calls itself without end: the Call that would go past the bound fails like any
+// failing command, and the chain unwinds within the frame.
+TEST(TCallMan_Calls, RunawayCallChainIsBounded) {
+  TestGame g;
+  g.AddPage("main.osb",
+            "VarNew name=\"n\" type=int value={0} scope=0 chain\n"
+            "VarNew name=\"done\" type=int value={0} scope=0 chain\n"
+            "Call page=\"r.osb\" target=0 result=\"\" cond={TRUE} chain\n"
+            "Calc {done = 1} chain\n"
+            "Wait\n");
+  g.AddPage(
+      "r.osb",
+      "Calc {n = n + 1} chain\nCall page=\"r.osb\" target=0 result=\"\" cond={TRUE} id=2 chain\n");
+  g.callMan->Start("main.osb");
+  g.Frame();
+  EXPECT_EQ(g.Int("n"), TCallMan::kMaxCallDepth);
+  EXPECT_EQ(g.Int("done"), 1);
+  EXPECT_EQ(g.callMan->StackCount(), 0);
+  ASSERT_EQ(g.log.Lines.size(), 1u);
+  EXPECT_NE(g.log.Lines[0].find("r.osb(2): r.osb: the call chain is 10000 calls deep"),
+            std::string::npos)
+      << g.log.Lines[0];
+}
+
+// A loop that never yields: the shell is asked in now and then, the run is said once, and a
+// closing flag the shell sets stops the run.
+TEST(TCallMan_RunLoop, RunawayLoopAsksTheShellAndStopsWhenItCloses) {
+  TestGame g;
+  g.AddPage("main.osb",
+            "VarNew name=\"i\" type=int value={0} scope=0 chain\n"
+            "loop: While {TRUE} exit=@done chain\n"
+            "  WhileLoop {i = i + 1} start=@loop chain\n"
+            "done: Wait\n");
+  g.callMan->Start("main.osb");
+  int calls = 0;
+  g.busy = [&] {
+    ++calls;
+    if (calls == 6) g.closing = true;
+    return static_cast<uint32_t>(calls * 500);
+  };
+  g.Frame();
+  EXPECT_EQ(calls, 6);
+  EXPECT_GE(g.Int("i"), 5 * TCallMan::kBusyEvery / 2);
+  ASSERT_EQ(g.log.Lines.size(), 2u);
+  EXPECT_NE(
+      g.log.Lines[0].find("script: the script has not yielded for 1 s (in main.osb at command"),
+      std::string::npos)
+      << g.log.Lines[0];
+  EXPECT_NE(
+      g.log.Lines[1].find("script: the run stops: the game closes after 3000 ms without a yield"),
+      std::string::npos)
+      << g.log.Lines[1];
+  int noted = 0;
+  for (const std::string& line : g.trace)
+    noted += line.find("-- the script has not yielded") != std::string::npos;
+  EXPECT_EQ(noted, 1);
 }
 
 TEST(TCallMan_Flow, TerminateStopsWhereItIs) {

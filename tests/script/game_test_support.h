@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <set>
 #include <string>
@@ -12,6 +13,7 @@
 
 #include "core/cp932.h"
 #include "core/error.h"
+#include "core/log.h"
 #include "core/text.h"
 #include "params/db_manager.h"
 #include "params/param_collection.h"
@@ -96,6 +98,7 @@ class TestGame : public GameContext, public CallManOwner, public TraceSink {
   virtual void Frame(int32_t delta = 16) {
     clock += delta;
     frameDelta = delta;
+    log.SetClock(clock);
     scene.InputStep(clock, delta);
     callMan->Run();
     if (closing) return;
@@ -147,6 +150,8 @@ class TestGame : public GameContext, public CallManOwner, public TraceSink {
   TDBManager& Tables() override { return tables; }
   SaveSections& Sections() override { return sections; }
   TraceSink* Trace() override { return this; }
+  Log& Logger() override { return log; }
+  uint32_t Busy() override { return busy ? busy() : 0; }
   int32_t RunningClock() const override { return clock; }
   int32_t FrameDelta() const override { return frameDelta; }
   bool Closing() const override { return closing; }
@@ -169,6 +174,10 @@ class TestGame : public GameContext, public CallManOwner, public TraceSink {
   // CallManOwner
   bool FileAvailable(const std::string& name) override {
     return !name.empty() && !unavailable.count(ToUtf8(name)) && files.Exists(name);
+  }
+  // A page held back by `unavailable` is on a disc that is not inserted; any other is nowhere.
+  bool FileMissing(const std::string& name) override {
+    return !unavailable.count(ToUtf8(name)) && !files.Exists(name);
   }
   void RequestSave(int32_t slot, const std::string& page, int32_t index, const std::string& caption) override {
     saveRequests.push_back(Format("%d %s %d %s", slot, page, index, caption));
@@ -201,6 +210,9 @@ class TestGame : public GameContext, public CallManOwner, public TraceSink {
   std::vector<BoxAnswer> answers;
   std::vector<std::string> messages;
   std::vector<std::string> trace;
+  MemoryLog log;
+  // What Busy does and answers; nothing and 0 when empty.
+  std::function<uint32_t()> busy;
   std::vector<std::string> saveRequests;
   std::vector<int32_t> loadRequests;
 };

@@ -259,6 +259,10 @@ TEST(TProject_Files, StreamedMediaNeverAskForADisc) {
   EXPECT_FALSE(p.FileAvailable("elsewhere\\x.mur"));  // on no disc
   EXPECT_FALSE(p.FileAvailable("bgm\\song.ogg"));
   EXPECT_TRUE(g.messages.empty());
+  // Only a file on no disc of the map is missing for good.
+  EXPECT_TRUE(p.FileMissing("elsewhere\\x.mur"));
+  EXPECT_FALSE(p.FileMissing("cg\\a.mur"));
+  EXPECT_FALSE(p.FileMissing("here.osb"));
   // An image of a folder on disc 2 asks for it; giving up quits the game.
   g.answers = {BoxAnswer::kCancel, BoxAnswer::kOk};
   EXPECT_FALSE(p.FileAvailable("cg\\a.mur"));
@@ -362,6 +366,7 @@ TEST(TProject_Saves, DamagedSlotsEndTheGameWithTheMessage) {
     EXPECT_TRUE(g.closePosted) << c.name;
     ASSERT_EQ(g.messages.size(), 1u) << c.name;
     EXPECT_EQ(g.messages[0], "テスト|このセーブデータは使用できません\r\n終了してください") << c.name;
+    EXPECT_TRUE(g.log.Has("files: save slot 1 cannot be loaded: ")) << c.name;
   }
 }
 
@@ -380,6 +385,12 @@ TEST(TProject_Saves, DamagedSaveFileIsNeverWrittenOver) {
     ASSERT_EQ(g.messages.size(), 1u);  // the error is shown, the game goes on
     EXPECT_FALSE(g.closing);
     p.Exit();
+    // Why nothing was written is in the log.
+    EXPECT_TRUE(g.log.Has("save.dat: the save slots cannot be listed"));
+    EXPECT_TRUE(g.log.Has("save.dat: the status data cannot be read; it is kept as it is"));
+    EXPECT_TRUE(g.log.Has("files: save slot 1 was not written"));
+    EXPECT_TRUE(
+        g.log.Has("save.dat: the status data is not written: the entry there could not be read"));
   }
   EXPECT_EQ(test::ReadHostFile(folder + "save.dat"), junk);
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
 #include <deque>
 #include <functional>
 #include <stdexcept>
@@ -11,6 +12,7 @@
 
 #include "core/cp932.h"
 #include "core/error.h"
+#include "core/log.h"
 #include "core/text.h"
 #include "resources/host_fs.h"
 #include "shell/headless/headless_platform.h"
@@ -88,7 +90,23 @@ class RecordingHost final : public GameHost {
     if (initError) throw Error(initError);
     state.Closing = !startsOk;
   }
-  void Close() override { log.push_back(state.Closing ? "Close(closing)" : "Close(running)"); }
+  void Close() override {
+    log.push_back(state.Closing ? "Close(closing)" : "Close(running)");
+    if (!runawayExitPage) return;
+    // An exit page that never yields, run as the project runs it.
+    state.Closing = false;
+    Spin(-1);
+    state.Closing = true;
+  }
+  // A run of the interpreter that does not yield: it asks the window in, as the interpreter does,
+  // until the closing flag stops it or, with limit >= 0, after that many calls.
+  void Spin(int limit) {
+    for (int call = 1; !state.Closing && call != limit + 1; ++call) {
+      ++busyCalls;
+      if (onBusy) onBusy(call);
+      window->InterpreterBusy();
+    }
+  }
   bool HasProject() const override { return project; }
   std::string Title() const override { return "\x83\x65\x83\x58\x83\x67"; }  // テスト
   int ScreenWidth() const override { return width; }
@@ -99,6 +117,7 @@ class RecordingHost final : public GameHost {
   void RunInterpreter() override {
     log.push_back("RunInterpreter");
     if (closeInInterpreter) state.Closing = true;
+    if (runawayCalls != 0) Spin(runawayCalls);
   }
   void SceneStep() override { log.push_back("SceneStep"); }
   bool EndOfFrame() override {
@@ -146,6 +165,10 @@ class RecordingHost final : public GameHost {
   bool startsOk = true;
   const char* initError = nullptr;
   bool closeInInterpreter = false;
+  int runawayCalls = 0;  // -1: a run that never yields by itself
+  bool runawayExitPage = false;
+  int busyCalls = 0;
+  std::function<void(int call)> onBusy;
   int32_t loadAtFrame = -1;
   bool pacing = false;
   int width = 160;
@@ -173,6 +196,13 @@ struct Fixture {
     ASSERT_TRUE(form.FormCreate());
     host.log.clear();
   }
+  // A real clock that moves 10 ms whenever the window reads it, and a log to read.
+  void WatchRuns() {
+    form.SetRealClock([this] { return real += 10; });
+    form.SetLog(log);
+  }
+  uint32_t real = 0;
+  MemoryLog log;
 };
 
 TEST(TFormView, OneFrameRunsTheStepsInOrder) {
@@ -443,6 +473,94 @@ TEST(TFormView, ErrorDuringInitialisationIsShownThenTheWindowCloses) {
   EXPECT_TRUE(f.form.CloseRequested());
   f.form.FormClose();
   EXPECT_EQ(f.host.log.back(), "Close(closing)");
+}
+
+// A run of the interpreter that never yields still lets the close box end the game: the window
+// looks for it from inside the run, sets the closing flag (which stops the run) and the loop ends.
+TEST(TFormView_Runaway, CloseBoxEndsARunThatNeverYields) {
+  Fixture f;
+  f.Started();
+  f.WatchRuns();
+  f.host.runawayCalls = -1;
+  f.host.onBusy = [&](int call) {
+    if (call == 3)
+      f.platform.pending = {InputEvent::KeyDown(65), InputEvent::Of(InputKind::kClose)};
+  };
+  EXPECT_EQ(f.form.Run(), TFormView::RunEnd::kClosed);
+  EXPECT_TRUE(f.state.Closing);
+  EXPECT_EQ(f.host.Frames(), "F");
+  // The window looks only after 100 ms of the run: the tenth call at 10 ms a call.
+  EXPECT_EQ(f.host.busyCalls, 10);
+  EXPECT_TRUE(f.log.Has("shell: the game closes while the script has not yielded for 100 ms"));
+  f.form.FormClose();
+  EXPECT_EQ(f.host.log.back(), "Close(closing)");
+}
+
+TEST(TFormView_Runaway, LongFrameKeepsItsInputForAfterTheFrame) {
+  Fixture f;
+  f.Started();
+  f.WatchRuns();
+  f.host.runawayCalls = 30;
+  f.host.onBusy = [&](int call) {
+    if (call == 3) f.platform.pending = {InputEvent::KeyDown(65)};
+  };
+  auto oneFrame = [](int64_t) { return false; };
+  EXPECT_EQ(f.form.Run(oneFrame), TFormView::RunEnd::kStopped);
+  EXPECT_EQ(std::count(f.host.log.begin(), f.host.log.end(), "KeyDown 65"), 0);
+  f.host.runawayCalls = 0;
+  EXPECT_EQ(f.form.Run(oneFrame), TFormView::RunEnd::kStopped);
+  EXPECT_EQ(f.host.Frames(), "FsD|FsD");
+  // The key reached the game before the second frame, once.
+  const auto key = std::find(f.host.log.begin(), f.host.log.end(), "KeyDown 65");
+  ASSERT_NE(key, f.host.log.end());
+  EXPECT_EQ(std::count(f.host.log.begin(), f.host.log.end(), "KeyDown 65"), 1);
+  EXPECT_EQ(*(key + 1), "DeletePendingFiles");
+  EXPECT_FALSE(f.form.CloseRequested());
+}
+
+TEST(TFormView_Runaway, StopSignalsEndTheGameAsTheCloseBoxDoes) {
+  {
+    // From inside a run that never yields.
+    Fixture f;
+    StopSignals signals;
+    f.Started();
+    f.WatchRuns();
+    f.form.WatchSignals(&signals);
+    f.host.runawayCalls = -1;
+    f.host.onBusy = [&](int call) {
+      if (call == 2) std::raise(SIGTERM);
+    };
+    EXPECT_EQ(f.form.Run(), TFormView::RunEnd::kClosed);
+    EXPECT_TRUE(f.state.Closing);
+    EXPECT_TRUE(f.log.Has("shell: SIGTERM: the game closes"));
+  }
+  {
+    // Between frames of a game that runs normally.
+    Fixture f;
+    StopSignals signals;
+    f.Started();
+    f.WatchRuns();
+    f.form.WatchSignals(&signals);
+    f.Idle(2);
+    std::raise(SIGINT);
+    EXPECT_EQ(f.form.Run(), TFormView::RunEnd::kClosed);
+    EXPECT_EQ(f.host.Frames(), "FsD|FsD");
+    EXPECT_TRUE(f.log.Has("shell: SIGINT: the game closes"));
+    f.form.FormClose();
+    EXPECT_EQ(f.host.log.back(), "Close(closing)");
+  }
+}
+
+TEST(TFormView_Runaway, ExitPageThatNeverYieldsIsStopped) {
+  Fixture f;
+  f.Started();
+  f.WatchRuns();
+  f.host.runawayExitPage = true;
+  f.form.PostClose();
+  f.form.FormClose();
+  EXPECT_TRUE(f.state.Closing);
+  EXPECT_EQ(f.host.busyCalls, 100);  // a second at 10 ms a call
+  EXPECT_TRUE(f.log.Has("shell: the exit page has not yielded for 1000 ms"));
 }
 
 TEST(TFormView, HeadlessRunStopsAtTheObserverAndDeliversScriptedInput) {

@@ -1,8 +1,15 @@
 // orinplay, run as a user or a script runs it.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <thread>
 
 #include "app/run_program.h"
 #include "imaging/image_codecs.h"
@@ -144,6 +151,98 @@ TEST(Orinplay, SecondInstanceOfTheSameGameEndsSilently) {
   EXPECT_TRUE(IsHostFile(dir / "x.png"));
 }
 
+// orinplay started in the background; Stop sends a signal and collects the exit code.
+class Background {
+ public:
+  Background(const test::TempDir& dir, const std::vector<std::string>& args)
+      : out_(dir / "bg-out") {
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      const int fd = ::open(out_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+      ::dup2(fd, 1);
+      ::dup2(fd, 2);
+      std::vector<char*> argv{const_cast<char*>(ORINPLAY_PATH)};
+      for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+      argv.push_back(nullptr);
+      ::execv(ORINPLAY_PATH, argv.data());
+      ::_exit(127);
+    }
+  }
+  ~Background() {
+    if (pid_ > 0) Stop(SIGKILL);
+  }
+  // Whether the file came to hold the text within a generous time (the player is busy, not slow).
+  static bool WaitFor(const std::string& path, const std::string& text) {
+    for (int i = 0; i < 600; ++i) {
+      if (IsHostFile(path) && test::ReadHostFile(path).find(text) != std::string::npos) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return false;
+  }
+  int Stop(int signal) {
+    ::kill(pid_, signal);
+    int status = 0;
+    ::waitpid(pid_, &status, 0);
+    pid_ = -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+  std::string Output() const { return test::ReadHostFile(out_); }
+
+ private:
+  std::string out_;
+  pid_t pid_ = -1;
+};
+
+// A start page that loops without yielding never ends its first frame; SIGTERM still ends the
+// game the way the close box does: the exit page runs, the status data is written, exit code 0,
+// and the log says what happened.
+TEST(Orinplay, SignalEndsAGameWhoseScriptNeverYields) {
+  test::TempDir dir;
+  const std::string game =
+      MakeGame(dir, "game", std::string(kProject) + "exit \"exit.osb\"\nvar int ended 0\n");
+  const std::string start = dir.Write("loop.txt",
+                                      "loop: While {TRUE} exit=@done chain\n"
+                                      "  WhileLoop {} start=@loop chain\n"
+                                      "done: Wait\n");
+  ASSERT_EQ(RunOrintool({"page", "asm", start, "-o", game + "/start.osb"}).exitCode, 0);
+  const std::string exit = dir.Write("exit.txt", "Calc {ended = ended + 1} chain\n");
+  ASSERT_EQ(RunOrintool({"page", "asm", exit, "-o", game + "/exit.osb"}).exitCode, 0);
+
+  Background player(dir, {"--headless", "--save-dir", dir / "saves", game});
+  const std::string log = dir / "saves/orinplay.log";
+  ASSERT_TRUE(Background::WaitFor(log, "has not yielded")) << player.Output();
+  EXPECT_EQ(player.Stop(SIGTERM), 0) << player.Output();
+  const std::string text = test::ReadHostFile(log);
+  EXPECT_NE(text.find("script: the script has not yielded for 1 s (in start.osb at command"),
+            std::string::npos)
+      << text;
+  EXPECT_NE(text.find("shell: the game closes while the script has not yielded"), std::string::npos)
+      << text;
+  EXPECT_TRUE(IsHostFile(dir / "saves/save.dat"));
+
+  // The exit page ran and its variable reached the status data: the next run counts on from it.
+  const std::string wait = dir.Write("wait.txt", "Wait\n");
+  ASSERT_EQ(RunOrintool({"page", "asm", wait, "-o", game + "/start.osb"}).exitCode, 0);
+  const std::string show =
+      dir.Write("show.txt", "If {ended == 1} chain\n  Calc {ended = 2} id=5 chain\n");
+  ASSERT_EQ(RunOrintool({"page", "asm", show, "-o", game + "/exit.osb"}).exitCode, 0);
+  auto r =
+      RunOrinplay({"--headless", "--frames", "1", "--trace", "--save-dir", dir / "saves", game});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.out.find("exit.osb(5)"), std::string::npos) << r.out;
+}
+
+TEST(Orinplay, SignalEndsANormalRunCleanly) {
+  test::TempDir dir;
+  const std::string game = MakeGame(dir, "game", kProject);
+  Background player(dir, {"--headless", "--log-level", "info", "--save-dir", dir / "saves", game});
+  const std::string log = dir / "saves/orinplay.log";
+  ASSERT_TRUE(Background::WaitFor(log, "the game runs")) << player.Output();
+  EXPECT_EQ(player.Stop(SIGINT), 0) << player.Output();
+  EXPECT_NE(test::ReadHostFile(log).find("shell: SIGINT: the game closes"), std::string::npos);
+  EXPECT_TRUE(IsHostFile(dir / "saves/save.dat"));
+}
+
 TEST(Orinplay, UsageErrors) {
   test::TempDir dir;
   for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
@@ -152,6 +251,7 @@ TEST(Orinplay, UsageErrors) {
            {"--headless", "--answer", "maybe"},
            {"--headless", "--screenshot-every", "0", "d"},
            {"--headless", "--screenshot-every", "2"},
+           {"--headless", "--log-level", "loud"},
            {"--bogus"},
        }) {
     auto r = RunOrinplay(args);

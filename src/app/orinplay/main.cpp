@@ -3,6 +3,8 @@
 //
 //   orinplay [OPTIONS] [GAMEDIR | GAME.exe] [FOLDER...]
 //
+// SIGINT and SIGTERM end the game as the window's close box does (exit page, status data, 0).
+//
 // Exit codes: 0 the game ended or the frame count was reached (also when another instance already
 // runs this game, or the game lies on an install disc: the player then ends silently, as the
 // Windows player does); 1 the game could not start or a run failed (message on stderr); 2 usage.
@@ -19,6 +21,7 @@
 #include "app/orintool/cli.h"
 #include "core/cp932.h"
 #include "core/error.h"
+#include "core/log.h"
 #include "resources/file_manager.h"
 #include "resources/host_fs.h"
 #include "resources/temp_folder.h"
@@ -32,6 +35,7 @@
 #include "shell/player_host.h"
 #include "shell/sdl/sdl_platform.h"
 #include "shell/shell_state.h"
+#include "shell/stop_signals.h"
 
 namespace orin::play {
 namespace {
@@ -57,6 +61,8 @@ constexpr const char* kUsage =
     "  --answer A[,A...]        answers of message boxes in headless runs: ok, cancel, yes, no\n"
     "                           (in order, the last one repeating)\n"
     "  --save-dir DIR           where save.dat, game.ini and logs are written\n"
+    "  --log-level LEVEL        what goes into orinplay.log: off, error, warn (default), info,\n"
+    "                           debug\n"
     "  --config                 the sound settings dialog instead of the game\n";
 
 struct PlayerOptions {
@@ -70,6 +76,7 @@ struct PlayerOptions {
   bool Trace = false;
   std::vector<MessageResult> Answers;
   std::string SaveDir;
+  LogLevel Logging = LogLevel::kWarn;
   bool Config = false;
   std::vector<std::string> Positionals;
 };
@@ -97,8 +104,9 @@ PlayerOptions ParseCommandLine(std::vector<std::string> args) {
                args.begin() + static_cast<ptrdiff_t>(i) + 3);
     break;
   }
-  ArgParser p(args, {"--headless", "--trace", "--config", "--help"},
-              {"--frames", "--delta", "--input", "--screenshot", "--answer", "--save-dir"});
+  ArgParser p(
+      args, {"--headless", "--trace", "--config", "--help"},
+      {"--frames", "--delta", "--input", "--screenshot", "--answer", "--save-dir", "--log-level"});
   if (p.Flag("--help")) throw UsageError("");
   PlayerOptions o;
   const char* platform = std::getenv("ORIN_PLATFORM");
@@ -128,6 +136,11 @@ PlayerOptions ParseCommandLine(std::vector<std::string> args) {
     }
   }
   o.SaveDir = p.Value("--save-dir");
+  if (p.Has("--log-level")) {
+    const auto level = ParseLogLevel(p.Value("--log-level"));
+    if (!level) throw UsageError("--log-level takes off, error, warn, info or debug");
+    o.Logging = *level;
+  }
   o.Config = p.Flag("--config");
   o.Positionals = p.Positionals();
   // The Windows player's own spelling of the settings switch.
@@ -187,6 +200,8 @@ int Play(const PlayerOptions& o) {
 
   const DataPaths paths(game.Folder, o.SaveDir);
   if (o.Config) return RunConfigDialog(paths);
+  // Before the platform: SDL leaves handlers alone that somebody already installed.
+  StopSignals signals;
 
   std::unique_ptr<Platform> platform;
   if (o.Headless) {
@@ -218,14 +233,22 @@ int Play(const PlayerOptions& o) {
 
     ShellState state;
     StdoutTrace trace;
+    // Nothing may be logged before FormCreate, which deletes the log of the previous run.
+    FileLog log(paths.WritePath("orinplay.log"), o.Logging);
+    files.SetLog(&log);
     PlayerHost host(files, pending, state, paths, o.Trace ? &trace : nullptr);
+    host.SetLog(log);
     TFormView form(*platform, state, host, paths);
+    form.SetLog(log);
+    form.WatchSignals(&signals);
     if (!form.FormCreate()) {
       form.FormClose();
+      files.SetLog(nullptr);
       PrintError(std::string(game.Executable.empty() ? game.Folder : game.Executable) +
                  ": the game did not start");
       return 1;
     }
+    log.Info(LogChannel::kShell, "the game runs: " + host.Title());
 
     std::string failure;
     auto afterFrame = [&](int64_t framesRun) {
@@ -250,6 +273,8 @@ int Play(const PlayerOptions& o) {
       }
     }
     form.FormClose();
+    // The log goes before the file manager.
+    files.SetLog(nullptr);
     if (!failure.empty()) {
       PrintError(failure);
       exitCode = 1;

@@ -47,6 +47,8 @@ class HeadlessPlatform final : public Platform {
   void CreateWindow(const WindowLayout& layout) override;
   void SetCaption(const std::string& cp932) override { caption_ = cp932; }
   void PollEvents(int64_t framesRun, std::vector<InputEvent>& out) override;
+  // Scripted input comes between frames, and the virtual clock moves only there.
+  void PollEventsInFrame(int64_t, std::vector<InputEvent>&) override {}
   bool WaitEvents(uint32_t) override { return false; }
   bool Present(const FrameView& panel, const std::vector<Rect>& dirty) override;
   void PresentDock(const FrameView&) override {}
