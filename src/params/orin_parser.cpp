@@ -105,7 +105,7 @@ uint8_t TemporaryType(const TOpeData& op, TParamCollection& vars) {
         int32_t property = Operand(op, 1).GetAsInt();
         // Negative numbers are refused too: they index no property.
         if (property < 0 || property > kLastProperty) throw Error("GetPropの引数が違います"_sj);
-        return vars.Host().PropertyValueType(property);
+        return vars.Host().Objects.PropertyValueType(property);
       }
       // A code beyond the table calls nothing; its destination only needs some type.
       return op.FuncCode < kSystemFunctionCount ? kSystemFunctions[op.FuncCode].ResultType

@@ -49,7 +49,9 @@ void TParamCollectionItem::LoadFromStream(Stream& s, const TParamCollection& sco
 // --- TParamCollection ------------------------------------------------------------------------
 
 TParamCollection::TParamCollection()
-    : host_(&NullParamHost()), functions_(&NullFunctionDispatcher()) {
+    : nullHost_(std::make_unique<NullParamHost>()),
+      host_(&nullHost_->Host()),
+      functions_(&NullFunctionDispatcher()) {
   Reserve(kSystemVariableCount + 64);
   for (int i = 0; i < kSystemVariableCount; ++i) {
     auto item = std::make_unique<TParamCollectionItem>(
@@ -85,7 +87,7 @@ void TParamCollection::Clear() {
 }
 
 void TParamCollection::SetHost(ParamHost* host) {
-  host_ = host ? host : &NullParamHost();
+  host_ = host ? host : &nullHost_->Host();
 }
 
 void TParamCollection::SetFunctions(FunctionDispatcher* functions) {

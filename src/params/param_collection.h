@@ -30,7 +30,8 @@ namespace orin {
 
 class FunctionDispatcher;
 class Stream;
-class ParamHost;
+struct ParamHost;
+class NullParamHost;
 class TParamCollection;
 
 class TParamCollectionItem : public THashCollectionItem {
@@ -78,9 +79,10 @@ class TParamCollection : public THashCollectionOf<TParamCollectionItem> {
   std::array<int32_t, kHistoryLayoutCount> HistoryLayout{};
   std::string TempName;  // the variable "@Temp" aliases, empty for none
 
-  // The rest of the player as the system variables and functions see it, and the dispatcher of
-  // the system functions; null restores the null host (no scene, no project, no window) and the
-  // dispatcher that does nothing. Not owned: they must outlive the collection's use.
+  // The rest of the player as the system variables and functions see it (params/param_host.h),
+  // and the dispatcher of the system functions; null restores the collection's own null roles (no
+  // scene, no project, no window, a clock that stands still) and the dispatcher that does
+  // nothing. Not owned: they must outlive the collection's use.
   void SetHost(ParamHost* host);
   ParamHost& Host() const { return *host_; }
   void SetFunctions(FunctionDispatcher* functions);
@@ -133,6 +135,7 @@ class TParamCollection : public THashCollectionOf<TParamCollectionItem> {
   template <class Pred>
   void FreeWhere(Pred drop);
 
+  std::unique_ptr<NullParamHost> nullHost_;
   ParamHost* host_;
   FunctionDispatcher* functions_;
   uint64_t lastRunTag_ = 0;

@@ -218,7 +218,8 @@ int Play(const PlayerOptions& o) {
 
     ShellState state;
     StdoutTrace trace;
-    PlayerHost host(files, pending, state, paths, o.Trace ? &trace : nullptr);
+    PlayerHost host(files, pending, state, paths, o.Trace ? &trace : nullptr,
+                    PlayerMachine{platform.get(), !o.Headless});
     TFormView form(*platform, state, host, paths);
     if (!form.FormCreate()) {
       form.FormClose();
