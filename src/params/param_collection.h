@@ -78,6 +78,9 @@ class TParamCollection : public THashCollectionOf<TParamCollectionItem> {
   int32_t SelIndex = 0;
   std::array<int32_t, kHistoryLayoutCount> HistoryLayout{};
   std::string TempName;  // the variable "@Temp" aliases, empty for none
+  // Levels of @Result / @Temp forwarding now running (core/depth_guard.h), so that an alias
+  // chain leading back to itself is cut.
+  int ForwardDepth = 0;
 
   // The rest of the player as the system variables and functions see it (params/param_host.h),
   // and the dispatcher of the system functions; null restores the collection's own null roles (no

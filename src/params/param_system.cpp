@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "core/depth_guard.h"
 #include "core/error.h"
 #include "core/text.h"
 #include "params/param_collection.h"
@@ -75,17 +76,7 @@ using Native = TParamSystem::Native;
 
 // @Temp may alias a variable that leads back to @Temp (directly, or through a reference); such a
 // chain is cut here instead of recursing until the stack runs out.
-thread_local int forwardDepth = 0;
 constexpr int kMaxForwardDepth = 16;
-
-class ForwardGuard {
- public:
-  ForwardGuard() { ++forwardDepth; }
-  ~ForwardGuard() { --forwardDepth; }
-  ForwardGuard(const ForwardGuard&) = delete;
-  ForwardGuard& operator=(const ForwardGuard&) = delete;
-  bool Ok() const { return forwardDepth <= kMaxForwardDepth; }
-};
 
 // Reads by the system variables' own table.
 int32_t ToInt(const Native& v) {
@@ -254,15 +245,15 @@ TCustomParam* TParamSystem::Forwarded() const {
 
 template <class F, class R>
 R TParamSystem::Through(F f, R none) const {
-  ForwardGuard guard;
-  TCustomParam* value = guard.Ok() ? Forwarded() : nullptr;
+  DepthGuard guard(owner_.ForwardDepth);
+  TCustomParam* value = guard.Within(kMaxForwardDepth) ? Forwarded() : nullptr;
   return value ? f(*value) : none;
 }
 
 template <class F>
 void TParamSystem::ThroughVoid(F f) const {
-  ForwardGuard guard;
-  if (TCustomParam* value = guard.Ok() ? Forwarded() : nullptr) f(*value);
+  DepthGuard guard(owner_.ForwardDepth);
+  if (TCustomParam* value = guard.Within(kMaxForwardDepth) ? Forwarded() : nullptr) f(*value);
 }
 
 uint8_t TParamSystem::NativeType() const {
@@ -489,8 +480,8 @@ void TParamSystem::SetCount(int n) {
 
 uint8_t TParamSystem::GetType() const {
   if (Index == kSysResult) {
-    ForwardGuard guard;
-    TCustomParam* value = guard.Ok() ? Forwarded() : nullptr;
+    DepthGuard guard(owner_.ForwardDepth);
+    TCustomParam* value = guard.Within(kMaxForwardDepth) ? Forwarded() : nullptr;
     return value ? value->GetType() : Host().Call.RunningPageResultType();
   }
   if (Index == kSysTemp) return Through([](TCustomParam& v) { return v.GetType(); }, uint8_t{0});
