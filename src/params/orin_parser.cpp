@@ -8,6 +8,7 @@
 #include "params/param_collection.h"
 #include "params/param_host.h"
 #include "params/param_text.h"
+#include "params/value_budget.h"
 #include "params/system_functions_table.h"
 #include "resources/stream.h"
 
@@ -258,9 +259,16 @@ void Compute(const TOpeData& op, TParamCollectionItem& destItem, TParamCollectio
     case ocShiftR:
       dest.SetAsInt(IntegerOp(op.Op, Operand(op, 0).GetAsInt(), Operand(op, 1).GetAsInt()));
       return;
-    case ocComboStr:
-      dest.SetAsStr(Operand(op, 0).GetAsStr() + Operand(op, 1).GetAsStr());
+    case ocComboStr: {
+      std::string text = Operand(op, 0).GetAsStr();
+      const std::string tail = Operand(op, 1).GetAsStr();
+      // A text joined to itself in a loop doubles each time: the limit is checked before the
+      // joined text is made.
+      ValueBudget::CheckValue(static_cast<int64_t>(text.size() + tail.size()), vars.Budget().MaxValue());
+      text += tail;
+      dest.SetAsStr(text);
       return;
+    }
     case ocEqual:
     case ocBig:
     case ocSmall:

@@ -68,6 +68,7 @@ TParamCollection::~TParamCollection() {
 
 TParamCollectionItem& TParamCollection::Add(std::unique_ptr<TParamCollectionItem> item) {
   ++structure_;
+  if (item->Value) item->Value->SetBudget(&budget_);
   return THashCollectionOf::Add(std::move(item));
 }
 
@@ -78,7 +79,10 @@ void TParamCollection::Delete(int index) {
 
 std::unique_ptr<THashCollectionItem> TParamCollection::Extract(int index) {
   ++structure_;
-  return THashCollection::Extract(index);
+  std::unique_ptr<THashCollectionItem> item = THashCollection::Extract(index);
+  if (auto* variable = dynamic_cast<TParamCollectionItem*>(item.get()); variable && variable->Value)
+    variable->Value->SetBudget(nullptr);
+  return item;
 }
 
 void TParamCollection::Clear() {

@@ -25,6 +25,7 @@
 
 #include "core/hash_collection.h"
 #include "params/custom_param.h"
+#include "params/value_budget.h"
 
 namespace orin {
 
@@ -119,6 +120,11 @@ class TParamCollection : public THashCollectionOf<TParamCollectionItem> {
   void SavePersistent(Stream& s) const;
   void LoadPersistent(Stream& s, int version);
 
+  // What the values of this collection's variables may take (params/value_budget.h). Every
+  // value added is charged to it, and gives its bytes back when it is freed or extracted.
+  ValueBudget& Budget() { return budget_; }
+  const ValueBudget& Budget() const { return budget_; }
+
   // Evaluations tag the temporaries they create, so that they free exactly those.
   uint64_t NewRunTag() { return ++lastRunTag_; }
 
@@ -138,6 +144,8 @@ class TParamCollection : public THashCollectionOf<TParamCollectionItem> {
   template <class Pred>
   void FreeWhere(Pred drop);
 
+  // Declared first: the values charged to it are freed before it.
+  ValueBudget budget_;
   std::unique_ptr<NullParamHost> nullHost_;
   ParamHost* host_;
   FunctionDispatcher* functions_;
