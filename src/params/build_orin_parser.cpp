@@ -1,6 +1,9 @@
 #include "params/build_orin_parser.h"
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
+#include <unordered_map>
 
 #include "core/cp932.h"
 #include "core/error.h"
@@ -177,6 +180,8 @@ void TBuildOrinParser::Emit(uint8_t op, std::string dest, std::vector<std::strin
 
 void TBuildOrinParser::Compile(std::string_view text) {
   Clear();
+  if (text.size() > kMaxTextBytes)
+    throw Error(Format("expression too long: %d bytes, at most %d", text.size(), kMaxTextBytes));
   try {
     CompileText(ToChars(text));
     CleanUp();
@@ -208,35 +213,61 @@ std::string TBuildOrinParser::CompileArgument(const Chars& text, size_t begin, s
 
 void TBuildOrinParser::CompileText(Chars text) {
   // 1. String literals, first to last: \" and \\ stand for the second character, \n for CR LF.
-  for (;;) {
-    size_t open = npos;
-    for (size_t i = 0; i < text.size() && open == npos; ++i)
-      if (text[i] == '"') open = i;
-    if (open == npos) break;
-    std::string content;
-    size_t i = open + 1;
-    bool closed = false;
+  // One pass: a literal's temporary holds no quote, so the next literal is the next quote on.
+  if (std::find(text.begin(), text.end(), uint16_t{'"'}) != text.end()) {
+    Chars out;
+    out.reserve(text.size());
+    size_t i = 0;
     while (i < text.size()) {
-      uint16_t c = text[i];
-      if (c == '\\' && i + 1 < text.size() && (text[i + 1] == '"' || text[i + 1] == '\\')) {
-        content += static_cast<char>(text[i + 1]);
-        i += 2;
-      } else if (c == '\\' && i + 1 < text.size() && text[i + 1] == 'n') {
-        content += "\r\n";
-        i += 2;
-      } else if (c == '"') {
-        closed = true;
+      if (text[i] != '"') {
+        out.push_back(text[i++]);
+        continue;
+      }
+      const size_t open = i;
+      std::string content;
+      size_t j = open + 1;
+      bool closed = false;
+      while (j < text.size()) {
+        uint16_t c = text[j];
+        if (c == '\\' && j + 1 < text.size() && (text[j + 1] == '"' || text[j + 1] == '\\')) {
+          content += static_cast<char>(text[j + 1]);
+          j += 2;
+        } else if (c == '\\' && j + 1 < text.size() && text[j + 1] == 'n') {
+          content += "\r\n";
+          j += 2;
+        } else if (c == '"') {
+          closed = true;
+          break;
+        } else {
+          AppendCode(content, c);
+          ++j;
+        }
+      }
+      // An unclosed quote is no literal; it and the rest stay in the text.
+      if (!closed) {
+        out.insert(out.end(), text.begin() + static_cast<std::ptrdiff_t>(open), text.end());
         break;
-      } else {
-        AppendCode(content, c);
-        ++i;
+      }
+      std::string temp = NewTemp();
+      Emit(ocTo, temp, {"\"" + content + "\""});
+      const Chars name = ToChars(temp);
+      out.insert(out.end(), name.begin(), name.end());
+      i = j + 1;
+    }
+    text = std::move(out);
+  }
+
+  // Brackets and parentheses (outside literals, which are gone now) nest at most kMaxNesting deep.
+  {
+    int depth = 0;
+    for (uint16_t c : text) {
+      if (c == '(' || c == '[') {
+        if (++depth > kMaxNesting)
+          throw Error(Format("expression nested too deep: more than %d levels of brackets", kMaxNesting));
+      } else if ((c == ')' || c == ']') && depth > 0) {
+        --depth;
       }
     }
-    // An unclosed quote is no literal; it stays in the text.
-    if (!closed) break;
-    std::string temp = NewTemp();
-    Emit(ocTo, temp, {"\"" + content + "\""});
-    Replace(text, open, i + 1, temp);
   }
 
   // 2. Function calls: the last "(" that follows a name, so inner calls go first.
@@ -309,28 +340,53 @@ void TBuildOrinParser::CompileText(Chars text) {
     Replace(text, nameBegin, close + 1, temp);
   }
 
-  // 4. Parenthesised groups, the last first: each becomes a temporary assigned from its inside.
-  // Taking the last "(" with the first ")" after it means the inside holds no group, so however
-  // deep the nesting, the recursion here is one level.
-  for (;;) {
-    size_t open = npos;
-    for (size_t i = 0; i < text.size(); ++i)
-      if (text[i] == '(') open = i;
-    if (open == npos) {
-      for (uint16_t c : text)
-        if (c == ')') SyntaxError();
-      break;
+  // 4. Parenthesised groups, the last "(" first, each with the first ")" after it that an
+  // earlier group did not take: each becomes a temporary assigned from its inside, in which the
+  // groups already done stand as their temporaries. So the inside holds no group, and however
+  // deep the nesting, the recursion here is one level. The matching is found in one pass from
+  // the right; every character is then copied once, into the innermost group that holds it.
+  if (std::find(text.begin(), text.end(), uint16_t{'('}) != text.end() ||
+      std::find(text.begin(), text.end(), uint16_t{')'}) != text.end()) {
+    const size_t n = text.size();
+    std::vector<size_t> close(n, npos);
+    std::vector<size_t> open;  // the "(" positions, the last first
+    {
+      std::vector<size_t> closers;
+      for (size_t i = n; i-- > 0;) {
+        if (text[i] == ')') {
+          closers.push_back(i);
+        } else if (text[i] == '(') {
+          if (closers.empty()) SyntaxError();
+          close[i] = closers.back();
+          closers.pop_back();
+          open.push_back(i);
+        }
+      }
+      if (!closers.empty()) SyntaxError();
     }
-    size_t close = npos;
-    for (size_t i = open + 1; i < text.size() && close == npos; ++i)
-      if (text[i] == ')') close = i;
-    if (close == npos) SyntaxError();
-    std::string temp = NewTemp();
-    Chars assignment = ToChars(temp + " = ");
-    assignment.insert(assignment.end(), text.begin() + static_cast<std::ptrdiff_t>(open + 1),
-                      text.begin() + static_cast<std::ptrdiff_t>(close));
-    CompileText(std::move(assignment));
-    Replace(text, open, close + 1, temp);
+    std::vector<std::string> groupTemp(n);
+    auto appendInside = [&](Chars& out, size_t begin, size_t end) {
+      for (size_t i = begin; i < end;) {
+        if (text[i] == '(') {
+          const Chars name = ToChars(groupTemp[i]);
+          out.insert(out.end(), name.begin(), name.end());
+          i = close[i] + 1;
+        } else {
+          out.push_back(text[i++]);
+        }
+      }
+    };
+    for (size_t o : open) {
+      std::string temp = NewTemp();
+      Chars assignment = ToChars(temp + " = ");
+      appendInside(assignment, o + 1, close[o]);
+      CompileText(std::move(assignment));
+      groupTemp[o] = std::move(temp);
+    }
+    Chars rest;
+    rest.reserve(n);
+    appendInside(rest, 0, n);
+    text = std::move(rest);
   }
 
   // 5. Tokens: operators (two-character ones whole) and the trimmed text between them.
@@ -361,53 +417,66 @@ void TBuildOrinParser::CompileText(Chars text) {
     return;
   }
 
-  // 6. Unary signs after an operator, from the right: "+" goes, "-" becomes 0 - operand.
-  for (ptrdiff_t i = static_cast<ptrdiff_t>(tokens.size()) - 2; i >= 1; --i) {
-    auto k = static_cast<size_t>(i);
-    if ((tokens[k] != "+" && tokens[k] != "-") || !BeginsWithOneOf(tokens[k - 1], "=+-*/%&^|[(,<>"))
-      continue;
-    if (tokens[k] == "+") {
-      tokens.erase(tokens.begin() + i);
-    } else {
-      std::string temp = NewTemp();
-      Emit(ocMinus, temp, {"0", tokens[k + 1]});
-      tokens[k] = temp;
-      tokens.erase(tokens.begin() + i + 1);
-    }
-  }
-
-  // 7. Precedence, strongest level first, leftmost operator first within a level.
-  bool assigned = false;
-  for (const auto& level : kLevels) {
-    for (;;) {
-      size_t p = npos;
-      for (size_t i = 0; i < tokens.size() && p == npos; ++i)
-        for (std::string_view op : level)
-          if (tokens[i] == op) p = i;
-      if (p == npos) break;
-      const uint8_t op = BinaryOpe(tokens[p]);
-      if (op == ocTo) {
-        if (p == 0 || p + 1 >= tokens.size()) SyntaxError();
-        Emit(ocTo, tokens[p - 1], {tokens[p + 1]});
-        tokens.erase(tokens.begin() + static_cast<ptrdiff_t>(p - 1),
-                     tokens.begin() + static_cast<ptrdiff_t>(p + 2));
-        assigned = true;
-      } else if (p == 0) {
-        if ((op != ocPlus && op != ocMinus) || tokens.size() < 2) SyntaxError();
-        std::string temp = NewTemp();
-        Emit(op, temp, {"0", tokens[1]});
-        tokens[0] = temp;
-        tokens.erase(tokens.begin() + 1);
+  // 6. Unary signs after an operator, from the right: "+" goes, "-" becomes 0 - operand. The
+  // tokens to the right of the one looked at are final, so they are collected in reverse.
+  if (tokens.size() >= 3) {
+    std::vector<std::string> reversed;
+    reversed.reserve(tokens.size());
+    reversed.push_back(std::move(tokens.back()));
+    for (size_t k = tokens.size() - 2; k >= 1; --k) {
+      std::string& token = tokens[k];
+      if ((token == "+" || token == "-") && BeginsWithOneOf(tokens[k - 1], "=+-*/%&^|[(,<>")) {
+        if (token == "-") {
+          std::string temp = NewTemp();
+          Emit(ocMinus, temp, {"0", reversed.back()});
+          reversed.back() = std::move(temp);
+        }
       } else {
-        if (BeginsWithOneOf(tokens[p - 1], "+-*/%|&^=[(<>") || p + 1 >= tokens.size())
-          SyntaxError();
-        std::string temp = NewTemp();
-        Emit(op, temp, {tokens[p - 1], tokens[p + 1]});
-        tokens[p - 1] = temp;
-        tokens.erase(tokens.begin() + static_cast<ptrdiff_t>(p),
-                     tokens.begin() + static_cast<ptrdiff_t>(p + 2));
+        reversed.push_back(std::move(token));
       }
     }
+    reversed.push_back(std::move(tokens.front()));
+    tokens.assign(std::make_move_iterator(reversed.rbegin()), std::make_move_iterator(reversed.rend()));
+  }
+
+  // 7. Precedence, strongest level first, leftmost operator first within a level. Everything
+  // left of the leftmost operator of a level holds none of that level, so one pass from the left
+  // per level reduces it: done holds the tokens before the one looked at.
+  bool assigned = false;
+  for (const auto& level : kLevels) {
+    auto inLevel = [&](const std::string& token) {
+      for (std::string_view op : level)
+        if (token == op) return true;
+      return false;
+    };
+    std::vector<std::string> done;
+    done.reserve(tokens.size());
+    for (size_t i = 0; i < tokens.size();) {
+      if (!inLevel(tokens[i])) {
+        done.push_back(std::move(tokens[i++]));
+        continue;
+      }
+      const uint8_t op = BinaryOpe(tokens[i]);
+      const bool hasRight = i + 1 < tokens.size();
+      if (op == ocTo) {
+        if (done.empty() || !hasRight) SyntaxError();
+        Emit(ocTo, std::move(done.back()), {tokens[i + 1]});
+        done.pop_back();
+        assigned = true;
+      } else if (done.empty()) {
+        if ((op != ocPlus && op != ocMinus) || !hasRight) SyntaxError();
+        std::string temp = NewTemp();
+        Emit(op, temp, {"0", tokens[i + 1]});
+        done.push_back(std::move(temp));
+      } else {
+        if (BeginsWithOneOf(done.back(), "+-*/%|&^=[(<>") || !hasRight) SyntaxError();
+        std::string temp = NewTemp();
+        Emit(op, temp, {done.back(), tokens[i + 1]});
+        done.back() = std::move(temp);
+      }
+      i += 2;
+    }
+    tokens = std::move(done);
   }
   if (assigned) {
     if (!tokens.empty()) SyntaxError();
@@ -419,22 +488,30 @@ void TBuildOrinParser::CompileText(Chars text) {
 
 void TBuildOrinParser::CleanUp() {
   // A copy from one "____%d" temporary into another is dropped; later uses of the copy's
-  // destination read its source instead.
-  for (size_t i = 0; i < Operations.size();) {
-    const TBuildOpeData& op = Operations[i];
-    if (op.Op != ocTo || op.Operands.size() != 1 || !IsPlainTemp(op.Dest) ||
-        !IsPlainTemp(op.Operands[0])) {
-      ++i;
+  // destination read its source instead. The renames are kept in one map, resolved as each
+  // later operation is reached, so the pass is linear however many copies there are.
+  std::unordered_map<std::string, std::string> renamed;
+  auto resolve = [&](std::string& name) {
+    auto it = renamed.find(name);
+    if (it == renamed.end()) return;
+    std::string target = it->second;
+    for (auto next = renamed.find(target); next != renamed.end(); next = renamed.find(target))
+      target = next->second;
+    it->second = target;
+    name = std::move(target);
+  };
+  std::vector<TBuildOpeData> kept;
+  kept.reserve(Operations.size());
+  for (TBuildOpeData& op : Operations) {
+    resolve(op.Dest);
+    for (std::string& operand : op.Operands) resolve(operand);
+    if (op.Op == ocTo && op.Operands.size() == 1 && IsPlainTemp(op.Dest) && IsPlainTemp(op.Operands[0])) {
+      if (op.Dest != op.Operands[0]) renamed[op.Dest] = op.Operands[0];
       continue;
     }
-    std::string from = op.Dest, to = op.Operands[0];
-    Operations.erase(Operations.begin() + static_cast<ptrdiff_t>(i));
-    for (size_t j = i; j < Operations.size(); ++j) {
-      if (Operations[j].Dest == from) Operations[j].Dest = to;
-      for (std::string& operand : Operations[j].Operands)
-        if (operand == from) operand = to;
-    }
+    kept.push_back(std::move(op));
   }
+  Operations = std::move(kept);
 }
 
 void TBuildOrinParser::WriteTo(Stream& s) const {
