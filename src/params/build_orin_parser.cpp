@@ -79,14 +79,6 @@ std::string TrimmedBytes(const Chars& text, size_t begin, size_t end) {
   return ToBytes(text, begin, end);
 }
 
-void Replace(Chars& text, size_t begin, size_t end, std::string_view name) {
-  Chars replacement = ToChars(name);
-  text.erase(text.begin() + static_cast<std::ptrdiff_t>(begin),
-             text.begin() + static_cast<std::ptrdiff_t>(end));
-  text.insert(text.begin() + static_cast<std::ptrdiff_t>(begin), replacement.begin(),
-              replacement.end());
-}
-
 // Index of the ")" that closes the "(" at open, or npos.
 size_t MatchingParen(const Chars& text, size_t open, size_t end) {
   int depth = 0;
@@ -270,74 +262,144 @@ void TBuildOrinParser::CompileText(Chars text) {
     }
   }
 
-  // 2. Function calls: the last "(" that follows a name, so inner calls go first.
-  for (;;) {
-    size_t open = npos;
-    for (size_t i = 0; i < text.size(); ++i) {
-      if (text[i] != '(') continue;
+  // 2. Function calls: the last "(" that follows a name, so inner calls go first. The text is
+  // kept as the part before a gap (text) and the rest reversed (tail), the gap at the start of
+  // the call replaced last: a call and its replacement cost their own length only. Nothing right
+  // of that start can follow a name afterwards except a "(" right after the new temporary, which
+  // names no function; so the search for the next call goes on leftwards from the gap.
+  {
+    Chars tail;
+    auto size = [&] { return text.size() + tail.size(); };
+    auto at = [&](size_t i) { return i < text.size() ? text[i] : tail[tail.size() - 1 - (i - text.size())]; };
+    auto followsName = [&](size_t i) {
       size_t j = i;
       while (j > 0 && IsBlank(text[j - 1])) --j;
-      if (j > 0 && IsNameCode(text[j - 1])) open = i;
-    }
-    if (open == npos) break;
-    size_t nameEnd = open;
-    while (nameEnd > 0 && IsBlank(text[nameEnd - 1])) --nameEnd;
-    size_t nameBegin = nameEnd;
-    while (nameBegin > 0 && IsNameCode(text[nameBegin - 1])) --nameBegin;
-    std::string name = ToBytes(text, nameBegin, nameEnd);
-    size_t close = MatchingParen(text, open, text.size());
-    if (close == npos) SyntaxError();
+      return j > 0 && IsNameCode(text[j - 1]);
+    };
+    auto matchingParen = [&](size_t open) {
+      int depth = 0;
+      for (size_t i = open; i < size(); ++i) {
+        const uint16_t c = at(i);
+        if (c == '(') ++depth;
+        if (c == ')' && --depth == 0) return i;
+      }
+      return npos;
+    };
+    size_t scan = text.size();
+    for (;;) {
+      size_t open = npos;
+      while (scan > 0) {
+        --scan;
+        if (text[scan] == '(' && followsName(scan)) {
+          open = scan;
+          break;
+        }
+      }
+      if (open == npos) break;
+      size_t nameEnd = open;
+      while (nameEnd > 0 && IsBlank(text[nameEnd - 1])) --nameEnd;
+      size_t nameBegin = nameEnd;
+      while (nameBegin > 0 && IsNameCode(text[nameBegin - 1])) --nameBegin;
+      std::string name = ToBytes(text, nameBegin, nameEnd);
+      size_t close = matchingParen(open);
+      if (close == npos) SyntaxError();
 
-    int code = FindSystemFunction(name);
-    if (code < 0) throw Error("\"" + name + "\"" + " 関数名がありません"_sj);
-    std::vector<Range> args = SplitArguments(text, open + 1, close);
-    const SystemFunctionInfo& info = kSystemFunctions[code];
-    int argCount = static_cast<int>(args.size());
-    if (argCount < info.MinArgs || (info.MaxArgs >= 0 && argCount > info.MaxArgs))
-      throw Error(name + " 引数の数が不正です"_sj);
-    std::vector<std::string> operands{name};
-    for (const Range& arg : args) operands.push_back(CompileArgument(text, arg.begin, arg.end));
-    std::string temp = NewTemp();
-    Emit(ocFunc, temp, std::move(operands), static_cast<uint8_t>(code));
-    Replace(text, nameBegin, close + 1, temp);
-  }
-
-  // 3. Array elements: the last "[" with the first "]" after it, so inner groups go first.
-  for (;;) {
-    size_t open = npos;
-    for (size_t i = 0; i < text.size(); ++i)
-      if (text[i] == '[') open = i;
-    if (open == npos) {
-      for (uint16_t c : text)
-        if (c == ']') SyntaxError();
-      break;
-    }
-    size_t close = npos;
-    for (size_t i = open + 1; i < text.size() && close == npos; ++i)
-      if (text[i] == ']') close = i;
-    if (close == npos) SyntaxError();
-    size_t nameEnd = open;
-    while (nameEnd > 0 && IsBlank(text[nameEnd - 1])) --nameEnd;
-    if (nameEnd == 0 || IsOneOf(text[nameEnd - 1], kOperatorSet)) SyntaxError();
-    size_t nameBegin = nameEnd;
-    while (nameBegin > 0 && !IsBlank(text[nameBegin - 1]) &&
-           !IsOneOf(text[nameBegin - 1], kOperatorSet))
-      --nameBegin;
-
-    size_t b = open + 1, e = close;
-    Trim(text, b, e);
-    if (b == e) throw Error("配列の添え字が不正です"_sj);
-    std::vector<std::string> operands{ToBytes(text, nameBegin, nameEnd)};
-    size_t start = open + 1;
-    for (size_t i = open + 1; i <= close; ++i) {
-      if (i == close || text[i] == ',') {
-        operands.push_back(CompileArgument(text, start, i));
-        start = i + 1;
+      int code = FindSystemFunction(name);
+      if (code < 0) throw Error("\"" + name + "\"" + " 関数名がありません"_sj);
+      while (text.size() < close + 1) {
+        text.push_back(tail.back());
+        tail.pop_back();
+      }
+      std::vector<Range> args = SplitArguments(text, open + 1, close);
+      const SystemFunctionInfo& info = kSystemFunctions[code];
+      int argCount = static_cast<int>(args.size());
+      if (argCount < info.MinArgs || (info.MaxArgs >= 0 && argCount > info.MaxArgs))
+        throw Error(name + " 引数の数が不正です"_sj);
+      std::vector<std::string> operands{name};
+      for (const Range& arg : args) operands.push_back(CompileArgument(text, arg.begin, arg.end));
+      std::string temp = NewTemp();
+      Emit(ocFunc, temp, std::move(operands), static_cast<uint8_t>(code));
+      for (size_t i = text.size(); i > close + 1; --i) tail.push_back(text[i - 1]);
+      text.resize(nameBegin);
+      for (auto c = temp.rbegin(); c != temp.rend(); ++c) tail.push_back(static_cast<uint8_t>(*c));
+      scan = nameBegin;
+      size_t after = nameBegin + temp.size();
+      while (after < size() && IsBlank(at(after))) ++after;
+      if (after < size() && at(after) == '(') {
+        if (matchingParen(after) == npos) SyntaxError();
+        throw Error("\"" + temp + "\"" + " 関数名がありません"_sj);
       }
     }
-    std::string temp = NewElementTemp();
-    Emit(ocDimTo, temp, std::move(operands));
-    Replace(text, nameBegin, close + 1, temp);
+    text.insert(text.end(), tail.rbegin(), tail.rend());
+  }
+
+  // 3. Array elements: the last "[" first, each with the first "]" after it that an earlier
+  // element did not take, so inner elements go first. The matching is found in one pass from the
+  // right; an element's index text then holds the elements already done as their temporaries,
+  // and every character is copied once, into the innermost element that holds it. Errors come
+  // in the order the elements are done.
+  if (std::find(text.begin(), text.end(), uint16_t{'['}) != text.end() ||
+      std::find(text.begin(), text.end(), uint16_t{']'}) != text.end()) {
+    const size_t n = text.size();
+    std::vector<size_t> close(n, npos);
+    std::vector<size_t> open;  // the "[" positions, the last first
+    std::vector<size_t> closers;
+    for (size_t i = n; i-- > 0;) {
+      if (text[i] == ']') {
+        closers.push_back(i);
+      } else if (text[i] == '[') {
+        if (!closers.empty()) {
+          close[i] = closers.back();
+          closers.pop_back();
+        }
+        open.push_back(i);
+      }
+    }
+    std::vector<size_t> endAt(n, npos);  // for an element's first character: its "]"
+    std::vector<std::string> elementTemp(n);
+    auto appendText = [&](Chars& out, size_t begin, size_t end) {
+      for (size_t i = begin; i < end;) {
+        if (endAt[i] != npos) {
+          const Chars name = ToChars(elementTemp[i]);
+          out.insert(out.end(), name.begin(), name.end());
+          i = endAt[i] + 1;
+        } else {
+          out.push_back(text[i++]);
+        }
+      }
+    };
+    for (size_t o : open) {
+      if (close[o] == npos) SyntaxError();
+      size_t nameEnd = o;
+      while (nameEnd > 0 && IsBlank(text[nameEnd - 1])) --nameEnd;
+      if (nameEnd == 0 || IsOneOf(text[nameEnd - 1], kOperatorSet)) SyntaxError();
+      size_t nameBegin = nameEnd;
+      while (nameBegin > 0 && !IsBlank(text[nameBegin - 1]) && !IsOneOf(text[nameBegin - 1], kOperatorSet))
+        --nameBegin;
+
+      Chars index;
+      appendText(index, o + 1, close[o]);
+      size_t b0 = 0, e0 = index.size();
+      Trim(index, b0, e0);
+      if (b0 == e0) throw Error("配列の添え字が不正です"_sj);
+      std::vector<std::string> operands{ToBytes(text, nameBegin, nameEnd)};
+      size_t start = 0;
+      for (size_t i = 0; i <= index.size(); ++i) {
+        if (i == index.size() || index[i] == ',') {
+          operands.push_back(CompileArgument(index, start, i));
+          start = i + 1;
+        }
+      }
+      std::string temp = NewElementTemp();
+      Emit(ocDimTo, temp, std::move(operands));
+      endAt[nameBegin] = close[o];
+      elementTemp[nameBegin] = std::move(temp);
+    }
+    if (!closers.empty()) SyntaxError();
+    Chars rest;
+    rest.reserve(n);
+    appendText(rest, 0, n);
+    text = std::move(rest);
   }
 
   // 4. Parenthesised groups, the last "(" first, each with the first ")" after it that an

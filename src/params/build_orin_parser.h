@@ -12,8 +12,8 @@
 //
 // Limits, far above any script: a text of more than kMaxTextBytes (1 MiB) and brackets or
 // parentheses nested more than kMaxNesting (65536) deep are refused with an error of their own.
-// Within them the literal, group, sign, precedence and clean-up passes take time linear in the
-// text; calls and array elements are found by a scan per call or element.
+// Within them every pass takes time about linear in the text: no pass searches the text from its
+// start again or splices it once per item.
 #pragma once
 
 #include <cstdint>
