@@ -9,6 +9,7 @@
 #include <algorithm>
 
 #include "core/cp932.h"
+#include "core/depth_guard.h"
 #include "core/error.h"
 #include "core/text.h"
 #include "params/build_orin_parser.h"
@@ -140,15 +141,9 @@ std::string Calc(FunctionCall& call) {
   }
   SystemFunctions& functions = call.Functions;
   // A text that runs itself would recurse until the stack is gone.
-  if (functions.CalcDepth >= SystemFunctions::kMaxCalcDepth) throw Error("Calc: nested too deep");
-  ++functions.CalcDepth;
-  try {
-    parser.Execute(call.Vars);
-  } catch (...) {
-    --functions.CalcDepth;
-    throw;
-  }
-  --functions.CalcDepth;
+  DepthGuard guard(functions.CalcDepth);
+  if (!guard.Within(SystemFunctions::kMaxCalcDepth)) throw Error("Calc: nested too deep");
+  parser.Execute(call.Vars);
   return "TRUE";
 }
 

@@ -1,6 +1,9 @@
 #include "params/build_orin_parser.h"
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
+#include <unordered_map>
 
 #include "core/cp932.h"
 #include "core/error.h"
@@ -74,14 +77,6 @@ void Trim(const Chars& text, size_t& begin, size_t& end) {
 std::string TrimmedBytes(const Chars& text, size_t begin, size_t end) {
   Trim(text, begin, end);
   return ToBytes(text, begin, end);
-}
-
-void Replace(Chars& text, size_t begin, size_t end, std::string_view name) {
-  Chars replacement = ToChars(name);
-  text.erase(text.begin() + static_cast<std::ptrdiff_t>(begin),
-             text.begin() + static_cast<std::ptrdiff_t>(end));
-  text.insert(text.begin() + static_cast<std::ptrdiff_t>(begin), replacement.begin(),
-              replacement.end());
 }
 
 // Index of the ")" that closes the "(" at open, or npos.
@@ -177,6 +172,8 @@ void TBuildOrinParser::Emit(uint8_t op, std::string dest, std::vector<std::strin
 
 void TBuildOrinParser::Compile(std::string_view text) {
   Clear();
+  if (text.size() > kMaxTextBytes)
+    throw Error(Format("expression too long: %d bytes, at most %d", text.size(), kMaxTextBytes));
   try {
     CompileText(ToChars(text));
     CleanUp();
@@ -208,129 +205,250 @@ std::string TBuildOrinParser::CompileArgument(const Chars& text, size_t begin, s
 
 void TBuildOrinParser::CompileText(Chars text) {
   // 1. String literals, first to last: \" and \\ stand for the second character, \n for CR LF.
-  for (;;) {
-    size_t open = npos;
-    for (size_t i = 0; i < text.size() && open == npos; ++i)
-      if (text[i] == '"') open = i;
-    if (open == npos) break;
-    std::string content;
-    size_t i = open + 1;
-    bool closed = false;
+  // One pass: a literal's temporary holds no quote, so the next literal is the next quote on.
+  if (std::find(text.begin(), text.end(), uint16_t{'"'}) != text.end()) {
+    Chars out;
+    out.reserve(text.size());
+    size_t i = 0;
     while (i < text.size()) {
-      uint16_t c = text[i];
-      if (c == '\\' && i + 1 < text.size() && (text[i + 1] == '"' || text[i + 1] == '\\')) {
-        content += static_cast<char>(text[i + 1]);
-        i += 2;
-      } else if (c == '\\' && i + 1 < text.size() && text[i + 1] == 'n') {
-        content += "\r\n";
-        i += 2;
-      } else if (c == '"') {
-        closed = true;
-        break;
-      } else {
-        AppendCode(content, c);
-        ++i;
+      if (text[i] != '"') {
+        out.push_back(text[i++]);
+        continue;
       }
+      const size_t open = i;
+      std::string content;
+      size_t j = open + 1;
+      bool closed = false;
+      while (j < text.size()) {
+        uint16_t c = text[j];
+        if (c == '\\' && j + 1 < text.size() && (text[j + 1] == '"' || text[j + 1] == '\\')) {
+          content += static_cast<char>(text[j + 1]);
+          j += 2;
+        } else if (c == '\\' && j + 1 < text.size() && text[j + 1] == 'n') {
+          content += "\r\n";
+          j += 2;
+        } else if (c == '"') {
+          closed = true;
+          break;
+        } else {
+          AppendCode(content, c);
+          ++j;
+        }
+      }
+      // An unclosed quote is no literal; it and the rest stay in the text.
+      if (!closed) {
+        out.insert(out.end(), text.begin() + static_cast<std::ptrdiff_t>(open), text.end());
+        break;
+      }
+      std::string temp = NewTemp();
+      Emit(ocTo, temp, {"\"" + content + "\""});
+      const Chars name = ToChars(temp);
+      out.insert(out.end(), name.begin(), name.end());
+      i = j + 1;
     }
-    // An unclosed quote is no literal; it stays in the text.
-    if (!closed) break;
-    std::string temp = NewTemp();
-    Emit(ocTo, temp, {"\"" + content + "\""});
-    Replace(text, open, i + 1, temp);
+    text = std::move(out);
   }
 
-  // 2. Function calls: the last "(" that follows a name, so inner calls go first.
-  for (;;) {
-    size_t open = npos;
-    for (size_t i = 0; i < text.size(); ++i) {
-      if (text[i] != '(') continue;
+  // Brackets and parentheses (outside literals, which are gone now) nest at most kMaxNesting deep.
+  {
+    int depth = 0;
+    for (uint16_t c : text) {
+      if (c == '(' || c == '[') {
+        if (++depth > kMaxNesting)
+          throw Error(Format("expression nested too deep: more than %d levels of brackets", kMaxNesting));
+      } else if ((c == ')' || c == ']') && depth > 0) {
+        --depth;
+      }
+    }
+  }
+
+  // 2. Function calls: the last "(" that follows a name, so inner calls go first. The text is
+  // kept as the part before a gap (text) and the rest reversed (tail), the gap at the start of
+  // the call replaced last: a call and its replacement cost their own length only. Nothing right
+  // of that start can follow a name afterwards except a "(" right after the new temporary, which
+  // names no function; so the search for the next call goes on leftwards from the gap.
+  {
+    Chars tail;
+    auto size = [&] { return text.size() + tail.size(); };
+    auto at = [&](size_t i) { return i < text.size() ? text[i] : tail[tail.size() - 1 - (i - text.size())]; };
+    auto followsName = [&](size_t i) {
       size_t j = i;
       while (j > 0 && IsBlank(text[j - 1])) --j;
-      if (j > 0 && IsNameCode(text[j - 1])) open = i;
-    }
-    if (open == npos) break;
-    size_t nameEnd = open;
-    while (nameEnd > 0 && IsBlank(text[nameEnd - 1])) --nameEnd;
-    size_t nameBegin = nameEnd;
-    while (nameBegin > 0 && IsNameCode(text[nameBegin - 1])) --nameBegin;
-    std::string name = ToBytes(text, nameBegin, nameEnd);
-    size_t close = MatchingParen(text, open, text.size());
-    if (close == npos) SyntaxError();
+      return j > 0 && IsNameCode(text[j - 1]);
+    };
+    auto matchingParen = [&](size_t open) {
+      int depth = 0;
+      for (size_t i = open; i < size(); ++i) {
+        const uint16_t c = at(i);
+        if (c == '(') ++depth;
+        if (c == ')' && --depth == 0) return i;
+      }
+      return npos;
+    };
+    size_t scan = text.size();
+    for (;;) {
+      size_t open = npos;
+      while (scan > 0) {
+        --scan;
+        if (text[scan] == '(' && followsName(scan)) {
+          open = scan;
+          break;
+        }
+      }
+      if (open == npos) break;
+      size_t nameEnd = open;
+      while (nameEnd > 0 && IsBlank(text[nameEnd - 1])) --nameEnd;
+      size_t nameBegin = nameEnd;
+      while (nameBegin > 0 && IsNameCode(text[nameBegin - 1])) --nameBegin;
+      std::string name = ToBytes(text, nameBegin, nameEnd);
+      size_t close = matchingParen(open);
+      if (close == npos) SyntaxError();
 
-    int code = FindSystemFunction(name);
-    if (code < 0) throw Error("\"" + name + "\"" + " 関数名がありません"_sj);
-    std::vector<Range> args = SplitArguments(text, open + 1, close);
-    const SystemFunctionInfo& info = kSystemFunctions[code];
-    int argCount = static_cast<int>(args.size());
-    if (argCount < info.MinArgs || (info.MaxArgs >= 0 && argCount > info.MaxArgs))
-      throw Error(name + " 引数の数が不正です"_sj);
-    std::vector<std::string> operands{name};
-    for (const Range& arg : args) operands.push_back(CompileArgument(text, arg.begin, arg.end));
-    std::string temp = NewTemp();
-    Emit(ocFunc, temp, std::move(operands), static_cast<uint8_t>(code));
-    Replace(text, nameBegin, close + 1, temp);
-  }
-
-  // 3. Array elements: the last "[" with the first "]" after it, so inner groups go first.
-  for (;;) {
-    size_t open = npos;
-    for (size_t i = 0; i < text.size(); ++i)
-      if (text[i] == '[') open = i;
-    if (open == npos) {
-      for (uint16_t c : text)
-        if (c == ']') SyntaxError();
-      break;
-    }
-    size_t close = npos;
-    for (size_t i = open + 1; i < text.size() && close == npos; ++i)
-      if (text[i] == ']') close = i;
-    if (close == npos) SyntaxError();
-    size_t nameEnd = open;
-    while (nameEnd > 0 && IsBlank(text[nameEnd - 1])) --nameEnd;
-    if (nameEnd == 0 || IsOneOf(text[nameEnd - 1], kOperatorSet)) SyntaxError();
-    size_t nameBegin = nameEnd;
-    while (nameBegin > 0 && !IsBlank(text[nameBegin - 1]) &&
-           !IsOneOf(text[nameBegin - 1], kOperatorSet))
-      --nameBegin;
-
-    size_t b = open + 1, e = close;
-    Trim(text, b, e);
-    if (b == e) throw Error("配列の添え字が不正です"_sj);
-    std::vector<std::string> operands{ToBytes(text, nameBegin, nameEnd)};
-    size_t start = open + 1;
-    for (size_t i = open + 1; i <= close; ++i) {
-      if (i == close || text[i] == ',') {
-        operands.push_back(CompileArgument(text, start, i));
-        start = i + 1;
+      int code = FindSystemFunction(name);
+      if (code < 0) throw Error("\"" + name + "\"" + " 関数名がありません"_sj);
+      while (text.size() < close + 1) {
+        text.push_back(tail.back());
+        tail.pop_back();
+      }
+      std::vector<Range> args = SplitArguments(text, open + 1, close);
+      const SystemFunctionInfo& info = kSystemFunctions[code];
+      int argCount = static_cast<int>(args.size());
+      if (argCount < info.MinArgs || (info.MaxArgs >= 0 && argCount > info.MaxArgs))
+        throw Error(name + " 引数の数が不正です"_sj);
+      std::vector<std::string> operands{name};
+      for (const Range& arg : args) operands.push_back(CompileArgument(text, arg.begin, arg.end));
+      std::string temp = NewTemp();
+      Emit(ocFunc, temp, std::move(operands), static_cast<uint8_t>(code));
+      for (size_t i = text.size(); i > close + 1; --i) tail.push_back(text[i - 1]);
+      text.resize(nameBegin);
+      for (auto c = temp.rbegin(); c != temp.rend(); ++c) tail.push_back(static_cast<uint8_t>(*c));
+      scan = nameBegin;
+      size_t after = nameBegin + temp.size();
+      while (after < size() && IsBlank(at(after))) ++after;
+      if (after < size() && at(after) == '(') {
+        if (matchingParen(after) == npos) SyntaxError();
+        throw Error("\"" + temp + "\"" + " 関数名がありません"_sj);
       }
     }
-    std::string temp = NewElementTemp();
-    Emit(ocDimTo, temp, std::move(operands));
-    Replace(text, nameBegin, close + 1, temp);
+    text.insert(text.end(), tail.rbegin(), tail.rend());
   }
 
-  // 4. Parenthesised groups, the last first: each becomes a temporary assigned from its inside.
-  // Taking the last "(" with the first ")" after it means the inside holds no group, so however
-  // deep the nesting, the recursion here is one level.
-  for (;;) {
-    size_t open = npos;
-    for (size_t i = 0; i < text.size(); ++i)
-      if (text[i] == '(') open = i;
-    if (open == npos) {
-      for (uint16_t c : text)
-        if (c == ')') SyntaxError();
-      break;
+  // 3. Array elements: the last "[" first, each with the first "]" after it that an earlier
+  // element did not take, so inner elements go first. The matching is found in one pass from the
+  // right; an element's index text then holds the elements already done as their temporaries,
+  // and every character is copied once, into the innermost element that holds it. Errors come
+  // in the order the elements are done.
+  if (std::find(text.begin(), text.end(), uint16_t{'['}) != text.end() ||
+      std::find(text.begin(), text.end(), uint16_t{']'}) != text.end()) {
+    const size_t n = text.size();
+    std::vector<size_t> close(n, npos);
+    std::vector<size_t> open;  // the "[" positions, the last first
+    std::vector<size_t> closers;
+    for (size_t i = n; i-- > 0;) {
+      if (text[i] == ']') {
+        closers.push_back(i);
+      } else if (text[i] == '[') {
+        if (!closers.empty()) {
+          close[i] = closers.back();
+          closers.pop_back();
+        }
+        open.push_back(i);
+      }
     }
-    size_t close = npos;
-    for (size_t i = open + 1; i < text.size() && close == npos; ++i)
-      if (text[i] == ')') close = i;
-    if (close == npos) SyntaxError();
-    std::string temp = NewTemp();
-    Chars assignment = ToChars(temp + " = ");
-    assignment.insert(assignment.end(), text.begin() + static_cast<std::ptrdiff_t>(open + 1),
-                      text.begin() + static_cast<std::ptrdiff_t>(close));
-    CompileText(std::move(assignment));
-    Replace(text, open, close + 1, temp);
+    std::vector<size_t> endAt(n, npos);  // for an element's first character: its "]"
+    std::vector<std::string> elementTemp(n);
+    auto appendText = [&](Chars& out, size_t begin, size_t end) {
+      for (size_t i = begin; i < end;) {
+        if (endAt[i] != npos) {
+          const Chars name = ToChars(elementTemp[i]);
+          out.insert(out.end(), name.begin(), name.end());
+          i = endAt[i] + 1;
+        } else {
+          out.push_back(text[i++]);
+        }
+      }
+    };
+    for (size_t o : open) {
+      if (close[o] == npos) SyntaxError();
+      size_t nameEnd = o;
+      while (nameEnd > 0 && IsBlank(text[nameEnd - 1])) --nameEnd;
+      if (nameEnd == 0 || IsOneOf(text[nameEnd - 1], kOperatorSet)) SyntaxError();
+      size_t nameBegin = nameEnd;
+      while (nameBegin > 0 && !IsBlank(text[nameBegin - 1]) && !IsOneOf(text[nameBegin - 1], kOperatorSet))
+        --nameBegin;
+
+      Chars index;
+      appendText(index, o + 1, close[o]);
+      size_t b0 = 0, e0 = index.size();
+      Trim(index, b0, e0);
+      if (b0 == e0) throw Error("配列の添え字が不正です"_sj);
+      std::vector<std::string> operands{ToBytes(text, nameBegin, nameEnd)};
+      size_t start = 0;
+      for (size_t i = 0; i <= index.size(); ++i) {
+        if (i == index.size() || index[i] == ',') {
+          operands.push_back(CompileArgument(index, start, i));
+          start = i + 1;
+        }
+      }
+      std::string temp = NewElementTemp();
+      Emit(ocDimTo, temp, std::move(operands));
+      endAt[nameBegin] = close[o];
+      elementTemp[nameBegin] = std::move(temp);
+    }
+    if (!closers.empty()) SyntaxError();
+    Chars rest;
+    rest.reserve(n);
+    appendText(rest, 0, n);
+    text = std::move(rest);
+  }
+
+  // 4. Parenthesised groups, the last "(" first, each with the first ")" after it that an
+  // earlier group did not take: each becomes a temporary assigned from its inside, in which the
+  // groups already done stand as their temporaries. So the inside holds no group, and however
+  // deep the nesting, the recursion here is one level. The matching is found in one pass from
+  // the right; every character is then copied once, into the innermost group that holds it.
+  if (std::find(text.begin(), text.end(), uint16_t{'('}) != text.end() ||
+      std::find(text.begin(), text.end(), uint16_t{')'}) != text.end()) {
+    const size_t n = text.size();
+    std::vector<size_t> close(n, npos);
+    std::vector<size_t> open;  // the "(" positions, the last first
+    {
+      std::vector<size_t> closers;
+      for (size_t i = n; i-- > 0;) {
+        if (text[i] == ')') {
+          closers.push_back(i);
+        } else if (text[i] == '(') {
+          if (closers.empty()) SyntaxError();
+          close[i] = closers.back();
+          closers.pop_back();
+          open.push_back(i);
+        }
+      }
+      if (!closers.empty()) SyntaxError();
+    }
+    std::vector<std::string> groupTemp(n);
+    auto appendInside = [&](Chars& out, size_t begin, size_t end) {
+      for (size_t i = begin; i < end;) {
+        if (text[i] == '(') {
+          const Chars name = ToChars(groupTemp[i]);
+          out.insert(out.end(), name.begin(), name.end());
+          i = close[i] + 1;
+        } else {
+          out.push_back(text[i++]);
+        }
+      }
+    };
+    for (size_t o : open) {
+      std::string temp = NewTemp();
+      Chars assignment = ToChars(temp + " = ");
+      appendInside(assignment, o + 1, close[o]);
+      CompileText(std::move(assignment));
+      groupTemp[o] = std::move(temp);
+    }
+    Chars rest;
+    rest.reserve(n);
+    appendInside(rest, 0, n);
+    text = std::move(rest);
   }
 
   // 5. Tokens: operators (two-character ones whole) and the trimmed text between them.
@@ -361,53 +479,66 @@ void TBuildOrinParser::CompileText(Chars text) {
     return;
   }
 
-  // 6. Unary signs after an operator, from the right: "+" goes, "-" becomes 0 - operand.
-  for (ptrdiff_t i = static_cast<ptrdiff_t>(tokens.size()) - 2; i >= 1; --i) {
-    auto k = static_cast<size_t>(i);
-    if ((tokens[k] != "+" && tokens[k] != "-") || !BeginsWithOneOf(tokens[k - 1], "=+-*/%&^|[(,<>"))
-      continue;
-    if (tokens[k] == "+") {
-      tokens.erase(tokens.begin() + i);
-    } else {
-      std::string temp = NewTemp();
-      Emit(ocMinus, temp, {"0", tokens[k + 1]});
-      tokens[k] = temp;
-      tokens.erase(tokens.begin() + i + 1);
-    }
-  }
-
-  // 7. Precedence, strongest level first, leftmost operator first within a level.
-  bool assigned = false;
-  for (const auto& level : kLevels) {
-    for (;;) {
-      size_t p = npos;
-      for (size_t i = 0; i < tokens.size() && p == npos; ++i)
-        for (std::string_view op : level)
-          if (tokens[i] == op) p = i;
-      if (p == npos) break;
-      const uint8_t op = BinaryOpe(tokens[p]);
-      if (op == ocTo) {
-        if (p == 0 || p + 1 >= tokens.size()) SyntaxError();
-        Emit(ocTo, tokens[p - 1], {tokens[p + 1]});
-        tokens.erase(tokens.begin() + static_cast<ptrdiff_t>(p - 1),
-                     tokens.begin() + static_cast<ptrdiff_t>(p + 2));
-        assigned = true;
-      } else if (p == 0) {
-        if ((op != ocPlus && op != ocMinus) || tokens.size() < 2) SyntaxError();
-        std::string temp = NewTemp();
-        Emit(op, temp, {"0", tokens[1]});
-        tokens[0] = temp;
-        tokens.erase(tokens.begin() + 1);
+  // 6. Unary signs after an operator, from the right: "+" goes, "-" becomes 0 - operand. The
+  // tokens to the right of the one looked at are final, so they are collected in reverse.
+  if (tokens.size() >= 3) {
+    std::vector<std::string> reversed;
+    reversed.reserve(tokens.size());
+    reversed.push_back(std::move(tokens.back()));
+    for (size_t k = tokens.size() - 2; k >= 1; --k) {
+      std::string& token = tokens[k];
+      if ((token == "+" || token == "-") && BeginsWithOneOf(tokens[k - 1], "=+-*/%&^|[(,<>")) {
+        if (token == "-") {
+          std::string temp = NewTemp();
+          Emit(ocMinus, temp, {"0", reversed.back()});
+          reversed.back() = std::move(temp);
+        }
       } else {
-        if (BeginsWithOneOf(tokens[p - 1], "+-*/%|&^=[(<>") || p + 1 >= tokens.size())
-          SyntaxError();
-        std::string temp = NewTemp();
-        Emit(op, temp, {tokens[p - 1], tokens[p + 1]});
-        tokens[p - 1] = temp;
-        tokens.erase(tokens.begin() + static_cast<ptrdiff_t>(p),
-                     tokens.begin() + static_cast<ptrdiff_t>(p + 2));
+        reversed.push_back(std::move(token));
       }
     }
+    reversed.push_back(std::move(tokens.front()));
+    tokens.assign(std::make_move_iterator(reversed.rbegin()), std::make_move_iterator(reversed.rend()));
+  }
+
+  // 7. Precedence, strongest level first, leftmost operator first within a level. Everything
+  // left of the leftmost operator of a level holds none of that level, so one pass from the left
+  // per level reduces it: done holds the tokens before the one looked at.
+  bool assigned = false;
+  for (const auto& level : kLevels) {
+    auto inLevel = [&](const std::string& token) {
+      for (std::string_view op : level)
+        if (token == op) return true;
+      return false;
+    };
+    std::vector<std::string> done;
+    done.reserve(tokens.size());
+    for (size_t i = 0; i < tokens.size();) {
+      if (!inLevel(tokens[i])) {
+        done.push_back(std::move(tokens[i++]));
+        continue;
+      }
+      const uint8_t op = BinaryOpe(tokens[i]);
+      const bool hasRight = i + 1 < tokens.size();
+      if (op == ocTo) {
+        if (done.empty() || !hasRight) SyntaxError();
+        Emit(ocTo, std::move(done.back()), {tokens[i + 1]});
+        done.pop_back();
+        assigned = true;
+      } else if (done.empty()) {
+        if ((op != ocPlus && op != ocMinus) || !hasRight) SyntaxError();
+        std::string temp = NewTemp();
+        Emit(op, temp, {"0", tokens[i + 1]});
+        done.push_back(std::move(temp));
+      } else {
+        if (BeginsWithOneOf(done.back(), "+-*/%|&^=[(<>") || !hasRight) SyntaxError();
+        std::string temp = NewTemp();
+        Emit(op, temp, {done.back(), tokens[i + 1]});
+        done.back() = std::move(temp);
+      }
+      i += 2;
+    }
+    tokens = std::move(done);
   }
   if (assigned) {
     if (!tokens.empty()) SyntaxError();
@@ -419,22 +550,30 @@ void TBuildOrinParser::CompileText(Chars text) {
 
 void TBuildOrinParser::CleanUp() {
   // A copy from one "____%d" temporary into another is dropped; later uses of the copy's
-  // destination read its source instead.
-  for (size_t i = 0; i < Operations.size();) {
-    const TBuildOpeData& op = Operations[i];
-    if (op.Op != ocTo || op.Operands.size() != 1 || !IsPlainTemp(op.Dest) ||
-        !IsPlainTemp(op.Operands[0])) {
-      ++i;
+  // destination read its source instead. The renames are kept in one map, resolved as each
+  // later operation is reached, so the pass is linear however many copies there are.
+  std::unordered_map<std::string, std::string> renamed;
+  auto resolve = [&](std::string& name) {
+    auto it = renamed.find(name);
+    if (it == renamed.end()) return;
+    std::string target = it->second;
+    for (auto next = renamed.find(target); next != renamed.end(); next = renamed.find(target))
+      target = next->second;
+    it->second = target;
+    name = std::move(target);
+  };
+  std::vector<TBuildOpeData> kept;
+  kept.reserve(Operations.size());
+  for (TBuildOpeData& op : Operations) {
+    resolve(op.Dest);
+    for (std::string& operand : op.Operands) resolve(operand);
+    if (op.Op == ocTo && op.Operands.size() == 1 && IsPlainTemp(op.Dest) && IsPlainTemp(op.Operands[0])) {
+      if (op.Dest != op.Operands[0]) renamed[op.Dest] = op.Operands[0];
       continue;
     }
-    std::string from = op.Dest, to = op.Operands[0];
-    Operations.erase(Operations.begin() + static_cast<ptrdiff_t>(i));
-    for (size_t j = i; j < Operations.size(); ++j) {
-      if (Operations[j].Dest == from) Operations[j].Dest = to;
-      for (std::string& operand : Operations[j].Operands)
-        if (operand == from) operand = to;
-    }
+    kept.push_back(std::move(op));
   }
+  Operations = std::move(kept);
 }
 
 void TBuildOrinParser::WriteTo(Stream& s) const {

@@ -9,6 +9,11 @@
 // and a last clean-up that removes copies from one "____%d" temporary to another. Errors throw
 // orin::Error with the texts "構文エラー", "\"name\" 関数名がありません", "name 引数の数が不正です"
 // and "配列の添え字が不正です".
+//
+// Limits, far above any script: a text of more than kMaxTextBytes (1 MiB) and brackets or
+// parentheses nested more than kMaxNesting (65536) deep are refused with an error of their own.
+// Within them every pass takes time about linear in the text: no pass searches the text from its
+// start again or splices it once per item.
 #pragma once
 
 #include <cstdint>
@@ -32,6 +37,9 @@ class TBuildOpeData {
 
 class TBuildOrinParser {
  public:
+  static constexpr size_t kMaxTextBytes = size_t{1} << 20;
+  static constexpr int kMaxNesting = 1 << 16;
+
   std::vector<TBuildOpeData> Operations;
   int TempCounter = 0;
 

@@ -8,6 +8,7 @@
 #include "core/text.h"
 #include "params/param_collection.h"
 #include "params/param_text.h"
+#include "params/value_budget.h"
 #include "resources/stream.h"
 
 namespace orin {
@@ -131,6 +132,25 @@ void ReadDims(Stream& s, std::vector<int32_t>& dims) {
 
 // --- TCustomParam ---------------------------------------------------------------------------
 
+TCustomParam::~TCustomParam() {
+  if (budget_) budget_->Remove(bytes_);
+}
+
+void TCustomParam::SetBudget(ValueBudget* budget) {
+  if (budget_ == budget) return;
+  if (budget_) budget_->Remove(bytes_);
+  budget_ = budget;
+  if (budget_) budget_->Add(bytes_);
+}
+
+void TCustomParam::Charge(int64_t newBytes) {
+  if (budget_)
+    budget_->Change(bytes_, newBytes);
+  else if (newBytes > bytes_)
+    ValueBudget::CheckValue(newBytes);
+  bytes_ = newBytes;
+}
+
 int TCustomParam::GetDimCount() const {
   return Dims.empty() ? 1 : static_cast<int>(Dims.size());
 }
@@ -247,8 +267,36 @@ V TypedParam<Elem, V, Code>::First() const {
 template <class Elem, class V, uint8_t Code>
 Elem& TypedParam<Elem, V, Code>::Scalar() {
   ResetToScalar();
-  if (Items.empty()) Items.resize(1);
+  if (Items.empty()) {
+    Charge(ElemBytes(Elem()));
+    Items.resize(1);
+  }
   return Items[0];
+}
+
+template <class Elem, class V, uint8_t Code>
+void TypedParam<Elem, V, Code>::Put(Elem& slot, Elem e) {
+  if constexpr (Code == kTypeStr) Charge(Bytes() - ElemBytes(slot) + ElemBytes(e));
+  slot = std::move(e);
+}
+
+template <class Elem, class V, uint8_t Code>
+void TypedParam<Elem, V, Code>::SetCount(int n) {
+  const size_t count = n > 0 ? static_cast<size_t>(n) : 0;
+  int64_t bytes = Bytes();
+  if (count >= Items.size()) {
+    bytes += static_cast<int64_t>(count - Items.size()) * ElemBytes(Elem());
+  } else {
+    for (size_t i = count; i < Items.size(); ++i) bytes -= ElemBytes(Items[i]);
+  }
+  Charge(bytes);
+  Items.resize(count);
+}
+
+template <class Elem, class V, uint8_t Code>
+void TypedParam<Elem, V, Code>::Fill(const Elem& e) {
+  Charge(static_cast<int64_t>(Items.size()) * ElemBytes(e));
+  Items.assign(Items.size(), e);
 }
 
 template <class Elem, class V, uint8_t Code>
@@ -282,19 +330,19 @@ std::string TypedParam<Elem, V, Code>::GetAsStr() const {
 
 template <class Elem, class V, uint8_t Code>
 void TypedParam<Elem, V, Code>::SetAsFlag(bool v) {
-  Scalar() = Store<Elem>(Convert<V>(v));
+  Put(Scalar(), Store<Elem>(Convert<V>(v)));
 }
 template <class Elem, class V, uint8_t Code>
 void TypedParam<Elem, V, Code>::SetAsFloat(long double v) {
-  Scalar() = Store<Elem>(Convert<V>(v));
+  Put(Scalar(), Store<Elem>(Convert<V>(v)));
 }
 template <class Elem, class V, uint8_t Code>
 void TypedParam<Elem, V, Code>::SetAsInt(int32_t v) {
-  Scalar() = Store<Elem>(Convert<V>(v));
+  Put(Scalar(), Store<Elem>(Convert<V>(v)));
 }
 template <class Elem, class V, uint8_t Code>
 void TypedParam<Elem, V, Code>::SetAsStr(const std::string& v) {
-  Scalar() = Store<Elem>(Convert<V>(v));
+  Put(Scalar(), Store<Elem>(Convert<V>(v)));
 }
 
 template <class Elem, class V, uint8_t Code>
@@ -303,7 +351,7 @@ int32_t TypedParam<Elem, V, Code>::GetIntAt(int i) const {
 }
 template <class Elem, class V, uint8_t Code>
 void TypedParam<Elem, V, Code>::SetIntAt(int i, int32_t v) {
-  At(i) = Store<Elem>(Convert<V>(v));
+  Put(At(i), Store<Elem>(Convert<V>(v)));
 }
 template <class Elem, class V, uint8_t Code>
 long double TypedParam<Elem, V, Code>::GetFloatAt(int i) const {
@@ -311,7 +359,7 @@ long double TypedParam<Elem, V, Code>::GetFloatAt(int i) const {
 }
 template <class Elem, class V, uint8_t Code>
 void TypedParam<Elem, V, Code>::SetFloatAt(int i, long double v) {
-  At(i) = Store<Elem>(Convert<V>(v));
+  Put(At(i), Store<Elem>(Convert<V>(v)));
 }
 template <class Elem, class V, uint8_t Code>
 bool TypedParam<Elem, V, Code>::GetFlagAt(int i) const {
@@ -319,7 +367,7 @@ bool TypedParam<Elem, V, Code>::GetFlagAt(int i) const {
 }
 template <class Elem, class V, uint8_t Code>
 void TypedParam<Elem, V, Code>::SetFlagAt(int i, bool v) {
-  At(i) = Store<Elem>(Convert<V>(v));
+  Put(At(i), Store<Elem>(Convert<V>(v)));
 }
 template <class Elem, class V, uint8_t Code>
 std::string TypedParam<Elem, V, Code>::GetStrAt(int i) const {
@@ -327,7 +375,7 @@ std::string TypedParam<Elem, V, Code>::GetStrAt(int i) const {
 }
 template <class Elem, class V, uint8_t Code>
 void TypedParam<Elem, V, Code>::SetStrAt(int i, const std::string& v) {
-  At(i) = Store<Elem>(Convert<V>(v));
+  Put(At(i), Store<Elem>(Convert<V>(v)));
 }
 
 template <class Elem, class V, uint8_t Code>
@@ -335,6 +383,7 @@ void TypedParam<Elem, V, Code>::AssignRaw(const TCustomParam& source) {
   auto* same = dynamic_cast<const TypedParam*>(&source);
   if (!same) ThrowTypeMismatch();
   if (same == this) return;
+  Charge(same->Bytes());
   Dims = same->Dims;
   Items = same->Items;
 }
@@ -347,6 +396,7 @@ void TypedParam<Elem, V, Code>::CopyMem(const TCustomParam& source) {
   std::vector<int32_t> dims;
   const int dimCount = same->GetDimCount();
   for (int k = 0; k < dimCount; ++k) dims.push_back(same->GetDim(k));
+  Charge(same->Bytes());
   Dims = std::move(dims);
   Items = same->Items;
 }
@@ -377,6 +427,7 @@ void TypedParam<Elem, V, Code>::LoadFromStream(Stream& s, const TParamCollection
                                                       : 4;
   int32_t n = ReadCount(s, kBytesEach, "element count");
   std::vector<Elem> items(static_cast<size_t>(n));
+  int64_t bytes = 0;
   for (Elem& e : items) {
     if constexpr (Code == kTypeInt)
       e = ReadInt32(s);
@@ -386,7 +437,9 @@ void TypedParam<Elem, V, Code>::LoadFromStream(Stream& s, const TParamCollection
       e = ReadByte(s) != 0 ? 1 : 0;
     else
       e = ReadString(s);
+    bytes += ElemBytes(e);
   }
+  Charge(bytes);
   Dims = std::move(dims);
   Items = std::move(items);
 }
@@ -395,13 +448,14 @@ template <class Elem, class V, uint8_t Code>
 void TypedParam<Elem, V, Code>::ResetToScalar() {
   if (!Dims.empty()) {
     Dims.clear();
-    Items.resize(1);
+    SetCount(1);
   }
 }
 
 template <class Elem, class V, uint8_t Code>
 void TypedParam<Elem, V, Code>::Reset() {
   Dims.clear();
+  Charge(ElemBytes(Elem()));
   Items.resize(1);
   Items[0] = Elem();
 }

@@ -24,6 +24,7 @@
 namespace orin {
 
 class Stream;
+class ValueBudget;
 class TParamCollection;
 class TParamCollectionItem;
 class TParamVar;
@@ -38,7 +39,7 @@ constexpr uint8_t kTypeStr = 4;
 class TCustomParam {
  public:
   TCustomParam() = default;
-  virtual ~TCustomParam() = default;
+  virtual ~TCustomParam();
   TCustomParam(const TCustomParam&) = delete;
   TCustomParam& operator=(const TCustomParam&) = delete;
 
@@ -104,6 +105,21 @@ class TCustomParam {
 
   // Gives this value the shape of source and every element of it converted to this value's type.
   void CopyArrayFrom(const TCustomParam& source);
+
+  // The budget (params/value_budget.h) this value's storage is charged to: the collection's
+  // while it owns the value, null outside one. Moves the value's bytes from the old budget.
+  void SetBudget(ValueBudget* budget);
+  // The bytes the value's storage takes, as the budget counts them.
+  int64_t Bytes() const { return bytes_; }
+
+ protected:
+  // The storage is about to go to newBytes: throws before anything changes when that passes a
+  // limit, else records it.
+  void Charge(int64_t newBytes);
+
+ private:
+  ValueBudget* budget_ = nullptr;
+  int64_t bytes_ = 0;
 };
 
 // A fresh value of a type code (masked with 0x7F); null for a code without a class.
@@ -113,12 +129,12 @@ std::unique_ptr<TCustomParam> CreateParam(uint8_t typeCode);
 template <class Elem, class V, uint8_t Code>
 class TypedParam : public TCustomParam {
  public:
-  TypedParam() : Items(1) {}
+  TypedParam() : Items(1) { Charge(ElemBytes(Items[0])); }
 
   std::vector<Elem> Items;
 
   int GetCount() const override { return static_cast<int>(Items.size()); }
-  void SetCount(int n) override { Items.resize(n > 0 ? static_cast<size_t>(n) : 0); }
+  void SetCount(int n) override;
   uint8_t GetType() const override { return Code; }
   bool GetAsFlag() const override;
   long double GetAsFloat() const override;
@@ -150,7 +166,16 @@ class TypedParam : public TCustomParam {
   Elem& Scalar();
   const Elem& At(int i) const;
   Elem& At(int i);
-  void Fill(const Elem& e) { Items.assign(Items.size(), e); }
+  void Fill(const Elem& e);
+  // What one element takes: its own size, and a string's bytes.
+  static int64_t ElemBytes(const Elem& e) {
+    if constexpr (Code == kTypeStr)
+      return static_cast<int64_t>(sizeof(Elem) + e.size());
+    else
+      return static_cast<int64_t>(sizeof(Elem));
+  }
+  // Stores e into slot, an element of Items, charging the change first.
+  void Put(Elem& slot, Elem e);
 };
 
 class TParamInt : public TypedParam<int32_t, int32_t, kTypeInt> {

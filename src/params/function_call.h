@@ -17,7 +17,7 @@
 
 namespace orin {
 
-class ParamHost;
+struct ParamHost;
 class SystemFunctions;
 class TParamCollection;
 class TParamCollectionItem;

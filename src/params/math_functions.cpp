@@ -31,7 +31,7 @@ bool CallMathFunction(FunctionCall& call) {
       call.ResultFlag(!call.Flag(0));
       return true;
     case 26:  // Random
-      call.ResultInt(call.Host.Random().Next(call.Int(0)));
+      call.ResultInt(call.Host.Random.Next(call.Int(0)));
       return true;
     case 37:  // Int
       call.ResultInt(TruncToInt(call.Float(0)));

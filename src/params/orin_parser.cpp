@@ -8,6 +8,7 @@
 #include "params/param_collection.h"
 #include "params/param_host.h"
 #include "params/param_text.h"
+#include "params/value_budget.h"
 #include "params/system_functions_table.h"
 #include "resources/stream.h"
 
@@ -105,7 +106,7 @@ uint8_t TemporaryType(const TOpeData& op, TParamCollection& vars) {
         int32_t property = Operand(op, 1).GetAsInt();
         // Negative numbers are refused too: they index no property.
         if (property < 0 || property > kLastProperty) throw Error("GetPropの引数が違います"_sj);
-        return vars.Host().PropertyValueType(property);
+        return vars.Host().Objects.PropertyValueType(property);
       }
       // A code beyond the table calls nothing; its destination only needs some type.
       return op.FuncCode < kSystemFunctionCount ? kSystemFunctions[op.FuncCode].ResultType
@@ -258,9 +259,16 @@ void Compute(const TOpeData& op, TParamCollectionItem& destItem, TParamCollectio
     case ocShiftR:
       dest.SetAsInt(IntegerOp(op.Op, Operand(op, 0).GetAsInt(), Operand(op, 1).GetAsInt()));
       return;
-    case ocComboStr:
-      dest.SetAsStr(Operand(op, 0).GetAsStr() + Operand(op, 1).GetAsStr());
+    case ocComboStr: {
+      std::string text = Operand(op, 0).GetAsStr();
+      const std::string tail = Operand(op, 1).GetAsStr();
+      // A text joined to itself in a loop doubles each time: the limit is checked before the
+      // joined text is made.
+      ValueBudget::CheckValue(static_cast<int64_t>(text.size() + tail.size()), vars.Budget().MaxValue());
+      text += tail;
+      dest.SetAsStr(text);
       return;
+    }
     case ocEqual:
     case ocBig:
     case ocSmall:

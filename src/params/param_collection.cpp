@@ -49,7 +49,9 @@ void TParamCollectionItem::LoadFromStream(Stream& s, const TParamCollection& sco
 // --- TParamCollection ------------------------------------------------------------------------
 
 TParamCollection::TParamCollection()
-    : host_(&NullParamHost()), functions_(&NullFunctionDispatcher()) {
+    : nullHost_(std::make_unique<NullParamHost>()),
+      host_(&nullHost_->Host()),
+      functions_(&NullFunctionDispatcher()) {
   Reserve(kSystemVariableCount + 64);
   for (int i = 0; i < kSystemVariableCount; ++i) {
     auto item = std::make_unique<TParamCollectionItem>(
@@ -66,6 +68,7 @@ TParamCollection::~TParamCollection() {
 
 TParamCollectionItem& TParamCollection::Add(std::unique_ptr<TParamCollectionItem> item) {
   ++structure_;
+  if (item->Value) item->Value->SetBudget(&budget_);
   return THashCollectionOf::Add(std::move(item));
 }
 
@@ -76,7 +79,10 @@ void TParamCollection::Delete(int index) {
 
 std::unique_ptr<THashCollectionItem> TParamCollection::Extract(int index) {
   ++structure_;
-  return THashCollection::Extract(index);
+  std::unique_ptr<THashCollectionItem> item = THashCollection::Extract(index);
+  if (auto* variable = dynamic_cast<TParamCollectionItem*>(item.get()); variable && variable->Value)
+    variable->Value->SetBudget(nullptr);
+  return item;
 }
 
 void TParamCollection::Clear() {
@@ -85,7 +91,7 @@ void TParamCollection::Clear() {
 }
 
 void TParamCollection::SetHost(ParamHost* host) {
-  host_ = host ? host : &NullParamHost();
+  host_ = host ? host : &nullHost_->Host();
 }
 
 void TParamCollection::SetFunctions(FunctionDispatcher* functions) {

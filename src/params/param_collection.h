@@ -25,12 +25,14 @@
 
 #include "core/hash_collection.h"
 #include "params/custom_param.h"
+#include "params/value_budget.h"
 
 namespace orin {
 
 class FunctionDispatcher;
 class Stream;
-class ParamHost;
+struct ParamHost;
+class NullParamHost;
 class TParamCollection;
 
 class TParamCollectionItem : public THashCollectionItem {
@@ -77,10 +79,14 @@ class TParamCollection : public THashCollectionOf<TParamCollectionItem> {
   int32_t SelIndex = 0;
   std::array<int32_t, kHistoryLayoutCount> HistoryLayout{};
   std::string TempName;  // the variable "@Temp" aliases, empty for none
+  // Levels of @Result / @Temp forwarding now running (core/depth_guard.h), so that an alias
+  // chain leading back to itself is cut.
+  int ForwardDepth = 0;
 
-  // The rest of the player as the system variables and functions see it, and the dispatcher of
-  // the system functions; null restores the null host (no scene, no project, no window) and the
-  // dispatcher that does nothing. Not owned: they must outlive the collection's use.
+  // The rest of the player as the system variables and functions see it (params/param_host.h),
+  // and the dispatcher of the system functions; null restores the collection's own null roles (no
+  // scene, no project, no window, a clock that stands still) and the dispatcher that does
+  // nothing. Not owned: they must outlive the collection's use.
   void SetHost(ParamHost* host);
   ParamHost& Host() const { return *host_; }
   void SetFunctions(FunctionDispatcher* functions);
@@ -114,6 +120,11 @@ class TParamCollection : public THashCollectionOf<TParamCollectionItem> {
   void SavePersistent(Stream& s) const;
   void LoadPersistent(Stream& s, int version);
 
+  // What the values of this collection's variables may take (params/value_budget.h). Every
+  // value added is charged to it, and gives its bytes back when it is freed or extracted.
+  ValueBudget& Budget() { return budget_; }
+  const ValueBudget& Budget() const { return budget_; }
+
   // Evaluations tag the temporaries they create, so that they free exactly those.
   uint64_t NewRunTag() { return ++lastRunTag_; }
 
@@ -133,6 +144,9 @@ class TParamCollection : public THashCollectionOf<TParamCollectionItem> {
   template <class Pred>
   void FreeWhere(Pred drop);
 
+  // Declared first: the values charged to it are freed before it.
+  ValueBudget budget_;
+  std::unique_ptr<NullParamHost> nullHost_;
   ParamHost* host_;
   FunctionDispatcher* functions_;
   uint64_t lastRunTag_ = 0;

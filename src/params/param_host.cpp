@@ -1,72 +1,47 @@
 #include "params/param_host.h"
 
-#include <spawn.h>
-#include <sys/wait.h>
-
-#include <cerrno>
 #include <chrono>
-#include <ctime>
 
-#include "core/cp932.h"
-
-extern char** environ;
+#include "params/date_time.h"
 
 namespace orin {
+
+namespace {
+
+constexpr int64_t kDayMs = 24 * 60 * 60 * 1000;
+
+int64_t FixedStartTimeOfDayMs() {
+  return ((int64_t{kFixedStartDate.Hour} * 60 + kFixedStartDate.Min) * 60 + kFixedStartDate.Sec) * 1000;
+}
+
+}  // namespace
 
 uint32_t RunTimeRandom::TimeOfDaySeed() {
   using namespace std::chrono;
   const auto now = system_clock::now().time_since_epoch();
   const int64_t ms = duration_cast<milliseconds>(now).count();
-  constexpr int64_t kDay = 24 * 60 * 60 * 1000;
-  return static_cast<uint32_t>(((ms % kDay) + kDay) % kDay);
+  return static_cast<uint32_t>(((ms % kDayMs) + kDayMs) % kDayMs);
 }
 
-ParamHost::ParamHost() : random_(RunTimeRandom::TimeOfDaySeed()) {}
+uint32_t FixedStartSeed() { return static_cast<uint32_t>(FixedStartTimeOfDayMs()); }
 
-int32_t ParamHost::PCTickCount() {
-  timespec ts{};
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-  const uint64_t ms =
-      static_cast<uint64_t>(ts.tv_sec) * 1000u + static_cast<uint64_t>(ts.tv_nsec) / 1000000u;
-  return static_cast<int32_t>(static_cast<uint32_t>(ms));
-}
-
-LocalDateTime ParamHost::Now() {
-  const std::time_t t = std::time(nullptr);
-  std::tm tm{};
-  localtime_r(&t, &tm);
+LocalDateTime FixedDateAfter(uint32_t ms) {
+  // Whole days and the time of day are counted apart, so no float rounding can move a second.
+  const int64_t total = FixedStartTimeOfDayMs() + ms;
+  const long double start =
+      *EncodeDate(kFixedStartDate.Year, kFixedStartDate.Month, kFixedStartDate.Day);
+  const long double day = start + static_cast<long double>(total / kDayMs);
+  const DateParts date = DecodeDate(day);
+  const int64_t secOfDay = (total % kDayMs) / 1000;
   LocalDateTime now;
-  now.Year = tm.tm_year + 1900;
-  now.Month = tm.tm_mon + 1;
-  now.Day = tm.tm_mday;
-  now.Week = tm.tm_wday + 1;
-  now.Hour = tm.tm_hour;
-  now.Min = tm.tm_min;
-  now.Sec = tm.tm_sec;
+  now.Year = date.Year;
+  now.Month = date.Month;
+  now.Day = date.Day;
+  now.Week = DayOfWeek(day);
+  now.Hour = static_cast<int>(secOfDay / 3600);
+  now.Min = static_cast<int>(secOfDay / 60 % 60);
+  now.Sec = static_cast<int>(secOfDay % 60);
   return now;
-}
-
-void ParamHost::OpenUrl(const std::string& url) {
-  // Desktop programs take UTF-8; a URL with bytes that have no UTF-8 form goes as it is.
-  const std::string text = Cp932ToUtf8(url).value_or(url);
-  // A short-lived shell puts xdg-open in the background and exits at once, so the player neither
-  // waits for the browser nor leaves a child behind. The URL is an argument, never shell text.
-  char sh[] = "/bin/sh";
-  char dashC[] = "-c";
-  char script[] = "xdg-open \"$1\" >/dev/null 2>&1 &";
-  char name[] = "orinplay-open-url";
-  std::string arg = text;
-  char* argv[] = {sh, dashC, script, name, arg.data(), nullptr};
-  pid_t pid = 0;
-  if (posix_spawn(&pid, sh, nullptr, nullptr, argv, environ) != 0) return;
-  int status = 0;
-  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-  }
-}
-
-ParamHost& NullParamHost() {
-  static ParamHost host;
-  return host;
 }
 
 }  // namespace orin

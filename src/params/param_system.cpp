@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "core/depth_guard.h"
 #include "core/error.h"
 #include "core/text.h"
 #include "params/param_collection.h"
@@ -75,17 +76,7 @@ using Native = TParamSystem::Native;
 
 // @Temp may alias a variable that leads back to @Temp (directly, or through a reference); such a
 // chain is cut here instead of recursing until the stack runs out.
-thread_local int forwardDepth = 0;
 constexpr int kMaxForwardDepth = 16;
-
-class ForwardGuard {
- public:
-  ForwardGuard() { ++forwardDepth; }
-  ~ForwardGuard() { --forwardDepth; }
-  ForwardGuard(const ForwardGuard&) = delete;
-  ForwardGuard& operator=(const ForwardGuard&) = delete;
-  bool Ok() const { return forwardDepth <= kMaxForwardDepth; }
-};
 
 // Reads by the system variables' own table.
 int32_t ToInt(const Native& v) {
@@ -245,7 +236,7 @@ ParamHost& TParamSystem::Host() const {
 }
 
 TCustomParam* TParamSystem::Forwarded() const {
-  if (Index == kSysResult) return Host().ResultValue();
+  if (Index == kSysResult) return Host().Call.ResultValue();
   if (Index != kSysTemp || owner_.TempName.empty()) return nullptr;
   TParamCollectionItem* item = owner_.FindVariable(owner_.TempName);
   if (!item || item->Value.get() == this) return nullptr;
@@ -254,15 +245,15 @@ TCustomParam* TParamSystem::Forwarded() const {
 
 template <class F, class R>
 R TParamSystem::Through(F f, R none) const {
-  ForwardGuard guard;
-  TCustomParam* value = guard.Ok() ? Forwarded() : nullptr;
+  DepthGuard guard(owner_.ForwardDepth);
+  TCustomParam* value = guard.Within(kMaxForwardDepth) ? Forwarded() : nullptr;
   return value ? f(*value) : none;
 }
 
 template <class F>
 void TParamSystem::ThroughVoid(F f) const {
-  ForwardGuard guard;
-  if (TCustomParam* value = guard.Ok() ? Forwarded() : nullptr) f(*value);
+  DepthGuard guard(owner_.ForwardDepth);
+  if (TCustomParam* value = guard.Within(kMaxForwardDepth) ? Forwarded() : nullptr) f(*value);
 }
 
 uint8_t TParamSystem::NativeType() const {
@@ -285,68 +276,68 @@ bool TParamSystem::IsArray() const {
 
 TParamSystem::Native TParamSystem::Read(int element) const {
   ParamHost& host = Host();
-  auto key = [&](bool (ParamHost::*held)(int)) {
+  auto key = [&](bool (InputRole::*held)(int)) {
     const int k = element < 0 ? 0 : element;
-    if (k < 256) return MakeFlag((host.*held)(k));
-    if (k == 256) return MakeFlag(host.WheelDown());
-    if (k == 257) return MakeFlag(host.WheelUp());
+    if (k < 256) return MakeFlag((host.Input.*held)(k));
+    if (k == 256) return MakeFlag(host.Input.WheelDown());
+    if (k == 257) return MakeFlag(host.Input.WheelUp());
     return MakeFlag(false);
   };
   switch (Index) {
     case kSysLClick:
-      return MakeFlag(host.LClick());
+      return MakeFlag(host.Input.LClick());
     case kSysRClick:
-      return MakeFlag(host.RClick());
+      return MakeFlag(host.Input.RClick());
     case kSysLPush:
-      return MakeFlag(host.LPush());
+      return MakeFlag(host.Input.LPush());
     case kSysRPush:
-      return MakeFlag(host.RPush());
+      return MakeFlag(host.Input.RPush());
     case kSysMouseX:
-      return MakeInt(host.MouseX());
+      return MakeInt(host.Input.MouseX());
     case kSysMouseY:
-      return MakeInt(host.MouseY());
+      return MakeInt(host.Input.MouseY());
     case kSysTextDelay:
       return MakeInt(owner_.TextDelay);
     case kSysHistoryCount:
-      return MakeInt(host.HistoryCount());
+      return MakeInt(host.History.HistoryCount());
     case kSysParamCount:
-      return MakeInt(host.ParamCount());
+      return MakeInt(host.Call.ParamCount());
     case kSysParamStr:
       // Read as a scalar, the parameter list is empty.
-      if (element < 0 || element >= host.ParamCount()) return MakeStr({});
-      return MakeStr(host.ParamStr(element));
+      if (element < 0 || element >= host.Call.ParamCount()) return MakeStr({});
+      return MakeStr(host.Call.ParamStr(element));
     case kSysSender:
-      return MakeStr(host.SenderName());
+      return MakeStr(host.Call.SenderName());
     case kSysScrWidth:
-      return MakeInt(host.ScreenWidth());
+      return MakeInt(host.Screen.ScreenWidth());
     case kSysScrHeight:
-      return MakeInt(host.ScreenHeight());
+      return MakeInt(host.Screen.ScreenHeight());
     case kSysTickCount:
-      return MakeInt(host.TickCount());
+      return MakeInt(host.Clock.TickCount());
     case kSysPCTickCount:
-      return MakeInt(host.PCTickCount());
+      return MakeInt(host.Clock.PCTickCount());
     case kSysUpdateCount:
-      return MakeInt(host.UpdateCount());
+      return MakeInt(host.Clock.UpdateCount());
     case kSysYear:
-      return MakeInt(host.Now().Year);
+      return MakeInt(host.Clock.Now().Year);
     case kSysMonth:
-      return MakeInt(host.Now().Month);
+      return MakeInt(host.Clock.Now().Month);
     case kSysDay:
-      return MakeInt(host.Now().Day);
+      return MakeInt(host.Clock.Now().Day);
     case kSysWeek:
-      return MakeInt(host.Now().Week);
+      return MakeInt(host.Clock.Now().Week);
     case kSysHour:
-      return MakeInt(host.Now().Hour);
+      return MakeInt(host.Clock.Now().Hour);
     case kSysMin:
-      return MakeInt(host.Now().Min);
+      return MakeInt(host.Clock.Now().Min);
     case kSysSec:
-      return MakeInt(host.Now().Sec);
+      return MakeInt(host.Clock.Now().Sec);
     case kSysFonts:
-      return MakeStr(FontText(host.FontNames(false)));
+      return MakeStr(FontText(host.Screen.FontNames(false)));
     case kSysFixedFonts:
-      return MakeStr(FontText(host.FontNames(true)));
+      return MakeStr(FontText(host.Screen.FontNames(true)));
     case kSysFullScr:
-      return MakeFlag(host.FullScreen());
+      return MakeFlag(host.Screen.FullScreen());
     case kSysCursor:
       return MakeStr(owner_.Cursor);
     case kSysSelStr:
@@ -356,7 +347,7 @@ TParamSystem::Native TParamSystem::Read(int element) const {
     case kSysPi:
       return MakeFloat(3.14159265358979323846264338327950288L);
     case kSysCGDither:
-      return MakeFlag(host.CGDither());
+      return MakeFlag(host.Screen.CGDither());
     case kSys1Hour:
       return MakeFloat(1.0L / 24);
     case kSys1Min:
@@ -364,42 +355,42 @@ TParamSystem::Native TParamSystem::Read(int element) const {
     case kSys1Sec:
       return MakeFloat(1.0L / 86400);
     case kSysKeyPush:
-      return key(&ParamHost::KeyPush);
+      return key(&InputRole::KeyPush);
     case kSysKeyClick:
-      return key(&ParamHost::KeyClick);
+      return key(&InputRole::KeyClick);
     case kSysKeyRepeat:
-      return key(&ParamHost::KeyRepeat);
+      return key(&InputRole::KeyRepeat);
     case kSysDisplayModeCount:
-      return MakeInt(host.DisplayModeCount());
+      return MakeInt(host.Screen.DisplayModeCount());
     case kSysDisplayModeIndex:
-      return MakeInt(host.DisplayModeIndex());
+      return MakeInt(host.Screen.DisplayModeIndex());
     case kSysTitle:
-      return MakeStr(host.Title());
+      return MakeStr(host.Screen.Title());
     case kSysSoundON:
-      return MakeFlag(host.SoundOn());
+      return MakeFlag(host.Media.SoundOn());
     case kSysActiveCompo:
-      return MakeStr(host.ActiveCompo());
+      return MakeStr(host.Input.ActiveCompo());
     case kSysHistoryMaxCount:
-      return MakeInt(host.HistoryMaxCount());
+      return MakeInt(host.History.HistoryMaxCount());
     case kSysMidiPort:
-      return MakeStr(host.MidiPort());
+      return MakeStr(host.Media.MidiPort());
     case kSysMidiPorts: {
       // Read as a scalar, the list is its first port.
       const int i = element < 0 ? 0 : element;
-      if (i >= host.MidiPortCount()) return MakeStr({});
-      return MakeStr(host.MidiPortName(i));
+      if (i >= host.Media.MidiPortCount()) return MakeStr({});
+      return MakeStr(host.Media.MidiPortName(i));
     }
     case kSysWheelDown:
-      return MakeFlag(host.WheelDown());
+      return MakeFlag(host.Input.WheelDown());
     case kSysWheelUp:
-      return MakeFlag(host.WheelUp());
+      return MakeFlag(host.Input.WheelUp());
     case kSysStackCount:
-      return MakeInt(host.StackCount());
+      return MakeInt(host.Call.StackCount());
     case kSysResult:
     case kSysTemp: {
       // Only reached without a value to forward to.
       Native none;
-      none.Type = Index == kSysResult ? host.RunningPageResultType() : kTypeInt;
+      none.Type = Index == kSysResult ? host.Call.RunningPageResultType() : kTypeInt;
       if (none.Type < kTypeInt || none.Type > kTypeStr) none.Type = kTypeInt;
       return none;
     }
@@ -412,22 +403,22 @@ void TParamSystem::Write(const Native& v) {
   ParamHost& host = Host();
   switch (Index) {
     case kSysLClick:
-      host.SetLClick(v.Flag);
+      host.Input.SetLClick(v.Flag);
       break;
     case kSysRClick:
-      host.SetRClick(v.Flag);
+      host.Input.SetRClick(v.Flag);
       break;
     case kSysMouseX:
-      host.SetMouseX(v.Int);
+      host.Input.SetMouseX(v.Int);
       break;
     case kSysMouseY:
-      host.SetMouseY(v.Int);
+      host.Input.SetMouseY(v.Int);
       break;
     case kSysTextDelay:
       owner_.TextDelay = v.Int;
       break;
     case kSysFullScr:
-      host.SetFullScreen(v.Flag);
+      host.Screen.SetFullScreen(v.Flag);
       break;
     case kSysCursor:
       owner_.Cursor = v.Str;
@@ -439,22 +430,22 @@ void TParamSystem::Write(const Native& v) {
       owner_.SelIndex = v.Int;
       break;
     case kSysCGDither:
-      host.SetCGDither(v.Flag);
+      host.Screen.SetCGDither(v.Flag);
       break;
     case kSysDisplayModeIndex:
-      host.SetDisplayModeIndex(v.Int);
+      host.Screen.SetDisplayModeIndex(v.Int);
       break;
     case kSysSoundON:
-      host.SetSoundOn(v.Flag);
+      host.Media.SetSoundOn(v.Flag);
       break;
     case kSysActiveCompo:
-      host.SetActiveCompo(v.Str);
+      host.Input.SetActiveCompo(v.Str);
       break;
     case kSysHistoryMaxCount:
-      host.SetHistoryMaxCount(v.Int);
+      host.History.SetHistoryMaxCount(v.Int);
       break;
     case kSysMidiPort:
-      host.SetMidiPort(v.Str);
+      host.Media.SetMidiPort(v.Str);
       break;
     default:
       if (Index >= kSystemVariableCount) ThrowInternal();
@@ -466,7 +457,7 @@ int TParamSystem::GetCount() const {
   if (Forwards()) return Through([](TCustomParam& v) { return v.GetCount(); }, 1);
   switch (Index) {
     case kSysParamStr: {
-      const int32_t n = Host().ParamCount();
+      const int32_t n = Host().Call.ParamCount();
       return n > 0 ? n : 0;
     }
     case kSysKeyPush:
@@ -474,7 +465,7 @@ int TParamSystem::GetCount() const {
     case kSysKeyRepeat:
       return kKeyTableCount;
     case kSysMidiPorts: {
-      const int32_t n = Host().MidiPortCount();
+      const int32_t n = Host().Media.MidiPortCount();
       return n > 0 ? n : 0;
     }
     default:
@@ -489,9 +480,9 @@ void TParamSystem::SetCount(int n) {
 
 uint8_t TParamSystem::GetType() const {
   if (Index == kSysResult) {
-    ForwardGuard guard;
-    TCustomParam* value = guard.Ok() ? Forwarded() : nullptr;
-    return value ? value->GetType() : Host().RunningPageResultType();
+    DepthGuard guard(owner_.ForwardDepth);
+    TCustomParam* value = guard.Within(kMaxForwardDepth) ? Forwarded() : nullptr;
+    return value ? value->GetType() : Host().Call.RunningPageResultType();
   }
   if (Index == kSysTemp) return Through([](TCustomParam& v) { return v.GetType(); }, uint8_t{0});
   return NativeType();

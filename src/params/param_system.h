@@ -29,7 +29,7 @@
 
 namespace orin {
 
-class ParamHost;
+struct ParamHost;
 class TParamCollection;
 class Stream;
 

@@ -13,6 +13,7 @@
 #include "core/error.h"
 #include "core/text.h"
 #include "params/function_call.h"
+#include "params/value_budget.h"
 #include "params/param_text.h"
 #include "params/script_text.h"
 
@@ -20,9 +21,9 @@ namespace orin {
 
 namespace {
 
-// Longest text a function may build; scripts asking for more stop with an error instead of
-// exhausting memory.
-constexpr size_t kMaxText = size_t{1} << 28;
+// Longest text a function may build: the limit of one value. Scripts asking for more stop with
+// an error instead of exhausting memory.
+constexpr size_t kMaxText = static_cast<size_t>(kMaxValueBytes);
 // Widest zero padding IntToStr and IntToHex give.
 constexpr int32_t kMaxDigits = 4096;
 

@@ -56,7 +56,7 @@ TDBTable* CopyTarget(TDBManager& tables, const std::string& name) {
 }
 
 bool LoadTsvFile(FunctionCall& call, TDBTable& table) {
-  TVrFileManager* files = call.Host.FileManager();
+  TVrFileManager* files = call.Host.Desktop.FileManager();
   const std::string name = call.Str(0);
   if (!files || name.empty()) return false;
   MemoryStream content;

@@ -4,6 +4,7 @@
 #include <unordered_set>
 
 #include "core/cp932.h"
+#include "core/depth_guard.h"
 #include "core/error.h"
 #include "core/text.h"
 #include "params/custom_param.h"
@@ -505,12 +506,8 @@ TOrinObject* TOrinBaseList::LoadObject(Stream& s, int version, TOrinControl* par
   if (kind >= kKindLimit || kind == 0 || kind == 1 || kind == 10) return nullptr;
   if (!HasKind(kind))
     throw Error(Format("scene: this player cannot read objects of kind %d", kind));
-  if (loadDepth_ >= kMaxLoadDepth) throw Error("scene: objects nest too deep");
-  ++loadDepth_;
-  struct Leave {
-    int& depth;
-    ~Leave() { --depth; }
-  } leave{loadDepth_};
+  DepthGuard guard(loadDepth_);
+  if (!guard.Within(kMaxLoadDepth)) throw Error("scene: objects nest too deep");
   TOrinObject* o = Create(kind);
   if (parent)
     if (TOrinControl* c = o->AsControl()) c->SetParent(parent);
@@ -532,11 +529,7 @@ void TOrinBaseList::Save(Stream& s, int version) const {
 void TOrinBaseList::Load(Stream& s, int version) {
   Clear();
   // Objects read from the stream keep their stored names; the default name is not needed.
-  ++loadDepth_;
-  struct Leave {
-    int& depth;
-    ~Leave() { --depth; }
-  } leave{loadDepth_};
+  DepthGuard guard(loadDepth_);
   for (TOrinBase* root : {&ActiveRoot(), &InactiveRoot()}) {
     const std::string name = root->name_;
     root->Load(s, version);

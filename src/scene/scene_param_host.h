@@ -1,7 +1,10 @@
-// SceneParamHost: the scene's part of the ParamHost — the input system variables of the active
-// root (@LClick, @MouseX, @KeyPush, @ActiveCompo, ...) and the object functions (GetProp,
-// SetProp, Exists, ListCompo, the coordinate conversions, InPrimary and the item states). The
-// player's host derives from it and adds what the other parts own.
+// SceneParamHost: the scene's roles of the ParamHost (params/param_host.h) — the input system
+// variables of the active root (@LClick, @MouseX, @KeyPush, @ActiveCompo, ...) and the object
+// functions (GetProp, SetProp, Exists, ListCompo, the coordinate conversions, InPrimary and the
+// item states). The player's host hands it in as the Input and Objects roles.
+//
+// Writing @MouseX / @MouseY does not move the system cursor here: that is the window's, and the
+// scene has none.
 //
 // Object functions follow the scene's lookup: an empty name and "\001BASE0" name the active
 // root. A name that finds no object does nothing, leaving the result at its fresh value.
@@ -20,7 +23,7 @@ namespace orin {
 
 class TOrinBaseList;
 
-class SceneParamHost : public ParamHost {
+class SceneParamHost : public InputRole, public SceneObjectsRole {
  public:
   explicit SceneParamHost(TOrinBaseList& scene) : scene_(scene) {}
 
@@ -34,6 +37,8 @@ class SceneParamHost : public ParamHost {
   bool RPush() override;
   int32_t MouseX() override;
   int32_t MouseY() override;
+  void SetMouseX(int32_t) override {}
+  void SetMouseY(int32_t) override {}
   bool KeyPush(int key) override;
   bool KeyClick(int key) override;
   bool KeyRepeat(int key) override;

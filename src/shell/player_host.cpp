@@ -1,5 +1,14 @@
 #include "shell/player_host.h"
 
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <ctime>
+#include <exception>
+
+#include "core/cp932.h"
 #include "core/error.h"
 #include "core/text.h"
 #include "imaging/dib_surface.h"
@@ -9,6 +18,7 @@
 #include "params/db_manager.h"
 #include "params/function_call.h"
 #include "params/param_collection.h"
+#include "params/param_host.h"
 #include "params/system_functions.h"
 #include "scene/mura_collection.h"
 #include "scene/orin_base_list.h"
@@ -22,14 +32,71 @@
 #include "script/page_documents.h"
 #include "script/project.h"
 
+extern char** environ;
+
 namespace orin {
 
-// The system variables and functions as the running game answers them: the scene's part from
-// SceneParamHost, the call, the project, the saves and the shell's counters from the host.
-class PlayerParamHost final : public SceneParamHost {
- public:
-  PlayerParamHost(PlayerHost& host, TOrinBaseList& scene) : SceneParamHost(scene), host_(host) {}
+namespace {
 
+// Hands a URL to the desktop: a short-lived shell puts xdg-open in the background and exits at
+// once, so the player neither waits for the browser nor leaves a child behind. The URL is an
+// argument, never shell text.
+void OpenWithDesktop(const std::string& url) {
+  // Desktop programs take UTF-8; a URL with bytes that have no UTF-8 form goes as it is.
+  std::string arg = Cp932ToUtf8(url).value_or(url);
+  char sh[] = "/bin/sh";
+  char dashC[] = "-c";
+  char script[] = "xdg-open \"$1\" >/dev/null 2>&1 &";
+  char name[] = "orinplay-open-url";
+  char* argv[] = {sh, dashC, script, name, arg.data(), nullptr};
+  pid_t pid = 0;
+  if (posix_spawn(&pid, sh, nullptr, nullptr, argv, environ) != 0) return;
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+}
+
+LocalDateTime MachineNow() {
+  const std::time_t t = std::time(nullptr);
+  std::tm tm{};
+  localtime_r(&t, &tm);
+  LocalDateTime now;
+  now.Year = tm.tm_year + 1900;
+  now.Month = tm.tm_mon + 1;
+  now.Day = tm.tm_mday;
+  now.Week = tm.tm_wday + 1;
+  now.Hour = tm.tm_hour;
+  now.Min = tm.tm_min;
+  now.Sec = tm.tm_sec;
+  return now;
+}
+
+}  // namespace
+
+// The system variables and functions as the running game answers them: input and objects from
+// the scene (SceneParamHost), the call, the project, the saves, the clocks and the desktop from
+// the host. The media role stays null until the player has media managers.
+class PlayerParamHost final : public CallRole,
+                              public HistoryRole,
+                              public ScreenRole,
+                              public ClockRole,
+                              public SavesRole,
+                              public DesktopRole {
+ public:
+  PlayerParamHost(PlayerHost& host, TOrinBaseList& scene, SaveSections& sections, ShellState& state,
+                  TVrFileManager& files)
+      : host_(host),
+        scene_(scene),
+        sections_(sections),
+        state_(state),
+        files_(files),
+        random_(host.Machine().Desktop ? RunTimeRandom::TimeOfDaySeed() : FixedStartSeed()) {}
+  PlayerParamHost(const PlayerParamHost&) = delete;
+  PlayerParamHost& operator=(const PlayerParamHost&) = delete;
+
+  ParamHost& Roles() { return roles_; }
+
+  // CallRole
   int32_t ParamCount() override {
     TCallMan* c = CallMan();
     return c ? static_cast<int32_t>(c->Args().size()) : 0;
@@ -58,18 +125,24 @@ class PlayerParamHost final : public SceneParamHost {
     if (TCallMan* c = CallMan()) c->DeleteStackEntry(index);
   }
 
-  int32_t HistoryCount() override { return host_.sections_->HistoryCount(); }
-  int32_t HistoryMaxCount() override { return host_.sections_->HistoryMaxCount(); }
-  void SetHistoryMaxCount(int32_t n) override { host_.sections_->SetHistoryMaxCount(n); }
+  // HistoryRole
+  int32_t HistoryCount() override { return sections_.HistoryCount(); }
+  int32_t HistoryMaxCount() override { return sections_.HistoryMaxCount(); }
+  void SetHistoryMaxCount(int32_t n) override { sections_.SetHistoryMaxCount(n); }
 
+  // ScreenRole: the window's full screen, display modes, dithering and screen capture are not
+  // the player's yet, so they answer as the null role does.
   int32_t ScreenWidth() override { return host_.ScreenWidth(); }
   int32_t ScreenHeight() override { return host_.ScreenHeight(); }
   std::string Title() override { return host_.HasProject() ? host_.Title() : std::string(); }
-  int32_t TickCount() override { return host_.state_.RunningClock; }
-  int32_t UpdateCount() override { return host_.state_.FrameCounter; }
+  bool FullScreen() override { return nullScreen_.FullScreen(); }
+  void SetFullScreen(bool v) override { nullScreen_.SetFullScreen(v); }
+  int32_t DisplayModeCount() override { return nullScreen_.DisplayModeCount(); }
+  int32_t DisplayModeIndex() override { return nullScreen_.DisplayModeIndex(); }
+  void SetDisplayModeIndex(int32_t index) override { nullScreen_.SetDisplayModeIndex(index); }
+  std::array<int32_t, 4> DisplayMode(int32_t index) override { return nullScreen_.DisplayMode(index); }
   std::vector<std::string> FontNames(bool fixedPitch) override {
-    if (!host_.fonts_) host_.fonts_ = std::make_unique<FontFinder>(FontFinder::FontDirFromEnvironment());
-    const std::string all = InstalledFontNames(*host_.fonts_, fixedPitch);
+    const std::string all = InstalledFontNames(host_.Fonts(), fixedPitch);
     std::vector<std::string> names;
     size_t start = 0;
     while (start < all.size()) {
@@ -80,15 +153,29 @@ class PlayerParamHost final : public SceneParamHost {
     }
     return names;
   }
+  bool CGDither() override { return nullScreen_.CGDither(); }
+  void SetCGDither(bool v) override { nullScreen_.SetCGDither(v); }
+  void SaveScreen(FunctionArgs args, TCustomParam& dest) override { nullScreen_.SaveScreen(args, dest); }
 
+  // ClockRole
+  int32_t TickCount() override { return state_.RunningClock; }
+  int32_t PCTickCount() override { return static_cast<int32_t>(Milliseconds()); }
+  int32_t UpdateCount() override { return state_.FrameCounter; }
+  LocalDateTime Now() override {
+    return host_.Machine().Desktop ? MachineNow() : FixedDateAfter(Milliseconds());
+  }
+
+  // SavesRole
   std::string GetSaveCaption(int32_t slot) override {
-    return host_.project_ ? host_.project_->GetSlotCaption(slot) : std::string();
+    TProject* project = host_.Project();
+    return project ? project->GetSlotCaption(slot) : std::string();
   }
   // ListSaveCaption([captions [, slots]]): the captions of the slots that hold a save, in the
   // order the save file lists them, and their slot numbers; the result is their number.
   void ListSaveCaption(FunctionArgs args, TCustomParam& dest) override {
     static const std::vector<SlotCaption> kNone;
-    const std::vector<SlotCaption>& list = host_.project_ ? host_.project_->Captions : kNone;
+    TProject* project = host_.Project();
+    const std::vector<SlotCaption>& list = project ? project->Captions : kNone;
     for (size_t k = 0; k < args.size() && k < 2; ++k) {
       TParamVar* ref = args[k]->AsReference();
       TCustomParam* target = ref && ref->Target ? ResolveValue(*ref) : nullptr;
@@ -111,21 +198,46 @@ class PlayerParamHost final : public SceneParamHost {
     dest.SetAsInt(static_cast<int32_t>(list.size()));
   }
 
-  TVrFileManager* FileManager() override { return &host_.files_; }
+  // DesktopRole
+  TVrFileManager* FileManager() override { return &files_; }
+  void OpenUrl(const std::string& url) override {
+    if (host_.Machine().Desktop) OpenWithDesktop(url);
+  }
+  bool SetWallPaper(const std::string& image, int32_t style) override {
+    return nullDesktop_.SetWallPaper(image, style);
+  }
 
  private:
-  TCallMan* CallMan() { return host_.project_ ? host_.project_->CallMan() : nullptr; }
+  TCallMan* CallMan() {
+    TProject* project = host_.Project();
+    return project ? project->CallMan() : nullptr;
+  }
+  uint32_t Milliseconds() {
+    Platform* clock = host_.Machine().Clock;
+    return clock ? clock->Ticks() : static_cast<uint32_t>(state_.RunningClock);
+  }
 
   PlayerHost& host_;
+  TOrinBaseList& scene_;
+  SaveSections& sections_;
+  ShellState& state_;
+  TVrFileManager& files_;
+  NullScreen nullScreen_;
+  NullDesktop nullDesktop_;
+  NullMedia media_;
+  SceneParamHost sceneRoles_{scene_};
+  RunTimeRandom random_;
+  ParamHost roles_{sceneRoles_, sceneRoles_, *this, *this, *this, *this, media_, *this, *this, random_};
 };
 
 PlayerHost::PlayerHost(TVrFileManager& files, PendingDeletes& pending, ShellState& state, const DataPaths& paths,
-                       TraceSink* trace)
+                       TraceSink* trace, PlayerMachine machine)
     : files_(files),
       pending_(pending),
       state_(state),
       paths_(paths),
       trace_(trace),
+      machine_(machine),
       images_(std::make_unique<TMuraCollection>(&files)),
       documents_(std::make_unique<PageDocuments>(files)),
       history_(std::make_unique<TOrinNewHistory>(&text_)),
@@ -142,21 +254,29 @@ PlayerHost::PlayerHost(TVrFileManager& files, PendingDeletes& pending, ShellStat
   text_.ReadList = readList_.get();
 }
 
-PlayerHost::~PlayerHost() { Close(); }
+PlayerHost::~PlayerHost() {
+  // Close frees everything in the window's order; the members' own order never comes into play.
+  Close();
+  fonts_.reset();
+}
+
+FontFinder& PlayerHost::Fonts() {
+  if (!fonts_) fonts_ = std::make_unique<FontFinder>(FontFinder::FontDirFromEnvironment());
+  return *fonts_;
+}
 
 void PlayerHost::Initialise(const GameSettings&, MainWindow& window) {
   window_ = &window;
   try {
-    if (!fonts_) fonts_ = std::make_unique<FontFinder>(FontFinder::FontDirFromEnvironment());
-    glyphs_ = std::make_unique<TFontPixelManager>(std::make_unique<FreeTypeRasterizer>(*fonts_));
+    glyphs_ = std::make_unique<TFontPixelManager>(std::make_unique<FreeTypeRasterizer>(Fonts()));
     text_.Glyphs = glyphs_.get();
   } catch (const Error&) {
     // A machine without outline fonts still plays the game: text then shows no characters.
   }
   scene_ = std::make_unique<TOrinBaseList>(&files_);
   RegisterMessageWindows(*scene_, &text_);
-  paramHost_ = std::make_unique<PlayerParamHost>(*this, *scene_);
-  vars_->SetHost(paramHost_.get());
+  paramHost_ = std::make_unique<PlayerParamHost>(*this, *scene_, *sections_, state_, files_);
+  vars_->SetHost(&paramHost_->Roles());
   project_ = std::make_unique<TProject>(static_cast<GameContext&>(*this));
   documents_->SetInterpreter(project_->CallMan());
   if (!project_->Loaded()) return;
@@ -172,20 +292,63 @@ void PlayerHost::Initialise(const GameSettings&, MainWindow& window) {
 }
 
 void PlayerHost::Close() {
-  if (project_) {
-    project_->Exit();
-    documents_->SetInterpreter(nullptr);
-    project_.reset();
-  }
+  CloseProject();
+  // The system functions with the tables they work on.
   if (vars_) vars_->SetFunctions(nullptr);
   functions_.reset();
+  tables_.reset();
+  // The variable collection, then the roles it answered through (they point at the scene).
   if (vars_) vars_->SetHost(nullptr);
   text_.Vars = nullptr;
   vars_.reset();
   paramHost_.reset();
   scene_.reset();
-  tables_.reset();
+  // The media managers go here once the player has them.
+  FreeTextServices();
   window_ = nullptr;
+}
+
+void PlayerHost::CloseProject() {
+  if (!project_) return;
+  auto report = [](const char* what) {
+    std::fprintf(stderr, "orinplay: while closing the game: %s\n", what);
+  };
+  bool exited = false;
+  try {
+    project_->Exit();
+    exited = true;
+  } catch (const Error& e) {
+    report(e.Utf8Report().c_str());
+  } catch (const std::exception& e) {
+    report(e.what());
+  } catch (...) {
+    report("unknown failure");
+  }
+  if (!exited) {
+    // The exit page may have failed before the status data was written; it still can be.
+    try {
+      project_->WriteStatusData();
+    } catch (const Error& e) {
+      report(e.Utf8Report().c_str());
+    } catch (const std::exception& e) {
+      report(e.what());
+    } catch (...) {
+      report("unknown failure");
+    }
+  }
+  if (documents_) documents_->SetInterpreter(nullptr);
+  project_.reset();
+}
+
+// What the scene's message windows pointed at, once the scene is gone.
+void PlayerHost::FreeTextServices() {
+  text_ = TextServices{};
+  sections_.reset();
+  readList_.reset();
+  history_.reset();
+  documents_.reset();
+  images_.reset();
+  glyphs_.reset();
 }
 
 bool PlayerHost::HasProject() const { return project_ && project_->Loaded(); }

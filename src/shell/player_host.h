@@ -1,16 +1,25 @@
 // PlayerHost: the game behind the main window — the variable collection, the tables and the
-// system functions, the scene, the project with its interpreter, and the ParamHost that answers
-// the system variables and functions from them.
+// system functions, the scene, the project with its interpreter, and the roles (params/
+// param_host.h) that answer the system variables and functions from them.
 //
 // The file manager (with the game's data already registered), the pending temporary files, the
 // shell state and the data paths are handed in and outlive the host. Initialise makes the scene
 // and the project (which reads the project file, restores the status data and starts the first
-// page) and sizes the scene to the project's screen; Close frees the project first (its exit page
-// runs and the status data is written), then the system functions, the variables and the scene.
+// page) and sizes the scene to the project's screen.
 //
-// The host also owns what formatted text needs (TextServices): the glyph cache, the image cache,
-// the stored documents of script pages, the message history and the read list. They outlive the
-// scene, whose message windows point at them.
+// Close (and the destructor, through it) frees in the window's closing order, whatever of it
+// exists: the project first (its exit page runs and the status data is written), then the system
+// functions with the tables, the variable collection, the scene, the media managers, and last
+// what the scene's message windows pointed at (TextServices: the glyph cache, the image cache,
+// the stored documents of script pages, the message history and the read list). Nothing escapes
+// it: a failure while the project closes (even running out of memory while the status data is
+// written) is reported on stderr, the status data is written again when it still can be, and
+// everything else is freed all the same.
+//
+// The clocks scripts see come from PlayerMachine: a window run reads the machine's date, seeds
+// the run-time generator from its time of day and opens URLs with xdg-open; any other run (headless,
+// tests) is repeatable: the date starts at kFixedStartDate and advances with the platform's
+// virtual millisecond clock, the generator is seeded from that date and URLs open nothing.
 #pragma once
 
 #include <memory>
@@ -41,10 +50,19 @@ class TParamCollection;
 class TProject;
 class PlayerParamHost;
 
+// What of the machine the game may see (see above).
+struct PlayerMachine {
+  // The millisecond clock of @PCTickCount and of the headless date; null: the shell's running
+  // clock.
+  Platform* Clock = nullptr;
+  // A run on the user's desktop: the machine's date, a time-of-day seed, xdg-open for OpenUrl.
+  bool Desktop = false;
+};
+
 class PlayerHost final : public GameHost, private GameContext {
  public:
   PlayerHost(TVrFileManager& files, PendingDeletes& pending, ShellState& state, const DataPaths& paths,
-             TraceSink* trace = nullptr);
+             TraceSink* trace = nullptr, PlayerMachine machine = {});
   ~PlayerHost() override;
   PlayerHost(const PlayerHost&) = delete;
   PlayerHost& operator=(const PlayerHost&) = delete;
@@ -81,6 +99,9 @@ class PlayerHost final : public GameHost, private GameContext {
 
   TOrinNewHistory& History() { return *history_; }
   TOrinReadList& ReadList() { return *readList_; }
+  // The font finder, made on first use; throws Error when the machine has no outline font.
+  FontFinder& Fonts();
+  const PlayerMachine& Machine() const { return machine_; }
   // The screen transitions of the flip and what object classes add to their creation (not owned;
   // null for none). Set before Initialise.
   void SetTransitions(TransitionFactory* transitions) { transitions_ = transitions; }
@@ -111,19 +132,21 @@ class PlayerHost final : public GameHost, private GameContext {
   std::string GameFolder() override { return paths_.GameFolder(); }
   std::string SaveFilePath() override { return paths_.SaveFilePath(); }
 
-  friend class PlayerParamHost;
+  void CloseProject();
+  void FreeTextServices();
 
   TVrFileManager& files_;
   PendingDeletes& pending_;
   ShellState& state_;
   const DataPaths& paths_;
   TraceSink* trace_;
+  PlayerMachine machine_;
   MainWindow* window_ = nullptr;
   TransitionFactory* transitions_ = nullptr;
   CreationHooks* creationHooks_ = nullptr;
   Log* log_ = nullptr;
 
-  // Declared before the scene, which is freed first: its windows point at these.
+  // Close frees these in its own order; the order here does not matter.
   std::unique_ptr<FontFinder> fonts_;  // null when the machine has no outline font
   std::unique_ptr<TFontPixelManager> glyphs_;
   std::unique_ptr<TMuraCollection> images_;

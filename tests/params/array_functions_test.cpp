@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "fake_param_host.h"
+#include "params/build_orin_parser.h"
 #include "params/system_functions_table.h"
 
 namespace orin {
@@ -162,6 +163,8 @@ TEST(ArrayFunctions, VariablesAliasesAndCalc) {
   ScriptRuntime rt;
   TCustomParam& x = *rt.Declare(kTypeInt, "x").Value;
   rt.Declare(kTypeStr, "self").Value->SetAsStr("Calc(self)");
+  // One byte past the compiler's length limit: refused like any text that does not compile.
+  rt.Declare(kTypeStr, "huge").Value->SetAsStr(std::string(TBuildOrinParser::kMaxTextBytes + 1, '1'));
   ExpectEvals(rt, {
                       {"VarExists(\"x\")", "flag TRUE"},
                       {"VarExists(\"X\")", "flag TRUE"},
@@ -176,12 +179,13 @@ TEST(ArrayFunctions, VariablesAliasesAndCalc) {
                       {"Calc(\"   \")", "str "},
                       {"Calc(\"1 +\")", "str "},
                       {"Calc(\"nope + 1\")", "str TRUE"},
+                      {"Calc(huge)", "str "},
                       // A text that runs itself stops at a fixed depth instead of overflowing.
                       {"Calc(self)", "str TRUE"},
                   });
   EXPECT_EQ(x.GetAsInt(), 2);
   EXPECT_EQ(rt.functions.CalcDepth, 0);
-  EXPECT_EQ(rt.vars.Count(), 52);
+  EXPECT_EQ(rt.vars.Count(), 53);
 }
 
 }  // namespace

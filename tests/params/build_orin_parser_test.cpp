@@ -146,6 +146,29 @@ TEST(TBuildOrinParser, DeepNestingCompilesGroupByGroup) {
   EXPECT_EQ(test::Eval(vars, "Not(Not(Not(Not(1 + 1))))"), "flag FALSE");
 }
 
+// Texts past the stated limits are refused with their own error, in the compiler and so in Calc;
+// up to them, long and deep texts compile and run.
+TEST(TBuildOrinParser, LengthAndNestingLimits) {
+  const size_t maxBytes = TBuildOrinParser::kMaxTextBytes;
+  const int maxNesting = TBuildOrinParser::kMaxNesting;
+  std::string sum = "1";
+  while (sum.size() + 2 <= maxBytes) sum += "+1";
+  EXPECT_EQ(CompileError(sum), "(compiled)");
+  EXPECT_EQ(CompileError(sum + "+1"), Format("expression too long: %d bytes, at most %d", sum.size() + 2, maxBytes));
+
+  const std::string deep = std::string(static_cast<size_t>(maxNesting), '(') + "1" +
+                           std::string(static_cast<size_t>(maxNesting), ')');
+  EXPECT_EQ(CompileError(deep), "(compiled)");
+  EXPECT_EQ(CompileError("a[" + deep + "]"),
+            Format("expression nested too deep: more than %d levels of brackets", maxNesting));
+  // Brackets inside a literal are text, not nesting.
+  EXPECT_EQ(CompileError("\"" + std::string(static_cast<size_t>(maxNesting) + 1, '(') + "\""), "(compiled)");
+
+  TParamCollection vars;
+  EXPECT_EQ(test::Eval(vars, "(((1 + 2) * (3 - -1)) ++ \"x\") ++ \"y\""), "str 12xy");
+  EXPECT_EQ(test::Eval(vars, std::string(30000, '(') + "2" + std::string(30000, ')') + " * 3"), "int 6");
+}
+
 TEST(TBuildOrinParser, TrailBytesAreNeverOperators) {
   // "データ" holds 0x5B ("[") and "ポイント" 0x7C ("|") as trail bytes; "ソ" ends in "\".
   TParamCollection vars;

@@ -1,5 +1,6 @@
-// A ParamHost whose state the tests set and inspect, and a runtime that wires a collection to
-// the system functions, a table manager and that host, as the player does.
+// One object that plays every role of a ParamHost, with state the tests set and inspect, and a
+// runtime that wires a collection to the system functions, a table manager and those roles, as
+// the player does.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -21,8 +22,23 @@
 
 namespace orin::test {
 
-class FakeParamHost : public ParamHost {
+class FakeParamHost : public InputRole,
+                      public SceneObjectsRole,
+                      public CallRole,
+                      public HistoryRole,
+                      public ScreenRole,
+                      public ClockRole,
+                      public MediaRole,
+                      public SavesRole,
+                      public DesktopRole {
  public:
+  FakeParamHost() = default;
+  FakeParamHost(const FakeParamHost&) = delete;
+  FakeParamHost& operator=(const FakeParamHost&) = delete;
+
+  RunTimeRandom random{0};
+  ParamHost roles{*this, *this, *this, *this, *this, *this, *this, *this, *this, random};
+
   bool lClick = false, rClick = false, lPush = false, rPush = false;
   int32_t mouseX = 0, mouseY = 0;
   std::array<bool, 256> keyPush{}, keyClick{}, keyRepeat{};
@@ -129,6 +145,14 @@ class FakeParamHost : public ParamHost {
   int32_t ToScreenY(const std::string& object, int32_t y) override {
     return Exists(object) ? y + 20 : 0;
   }
+  bool GetEnabled(const std::string&, int32_t) override { return false; }
+  void SetEnabled(const std::string&, int32_t, bool) override {}
+  bool GetVisible(const std::string&, int32_t) override { return false; }
+  void SetVisible(const std::string&, int32_t, bool) override {}
+  int32_t ToClientY(const std::string&, int32_t) override { return 0; }
+  int32_t ToScreenX(const std::string&, int32_t) override { return 0; }
+  int32_t IndexOfMenu(const std::string&, const std::string&) override { return 0; }
+  bool InPrimary(const std::string&) override { return false; }
   void ListCompo(FunctionArgs args, TCustomParam& dest) override {
     int32_t n = 0;
     for (const auto& o : objects) {
@@ -138,18 +162,20 @@ class FakeParamHost : public ParamHost {
     dest.SetAsInt(n);
   }
   std::string GetSaveCaption(int32_t slot) override { return "slot " + std::to_string(slot); }
+  void ListSaveCaption(FunctionArgs, TCustomParam&) override {}
   void SaveScreen(FunctionArgs args, TCustomParam& dest) override {
     calls.push_back("SaveScreen " + args[0]->GetAsStr() + " " + std::to_string(args.size()));
     dest.SetAsFlag(true);
   }
   void OpenUrl(const std::string& url) override { openedUrls.push_back(url); }
+  bool SetWallPaper(const std::string&, int32_t) override { return false; }
   TVrFileManager* FileManager() override { return files; }
 };
 
 // A collection wired to the system functions, a table manager and a fake host.
 struct ScriptRuntime {
   ScriptRuntime() {
-    vars.SetHost(&host);
+    vars.SetHost(&host.roles);
     vars.SetFunctions(&functions);
   }
   ~ScriptRuntime() {

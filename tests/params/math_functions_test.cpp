@@ -61,9 +61,9 @@ TEST(RunTimeRandom, SequenceAndRange) {
 
 TEST(MathFunctions, RandomUsesTheHostsGenerator) {
   ScriptRuntime rt;
-  rt.host.Random().State = 0;
+  rt.host.random.State = 0;
   ExpectEvals(rt, {{"Random(100)", "int 0"}, {"Random(100)", "int 3"}});
-  EXPECT_EQ(rt.host.Random().State, 134775814u);
+  EXPECT_EQ(rt.host.random.State, 134775814u);
 }
 
 }  // namespace

@@ -222,7 +222,7 @@ struct RecordingDispatcher : FunctionDispatcher {
 };
 
 // The scene's answer to GetProp's destination type.
-struct PropertyHost : ParamHost {
+struct PropertyHost : NullSceneObjects {
   uint8_t PropertyValueType(int property) override {
     lastProperty = property;
     return kTypeInt;
@@ -236,8 +236,10 @@ TEST(TOrinParser, FunctionsGoThroughTheDispatcher) {
 
   RecordingDispatcher functions;
   PropertyHost host;
+  NullParamHost nulls;
+  ParamHost roles = nulls.With({.Objects = &host});
   vars.SetFunctions(&functions);
-  vars.SetHost(&host);
+  vars.SetHost(&roles);
   vars.AddVariable(kTypeStr, "name").Value->SetAsStr("obj");
   EXPECT_EQ(Eval(vars, "IntToStr(2 + 3, name)"), "str 7");
   EXPECT_EQ(functions.calls, (std::vector<int>{0}));
@@ -291,16 +293,18 @@ TEST(TOrinParser, TemporariesStartFreshOnEveryRun) {
 TEST(TOrinParser, VariablesFreedDuringARunAreLookedUpAgain) {
   // Reading @MouseX frees the temporary that the group (1 + 2) made; the last operation must
   // not use what the run remembered of it.
-  struct Host : ParamHost {
+  struct Host : NullInput {
     int32_t MouseX() override {
       vars->DeleteVariable("____1");
       return 1;
     }
     TParamCollection* vars = nullptr;
   } host;
+  NullParamHost nulls;
+  ParamHost roles = nulls.With({.Input = &host});
   TParamCollection vars;
   host.vars = &vars;
-  vars.SetHost(&host);
+  vars.SetHost(&roles);
   TOrinParser parser;
   test::CompileInto(parser, "(@MouseX * 1) + (1 + 2)");
   parser.Execute(vars);

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include "fake_param_host.h"
 #include "resources/stream.h"
 
@@ -408,6 +410,33 @@ TEST(TParamSystem, NumberOutsideTheTableIsAnInternalError) {
     broken.GetAsStr();
   } catch (const Error& e) {
     EXPECT_EQ(ToUtf8(e.Message()), "内部エラー");
+  }
+}
+
+// Without a player the clock stands still at the fixed start date, so a run is repeatable.
+TEST(NullParamHost, ClockStandsStillAtTheFixedStartDate) {
+  TParamCollection vars;
+  EXPECT_EQ(test::Eval(vars, "@PCTickCount + @TickCount + @UpdateCount"), "int 0");
+  EXPECT_EQ(test::Eval(vars, "@Year * 10000 + @Month * 100 + @Day"), "int 20000101");
+  EXPECT_EQ(test::Eval(vars, "@Week ++ \" \" ++ @Hour ++ \":\" ++ @Min ++ \":\" ++ @Sec"), "str 7 12:0:0");
+}
+
+TEST(NullParamHost, FixedDateAdvancesByMilliseconds) {
+  struct Case {
+    uint32_t ms;
+    std::array<int, 7> expected;  // year, month, day, week, hour, min, sec
+  };
+  const Case cases[] = {
+      {0, {2000, 1, 1, 7, 12, 0, 0}},
+      {999, {2000, 1, 1, 7, 12, 0, 0}},
+      {43'199'999, {2000, 1, 1, 7, 23, 59, 59}},
+      {43'200'000, {2000, 1, 2, 1, 0, 0, 0}},
+      {40u * 86'400'000u, {2000, 2, 10, 5, 12, 0, 0}},
+      {UINT32_MAX, {2000, 2, 20, 1, 5, 2, 47}},           // where the 32-bit clock wraps
+  };
+  for (const Case& c : cases) {
+    const LocalDateTime d = FixedDateAfter(c.ms);
+    EXPECT_EQ((std::array{d.Year, d.Month, d.Day, d.Week, d.Hour, d.Min, d.Sec}), c.expected) << c.ms;
   }
 }
 

@@ -20,8 +20,8 @@ namespace {
 using namespace literals;
 
 struct Runtime {
-  Runtime() : host(scene.list) {
-    vars.SetHost(&host);
+  Runtime() : host(scene.list), roles(nulls.With({.Input = &host, .Objects = &host})) {
+    vars.SetHost(&roles);
     vars.SetFunctions(&functions);
   }
   ~Runtime() {
@@ -32,6 +32,8 @@ struct Runtime {
 
   test::Scene scene;
   SceneParamHost host;
+  NullParamHost nulls;
+  ParamHost roles;
   TDBManager tables;
   SystemFunctions functions{tables};
   TParamCollection vars;

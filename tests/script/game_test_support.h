@@ -17,6 +17,7 @@
 #include "core/text.h"
 #include "params/db_manager.h"
 #include "params/param_collection.h"
+#include "params/param_host.h"
 #include "params/system_functions.h"
 #include "resources/file_manager.h"
 #include "resources/stream.h"
@@ -34,9 +35,9 @@ namespace orin::test {
 class TestGame;
 
 // The call's part of the system variables (@Result, @ParamStr, @StackCount, @Sender).
-class TestParamHost final : public SceneParamHost {
+class TestCallRole final : public CallRole {
  public:
-  TestParamHost(TOrinBaseList& scene, TCallMan*& callMan) : SceneParamHost(scene), callMan_(callMan) {}
+  explicit TestCallRole(TCallMan*& callMan) : callMan_(callMan) {}
   int32_t ParamCount() override { return callMan_ ? static_cast<int32_t>(callMan_->Args().size()) : 0; }
   std::string ParamStr(int i) override { return callMan_ ? callMan_->Arg(i) : std::string(); }
   std::string SenderName() override { return callMan_ ? callMan_->SenderName() : std::string(); }
@@ -59,7 +60,9 @@ class TestGame : public GameContext, public CallManOwner, public TraceSink {
       : files(tempFolder, pending, {}),
         functions(tables),
         scene(&files),
-        paramHost(scene, callManPtr) {
+        sceneRoles(scene),
+        callRole(callManPtr),
+        paramHost(nullRoles.With({.Input = &sceneRoles, .Objects = &sceneRoles, .Call = &callRole})) {
     files.AddArchive("");
     scene.SetSize(64, 48);
     vars.SetFunctions(&functions);
@@ -196,7 +199,10 @@ class TestGame : public GameContext, public CallManOwner, public TraceSink {
   TOrinBaseList scene;
   SaveSections sections;
   TCallMan* callManPtr = nullptr;
-  TestParamHost paramHost;
+  SceneParamHost sceneRoles;
+  TestCallRole callRole;
+  NullParamHost nullRoles;
+  ParamHost paramHost;
   std::unique_ptr<TCallMan> callMan;
 
   int32_t clock = 0;

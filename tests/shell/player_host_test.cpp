@@ -1,5 +1,6 @@
 // PlayerHost: the game behind the main window — start, a frame, drawing, the system variables it
-// answers (title, screen, save captions, the call), and the status data written when it closes.
+// answers (title, screen, save captions, the call, the repeatable clock of headless runs), and
+// the closing order: the status data written when it closes, even when the exit page fails.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -8,6 +9,8 @@
 #include "core/error.h"
 #include "core/text.h"
 #include "params/param_collection.h"
+#include "params/param_host.h"
+#include "params/params_test_support.h"
 #include "resources/file_collection.h"
 #include "resources/file_manager.h"
 #include "resources/install_set.h"
@@ -17,6 +20,7 @@
 #include "script/project_file.h"
 #include "script/project_text.h"
 #include "script/versions.h"
+#include "shell/headless/headless_platform.h"
 #include "shell/player_host.h"
 #include "support/test_support.h"
 
@@ -56,8 +60,8 @@ void WriteGame(const std::string& folder, const std::string& projectText, const 
 }
 
 struct Player {
-  explicit Player(const std::string& folder)
-      : paths(folder), files(tempFolder, pending, {}), host(files, pending, state, paths) {
+  explicit Player(const std::string& folder, TraceSink* trace = nullptr, PlayerMachine machine = {})
+      : paths(folder), files(tempFolder, pending, {}), host(files, pending, state, paths, trace, machine) {
     files.AddArchive("");
     files.SetBaseFolder(folder);
   }
@@ -166,6 +170,75 @@ TEST(PlayerHost, GameThatDoesNotStartHasNoProject) {
   ASSERT_EQ(p.window.messages.size(), 1u);
   EXPECT_EQ(p.window.messages[0], "スタートページがありません");
   p.host.Close();
+}
+
+// Headless runs see the same clock and date every time: the platform's virtual milliseconds, and
+// the fixed start date advanced by them; the run-time generator starts from that date too.
+TEST(PlayerHost, HeadlessRunsSeeTheVirtualClock) {
+  test::TempDir dir;
+  const std::string folder = dir / "game/";
+  WriteGame(folder, "version 110\ntitle \"t\"\nscreen 32 24\nstart \"start.osb\"\n", "Wait\n");
+  HeadlessOptions options;
+  options.DeltaMs = 1000;
+  options.Messages = nullptr;
+  HeadlessPlatform platform(std::move(options));
+  Player p(folder, nullptr, PlayerMachine{&platform, false});
+  p.host.Initialise(GameSettings{}, p.window);
+  ASSERT_TRUE(p.host.HasProject());
+  TParamCollection& vars = *p.host.Variables();
+  const char* kDate = "@Year ++ \"-\" ++ @Month ++ \"-\" ++ @Day ++ \" \" ++ @Week ++ \" \" ++ @Hour ++ \":\" ++ @Min ++ \":\" ++ @Sec";
+  EXPECT_EQ(test::Eval(vars, "@PCTickCount"), "int 0");
+  EXPECT_EQ(test::Eval(vars, kDate), "str 2000-1-1 7 12:0:0");
+  EXPECT_EQ(test::Eval(vars, "Random(1000000)"), "int 377317");
+  std::vector<InputEvent> events;
+  for (int i = 0; i < 43201; ++i) platform.PollEvents(i, events);  // 12 hours and a second
+  EXPECT_EQ(test::Eval(vars, "@PCTickCount"), "int 43201000");
+  EXPECT_EQ(test::Eval(vars, kDate), "str 2000-1-2 1 0:0:1");
+  EXPECT_EQ(test::Eval(vars, "OpenUrl(\"http://localhost/\")"), "flag FALSE");
+  p.state.Closing = true;
+  p.host.Close();
+}
+
+// Fails with something other than the game's own error once armed, as running out of memory
+// would.
+class FailingTrace final : public TraceSink {
+ public:
+  void Write(const std::string&) override {
+    if (armed) throw std::bad_alloc();
+  }
+  bool armed = false;
+};
+
+TEST(PlayerHost, ClosingSurvivesAFailingExitPageAndStillWritesTheStatusData) {
+  test::TempDir dir;
+  const std::string folder = dir / "game/";
+  WriteGame(folder, "version 110\ntitle \"t\"\nscreen 32 24\nstart \"start.osb\"\nexit \"exit.osb\"\n",
+            "Wait\n");
+  {
+    TPage exitPage;
+    PageFromText("VarNew name=\"x\" type=int value={1} scope=0\n", exitPage);
+    MemoryStream s;
+    exitPage.SaveToStream(s);
+    s.SaveToFile(folder + "exit.osb");
+  }
+  FailingTrace trace;
+  Player p(folder, &trace);
+  p.host.Initialise(GameSettings{}, p.window);
+  ASSERT_TRUE(p.host.HasProject());
+  p.Frame();
+  trace.armed = true;
+  p.state.Closing = true;
+  testing::internal::CaptureStderr();
+  EXPECT_NO_THROW(p.host.Close());
+  const std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_NE(err.find("while closing the game"), std::string::npos) << err;
+  EXPECT_EQ(p.host.Project(), nullptr);
+  EXPECT_EQ(p.host.Variables(), nullptr);
+  EXPECT_EQ(p.host.GameScene(), nullptr);
+  HostFileSystem fs;
+  TVrFileCollection saves(fs);
+  saves.Open(folder + "save.dat");
+  EXPECT_GE(saves.IndexOf("STATUSSAVEDATA"), 0);
 }
 
 }  // namespace

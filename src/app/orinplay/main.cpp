@@ -236,7 +236,8 @@ int Play(const PlayerOptions& o) {
     // Nothing may be logged before FormCreate, which deletes the log of the previous run.
     FileLog log(paths.WritePath("orinplay.log"), o.Logging);
     files.SetLog(&log);
-    PlayerHost host(files, pending, state, paths, o.Trace ? &trace : nullptr);
+    PlayerHost host(files, pending, state, paths, o.Trace ? &trace : nullptr,
+                    PlayerMachine{platform.get(), !o.Headless});
     host.SetLog(log);
     TFormView form(*platform, state, host, paths);
     form.SetLog(log);

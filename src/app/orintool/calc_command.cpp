@@ -187,9 +187,9 @@ void Declare(TParamCollection& vars, const std::string& declaration) {
   }
 }
 
-// The player as calc sees it: no scene, no project, no window; the game's files when a folder
-// or archives were given.
-class CalcHost : public ParamHost {
+// The desktop as calc sees it: the game's files when a folder or archives were given, and no
+// browser (OpenUrl opens nothing).
+class CalcDesktop : public NullDesktop {
  public:
   TVrFileManager* FileManager() override { return files; }
   TVrFileManager* files = nullptr;
@@ -236,11 +236,15 @@ int RunCalc(const std::vector<std::string>& args) {
     }
   }
 
-  CalcHost host;
+  // Everything but the files is the null player: no scene, no project, no window, a clock that
+  // stands still at the fixed start date, a generator seeded from that date.
+  CalcDesktop desktop;
+  NullParamHost nulls;
+  ParamHost host = nulls.With({.Desktop = &desktop});
   if (!seed.empty()) {
     auto parsed = ParseInt(seed);
     if (!parsed) throw UsageError("--seed " + seed + ": expected an integer");
-    host.Random().State = static_cast<uint32_t>(*parsed);
+    host.Random.State = static_cast<uint32_t>(*parsed);
   }
   TempFolder tempFolder;
   PendingDeletes pending;
@@ -249,7 +253,7 @@ int RunCalc(const std::vector<std::string>& args) {
     files = std::make_unique<TVrFileManager>(tempFolder, pending, std::vector<std::string>());
     if (!dir.empty()) files->SetBaseFolder(dir);
     for (const std::string& archive : archives) files->AddArchive(archive);
-    host.files = files.get();
+    desktop.files = files.get();
   }
   TDBManager tables;
   SystemFunctions functions(tables);
@@ -301,10 +305,12 @@ extern const Command kCalcCommand = {
     "compile.\n"
     "Every system function runs. Those that need a running player answer as a player with\n"
     "no scene, no project and no window: no objects (object functions leave their result at\n"
-    "0, FALSE or empty), no saves, no display modes, no call stack. Tables live for the whole\n"
-    "run. FileExists, LoadTextFile and DBLoadTsvFile read the files of GAMEDIR (loose files)\n"
-    "and of the archives given with --arc; without them no file exists. --seed N starts the\n"
-    "Random generator at N (else at the time of day).\n"
+    "0, FALSE or empty), no saves, no display modes, no call stack, OpenUrl opens nothing.\n"
+    "The clock stands still: @PCTickCount is 0 and the date is Saturday 2000-01-01 12:00:00.\n"
+    "Tables live for the whole run. FileExists, LoadTextFile and DBLoadTsvFile read the files\n"
+    "of GAMEDIR (loose files) and of the archives given with --arc; without them no file\n"
+    "exists. --seed N starts the Random generator at N (else at 43200000, the fixed date's\n"
+    "time of day in milliseconds).\n"
     "--dump first prints the compiled operations of each EXPR, one per line: Op Dest operands\n"
     "(names bare, strings quoted, floats with a decimal point). Use -- before an EXPR that\n"
     "begins with \"--\".\n",
