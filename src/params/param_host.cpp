@@ -7,6 +7,7 @@
 #include <chrono>
 #include <ctime>
 
+#include "core/clock.h"
 #include "core/cp932.h"
 
 extern char** environ;
@@ -24,11 +25,7 @@ uint32_t RunTimeRandom::TimeOfDaySeed() {
 ParamHost::ParamHost() : random_(RunTimeRandom::TimeOfDaySeed()) {}
 
 int32_t ParamHost::PCTickCount() {
-  timespec ts{};
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-  const uint64_t ms =
-      static_cast<uint64_t>(ts.tv_sec) * 1000u + static_cast<uint64_t>(ts.tv_nsec) / 1000000u;
-  return static_cast<int32_t>(static_cast<uint32_t>(ms));
+  return static_cast<int32_t>(MonotonicMilliseconds());
 }
 
 LocalDateTime ParamHost::Now() {

@@ -64,7 +64,8 @@ void TProject::ReadProject() {
     return;
   }
   if (data.GetSize() == 0) {
-    game_.ShowMessage("警告"_sj, "プロジェクトがありません"_sj, BoxButtons::kOk, BoxIcon::kWarning);
+    game_.ShowMessage("警告"_sj, "プロジェクトがありません"_sj, MessageButtons::kOk,
+                      MessageIcon::kWarning);
     return;
   }
   ProjectFile project;
@@ -102,7 +103,8 @@ void TProject::ReadProject() {
   if (files.Exists(StartPage)) {
     callMan_->Start(StartPage);
   } else {
-    game_.ShowMessage("警告"_sj, "スタートページがありません"_sj, BoxButtons::kOk, BoxIcon::kWarning);
+    game_.ShowMessage("警告"_sj, "スタートページがありません"_sj, MessageButtons::kOk,
+                      MessageIcon::kWarning);
     game_.SetClosing(true);
   }
 }
@@ -114,7 +116,8 @@ bool TProject::Install() {
   const std::string folder = game_.GameFolder();
   if (files.BaseFolder.empty() && files.FileSystem().FileExists(folder, "install.dat")) files.SetBaseFolder(folder);
   if (!files.Exists("install.dat")) {
-    game_.ShowMessage("情報"_sj, "インストールし直してください"_sj, BoxButtons::kOk, BoxIcon::kInformation);
+    game_.ShowMessage("情報"_sj, "インストールし直してください"_sj, MessageButtons::kOk,
+                      MessageIcon::kInformation);
     return false;
   }
   TOrinInstallSet install;
@@ -159,7 +162,8 @@ bool TProject::SearchDiscs(const std::string& identifier) {
 }
 
 bool TProject::OkCancel(const std::string& caption, const std::string& text) {
-  return game_.ShowMessage(caption, text, BoxButtons::kOkCancel, BoxIcon::kInformation) == BoxAnswer::kOk;
+  return game_.ShowMessage(caption, text, MessageButtons::kOkCancel, MessageIcon::kInformation) ==
+         MessageResult::kOk;
 }
 
 void TProject::RequestQuit() {
@@ -189,7 +193,7 @@ bool TProject::FileAvailable(const std::string& name) {
 
 void TProject::RebuildRequired(const std::string& text) {
   game_.SetClosing(true);
-  game_.ShowMessage("警告"_sj, text, BoxButtons::kOk, BoxIcon::kWarning);
+  game_.ShowMessage("警告"_sj, text, MessageButtons::kOk, MessageIcon::kWarning);
   game_.PostClose();
 }
 
@@ -224,7 +228,7 @@ bool TProject::EndOfFrame() {
       try {
         SaveSlot(slot, PendingSavePage, PendingSaveIndex, PendingSaveCaption);
       } catch (const Error& e) {
-        game_.ShowMessage(Title, e.Message(), BoxButtons::kOk, BoxIcon::kError);
+        game_.ShowMessage(Title, e.Message(), MessageButtons::kOk, MessageIcon::kError);
       }
     }
   }
@@ -344,7 +348,7 @@ void TProject::LoadSlot(int32_t slot) {
     game_.SetClosing(true);
     std::string text = "このセーブデータは使用できません"_sj;
     text.append("\r\n").append("終了してください"_sj);
-    game_.ShowMessage(Title, text, BoxButtons::kOk, BoxIcon::kWarning);
+    game_.ShowMessage(Title, text, MessageButtons::kOk, MessageIcon::kWarning);
     game_.PostClose();
   }
 }

@@ -77,6 +77,7 @@ class TFormView final : public MainWindow {
   MessageResult ShowMessage(const std::string& caption, const std::string& text,
                             MessageButtons buttons, MessageIcon icon) override;
   void RunFrameNow() override { OneFrame(); }
+  uint32_t Ticks() override { return platform_.Ticks(); }
 
   void SetCaptionRenderer(CaptionRenderer* renderer);
 

@@ -37,6 +37,8 @@ class MainWindow {
                                     MessageButtons buttons, MessageIcon icon) = 0;
   // Window message 0x6B0: runs one frame at once.
   virtual void RunFrameNow() = 0;
+  // The platform's millisecond clock (virtual in headless runs), wrapping at 2^32.
+  virtual uint32_t Ticks() = 0;
 };
 
 class GameHost {

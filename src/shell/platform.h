@@ -12,8 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "core/mouse_button.h"
 #include "imaging/geometry.h"
-#include "scene/orin_control.h"  // MouseButton: the scene's two buttons
+#include "script/message_box.h"
 #include "shell/pixels.h"
 
 namespace orin {
@@ -53,10 +54,6 @@ struct InputEvent {
   static InputEvent Wheel(bool down);
   static InputEvent Of(InputKind kind);
 };
-
-enum class MessageButtons { kOk, kOkCancel, kYesNo };
-enum class MessageIcon { kNone, kInformation, kQuestion, kWarning, kError };
-enum class MessageResult { kOk, kCancel, kYes, kNo };
 
 struct WindowLayout {
   std::string Caption;  // cp932
@@ -102,9 +99,5 @@ class Platform {
   // Headless runs have no dock and no pointer of their own.
   virtual bool HasDock() const = 0;
 };
-
-// The system's monotonic clock in milliseconds, cut to 32 bits.
-uint32_t MonotonicMilliseconds();
-void SleepMilliseconds(uint32_t ms);
 
 }  // namespace orin

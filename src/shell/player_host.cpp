@@ -66,6 +66,10 @@ class PlayerParamHost final : public SceneParamHost {
   int32_t ScreenHeight() override { return host_.ScreenHeight(); }
   std::string Title() override { return host_.HasProject() ? host_.Title() : std::string(); }
   int32_t TickCount() override { return host_.state_.RunningClock; }
+  // The system timer as the platform gives it: headless runs see their virtual clock.
+  int32_t PCTickCount() override {
+    return host_.window_ ? static_cast<int32_t>(host_.window_->Ticks()) : 0;
+  }
   int32_t UpdateCount() override { return host_.state_.FrameCounter; }
   std::vector<std::string> FontNames(bool fixedPitch) override {
     if (!host_.fonts_) host_.fonts_ = std::make_unique<FontFinder>(FontFinder::FontDirFromEnvironment());
@@ -250,27 +254,9 @@ void PlayerHost::SetTitle(const std::string& title) {
   if (window_) window_->SetCaption(title);
 }
 
-BoxAnswer PlayerHost::ShowMessage(const std::string& caption, const std::string& text, BoxButtons buttons,
-                                  BoxIcon icon) {
-  if (!window_) return BoxAnswer::kOk;
-  const MessageButtons b = buttons == BoxButtons::kOk       ? MessageButtons::kOk
-                           : buttons == BoxButtons::kOkCancel ? MessageButtons::kOkCancel
-                                                              : MessageButtons::kYesNo;
-  MessageIcon i = MessageIcon::kNone;
-  switch (icon) {
-    case BoxIcon::kInformation: i = MessageIcon::kInformation; break;
-    case BoxIcon::kQuestion: i = MessageIcon::kQuestion; break;
-    case BoxIcon::kWarning: i = MessageIcon::kWarning; break;
-    case BoxIcon::kError: i = MessageIcon::kError; break;
-    case BoxIcon::kNone: break;
-  }
-  switch (window_->ShowMessage(caption, text, b, i)) {
-    case MessageResult::kCancel: return BoxAnswer::kCancel;
-    case MessageResult::kYes: return BoxAnswer::kYes;
-    case MessageResult::kNo: return BoxAnswer::kNo;
-    case MessageResult::kOk: break;
-  }
-  return BoxAnswer::kOk;
+MessageResult PlayerHost::ShowMessage(const std::string& caption, const std::string& text,
+                                      MessageButtons buttons, MessageIcon icon) {
+  return window_ ? window_->ShowMessage(caption, text, buttons, icon) : MessageResult::kOk;
 }
 
 }  // namespace orin

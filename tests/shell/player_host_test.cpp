@@ -32,7 +32,9 @@ class FakeWindow final : public MainWindow {
     return MessageResult::kOk;
   }
   void RunFrameNow() override {}
+  uint32_t Ticks() override { return ticks; }
 
+  uint32_t ticks = 0xFFFFFFFE;
   bool closed = false;
   std::string caption;
   std::vector<std::string> messages;
@@ -93,6 +95,7 @@ TEST(PlayerHost, RunsDrawsAndAnswersTheSystemVariables) {
             "BoxNew chain\n    name={\"red\"}\n    width={32}\n    height={24}\n    color={255}\n"
             "VarNew name=\"title\" type=str value={@Title} scope=0 chain\n"
             "VarNew name=\"size\" type=str value={@ScrWidth ++ \"x\" ++ @ScrHeight} scope=0 chain\n"
+            "VarNew name=\"tick\" type=str value={@PCTickCount} scope=0 chain\n"
             "VarNew name=\"caps\" type=str value={\"\"} scope=0 chain\n"
             "VarNew name=\"slots\" type=int value={0} scope=0 chain\n"
             "VarNew name=\"count\" type=int value={ListSaveCaption(caps, slots)} scope=0 chain\n"
@@ -124,6 +127,7 @@ TEST(PlayerHost, RunsDrawsAndAnswersTheSystemVariables) {
   p.Frame();
   EXPECT_EQ(p.Str("title"), "タイトル");
   EXPECT_EQ(p.Str("size"), "32x24");
+  EXPECT_EQ(p.Str("tick"), "-2");  // the window's clock, wrapped into an int32
   EXPECT_EQ(p.Str("count"), "2");
   EXPECT_EQ(p.Str("second"), "slot 3@3/slot 3");
   EXPECT_EQ(p.Str("call"), "2b1");

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "core/clock.h"
 #include "shell/platform.h"
 
 struct SDL_Window;
