@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "app/orintool/cli.h"
+#include "app/common/arg_parser.h"
 #include "core/cp932.h"
 #include "core/error.h"
 #include "resources/file_manager.h"
@@ -36,8 +36,8 @@
 namespace orin::play {
 namespace {
 
-using tool::ArgParser;
-using tool::UsageError;
+using app::ArgParser;
+using app::UsageError;
 
 constexpr const char* kUsage =
     "usage: orinplay [OPTIONS] [GAMEDIR | GAME.exe] [FOLDER...]\n"
@@ -268,7 +268,7 @@ int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
   try {
     return play::Play(play::ParseCommandLine(args));
-  } catch (const tool::UsageError& e) {
+  } catch (const app::UsageError& e) {
     if (e.what()[0] != '\0') std::fprintf(stderr, "orinplay: %s\n", e.what());
     std::fputs(play::kUsage, e.what()[0] != '\0' ? stderr : stdout);
     return e.what()[0] != '\0' ? 2 : 0;
