@@ -183,7 +183,16 @@ int Play(const PlayerOptions& o) {
   // silently.
   if (IsOnOpticalMedia(game.Executable.empty() ? game.Folder : game.Executable)) return 0;
   InstanceLock lock;
-  if (lock.Acquire(HostInstanceName(game.Folder)) == InstanceLock::Result::kHeldElsewhere) return 0;
+  switch (lock.Acquire(HostInstanceName(game.Folder))) {
+    case InstanceLock::Result::kHeldElsewhere:
+      return 0;
+    case InstanceLock::Result::kUnsafe:
+      PrintError(lock.Problem());
+      return 1;
+    case InstanceLock::Result::kAcquired:
+    case InstanceLock::Result::kUnavailable:
+      break;
+  }
 
   const DataPaths paths(game.Folder, o.SaveDir);
   if (o.Config) return RunConfigDialog(paths);
