@@ -195,6 +195,7 @@ int Play(const PlayerOptions& o) {
   }
 
   const DataPaths paths(game.Folder, o.SaveDir);
+  if (const std::string carried = paths.CarryOverOldSaves(); !carried.empty()) PrintError(carried);
   if (o.Config) return RunConfigDialog(paths);
 
   std::unique_ptr<Platform> platform;
