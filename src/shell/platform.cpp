@@ -2,10 +2,11 @@
 
 namespace orin {
 
-InputEvent InputEvent::KeyDown(int key, bool repeat) {
+InputEvent InputEvent::KeyDown(int key, bool repeat, bool alt) {
   InputEvent e = Of(InputKind::kKeyDown);
   e.Key = key;
   e.Repeat = repeat;
+  e.Alt = alt;
   return e;
 }
 

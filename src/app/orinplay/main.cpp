@@ -56,6 +56,8 @@ constexpr const char* kUsage =
     "  --trace                  the interpreter's trace lines on stdout\n"
     "  --answer A[,A...]        answers of message boxes in headless runs: ok, cancel, yes, no\n"
     "                           (in order, the last one repeating)\n"
+    "  --audio-out FILE.wav     headless: the run's sound as a WAV file (44.1 kHz, 16-bit,\n"
+    "                           stereo; sample n at n/44.1 ms of the virtual clock)\n"
     "  --save-dir DIR           where save.dat, game.ini and logs are written\n"
     "  --config                 the sound settings dialog instead of the game\n";
 
@@ -69,6 +71,7 @@ struct PlayerOptions {
   std::string ScreenshotDir;
   bool Trace = false;
   std::vector<MessageResult> Answers;
+  std::string AudioOut;
   std::string SaveDir;
   bool Config = false;
   std::vector<std::string> Positionals;
@@ -97,8 +100,9 @@ PlayerOptions ParseCommandLine(std::vector<std::string> args) {
                args.begin() + static_cast<ptrdiff_t>(i) + 3);
     break;
   }
-  ArgParser p(args, {"--headless", "--trace", "--config", "--help"},
-              {"--frames", "--delta", "--input", "--screenshot", "--answer", "--save-dir"});
+  ArgParser p(
+      args, {"--headless", "--trace", "--config", "--help"},
+      {"--frames", "--delta", "--input", "--screenshot", "--answer", "--save-dir", "--audio-out"});
   if (p.Flag("--help")) throw UsageError("");
   PlayerOptions o;
   const char* platform = std::getenv("ORIN_PLATFORM");
@@ -127,6 +131,8 @@ PlayerOptions ParseCommandLine(std::vector<std::string> args) {
       start = comma + 1;
     }
   }
+  o.AudioOut = p.Value("--audio-out");
+  if (p.Has("--audio-out") && o.AudioOut.empty()) throw UsageError("--audio-out needs a file name");
   o.SaveDir = p.Value("--save-dir");
   o.Config = p.Flag("--config");
   o.Positionals = p.Positionals();
@@ -140,6 +146,7 @@ PlayerOptions ParseCommandLine(std::vector<std::string> args) {
     if (p.Has("--delta")) throw UsageError("--delta needs --headless");
     if (p.Has("--input")) throw UsageError("--input needs --headless");
     if (p.Has("--answer")) throw UsageError("--answer needs --headless");
+    if (p.Has("--audio-out")) throw UsageError("--audio-out needs --headless");
   }
   return o;
 }
@@ -199,12 +206,16 @@ int Play(const PlayerOptions& o) {
   if (o.Config) return RunConfigDialog(paths);
 
   std::unique_ptr<Platform> platform;
+  HeadlessPlatform* headless = nullptr;
   if (o.Headless) {
     HeadlessOptions h;
     h.DeltaMs = o.DeltaMs;
     if (!o.InputFile.empty()) h.Input = LoadInputScript(o.InputFile);
     h.Answers = o.Answers;
-    platform = std::make_unique<HeadlessPlatform>(std::move(h));
+    h.AudioOut = o.AudioOut;
+    auto made = std::make_unique<HeadlessPlatform>(std::move(h));
+    headless = made.get();
+    platform = std::move(made);
   } else {
     platform = std::make_unique<SdlPlatform>();
   }
@@ -260,6 +271,13 @@ int Play(const PlayerOptions& o) {
       }
     }
     form.FormClose();
+    if (headless != nullptr) {
+      try {
+        headless->Audio().FinishRecording();
+      } catch (const Error& e) {
+        if (failure.empty()) failure = e.Utf8Report();
+      }
+    }
     if (!failure.empty()) {
       PrintError(failure);
       exitCode = 1;
