@@ -18,7 +18,8 @@ class UsageError : public std::runtime_error {
 // value, valued options take the next argument (or "--name=value"). "--" ends the options.
 class ArgParser {
  public:
-  ArgParser(std::vector<std::string> args, std::vector<std::string> flags, std::vector<std::string> valued);
+  ArgParser(std::vector<std::string> args, std::vector<std::string> flags,
+            std::vector<std::string> valued);
 
   bool Flag(const std::string& name) const;
   // The value of a valued option, or fallback when absent.
