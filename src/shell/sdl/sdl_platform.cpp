@@ -216,7 +216,8 @@ void SdlPlatform::PollEvents(int64_t, std::vector<InputEvent>& out) {
         const int y = motion ? e.motion.y : e.button.y;
         // Full screen shows no dock: every position is the panel's.
         const int dock = fullScreen_ ? 0 : dockHeight_;
-        const InputTarget target = y < dock ? InputTarget::kDock : InputTarget::kPanel;
+        const InputTarget target =
+            !fullScreen_ && y < dock ? InputTarget::kDock : InputTarget::kPanel;
         const int targetY = target == InputTarget::kDock ? y : y - dock;
         if (motion) {
           out.push_back(InputEvent::MouseMove(x, targetY, target));
