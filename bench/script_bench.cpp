@@ -212,8 +212,9 @@ class BenchGame final : public GameContext, public CallManOwner {
   void SetClosing(bool) override {}
   void PostClose() override {}
   void SetTitle(const std::string&) override {}
-  BoxAnswer ShowMessage(const std::string&, const std::string&, BoxButtons, BoxIcon) override {
-    return BoxAnswer::kOk;
+  MessageResult ShowMessage(const std::string&, const std::string&, MessageButtons,
+                            MessageIcon) override {
+    return MessageResult::kOk;
   }
   std::string GameFolder() override { return {}; }
   std::string SaveFilePath() override { return {}; }

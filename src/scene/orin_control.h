@@ -35,6 +35,7 @@
 #include <string>
 #include <vector>
 
+#include "core/mouse_button.h"
 #include "imaging/dib_surface.h"
 #include "imaging/geometry.h"
 #include "scene/orin_motion.h"
@@ -44,8 +45,6 @@ namespace orin {
 
 class ScreenSurface;
 class TOrinBase;
-
-enum class MouseButton : uint8_t { kLeft, kRight };
 
 // Sets of input modes (bit n = mode n) that the pointer's hit tests admit.
 enum InputModes : uint8_t {

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "core/log.h"
+#include "script/message_box.h"
 
 namespace orin {
 
@@ -20,10 +21,6 @@ class TOrinBaseList;
 class TParamCollection;
 class TransitionFactory;
 class TVrFileManager;
-
-enum class BoxButtons { kOk, kOkCancel, kYesNo };
-enum class BoxIcon { kNone, kInformation, kQuestion, kWarning, kError };
-enum class BoxAnswer { kOk, kCancel, kYes, kNo };
 
 // Receives the interpreter's trace lines ("%.8x : %s(%d)").
 class TraceSink {
@@ -70,8 +67,8 @@ class GameContext {
   virtual void PostClose() = 0;
   // The project's title becomes the window caption and the application title.
   virtual void SetTitle(const std::string& title) = 0;
-  virtual BoxAnswer ShowMessage(const std::string& caption, const std::string& text,
-                                BoxButtons buttons, BoxIcon icon) = 0;
+  virtual MessageResult ShowMessage(const std::string& caption, const std::string& text,
+                                    MessageButtons buttons, MessageIcon icon) = 0;
 
   // --- Where the game lives ---
   // The host folder that plays the Windows player's own folder ("/" at the end).

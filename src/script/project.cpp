@@ -68,7 +68,7 @@ void TProject::ReadProject() {
   }
   if (data.GetSize() == 0) {
     game_.Logger().ErrorLine(LogChannel::kFiles, "orin.opb: the project file is empty");
-    game_.ShowMessage("警告"_sj, "プロジェクトがありません"_sj, BoxButtons::kOk, BoxIcon::kWarning);
+    game_.ShowMessage("警告"_sj, "プロジェクトがありません"_sj, MessageButtons::kOk, MessageIcon::kWarning);
     return;
   }
   ProjectFile project;
@@ -111,7 +111,7 @@ void TProject::ReadProject() {
     callMan_->Start(StartPage);
   } else {
     game_.Logger().ErrorLine(LogChannel::kFiles, StartPage + ": the start page is not in the game");
-    game_.ShowMessage("警告"_sj, "スタートページがありません"_sj, BoxButtons::kOk, BoxIcon::kWarning);
+    game_.ShowMessage("警告"_sj, "スタートページがありません"_sj, MessageButtons::kOk, MessageIcon::kWarning);
     game_.SetClosing(true);
   }
 }
@@ -123,7 +123,8 @@ bool TProject::Install() {
   const std::string folder = game_.GameFolder();
   if (files.BaseFolder.empty() && files.FileSystem().FileExists(folder, "install.dat")) files.SetBaseFolder(folder);
   if (!files.Exists("install.dat")) {
-    game_.ShowMessage("情報"_sj, "インストールし直してください"_sj, BoxButtons::kOk, BoxIcon::kInformation);
+    game_.ShowMessage("情報"_sj, "インストールし直してください"_sj, MessageButtons::kOk,
+                      MessageIcon::kInformation);
     return false;
   }
   TOrinInstallSet install;
@@ -168,7 +169,8 @@ bool TProject::SearchDiscs(const std::string& identifier) {
 }
 
 bool TProject::OkCancel(const std::string& caption, const std::string& text) {
-  return game_.ShowMessage(caption, text, BoxButtons::kOkCancel, BoxIcon::kInformation) == BoxAnswer::kOk;
+  return game_.ShowMessage(caption, text, MessageButtons::kOkCancel, MessageIcon::kInformation) ==
+         MessageResult::kOk;
 }
 
 void TProject::RequestQuit() {
@@ -202,7 +204,7 @@ bool TProject::FileMissing(const std::string& name) {
 
 void TProject::RebuildRequired(const std::string& text) {
   game_.SetClosing(true);
-  game_.ShowMessage("警告"_sj, text, BoxButtons::kOk, BoxIcon::kWarning);
+  game_.ShowMessage("警告"_sj, text, MessageButtons::kOk, MessageIcon::kWarning);
   game_.PostClose();
 }
 
@@ -239,7 +241,7 @@ bool TProject::EndOfFrame() {
       } catch (const Error& e) {
         game_.Logger().Write(LogLevel::kError, LogChannel::kFiles,
                              Format("save slot %d was not written", slot), e);
-        game_.ShowMessage(Title, e.Message(), BoxButtons::kOk, BoxIcon::kError);
+        game_.ShowMessage(Title, e.Message(), MessageButtons::kOk, MessageIcon::kError);
       }
     }
   }
@@ -385,7 +387,7 @@ void TProject::LoadSlot(int32_t slot) {
     game_.SetClosing(true);
     std::string text = "このセーブデータは使用できません"_sj;
     text.append("\r\n").append("終了してください"_sj);
-    game_.ShowMessage(Title, text, BoxButtons::kOk, BoxIcon::kWarning);
+    game_.ShowMessage(Title, text, MessageButtons::kOk, MessageIcon::kWarning);
     game_.PostClose();
   }
 }

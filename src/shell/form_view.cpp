@@ -17,6 +17,13 @@ namespace {
 // How long the loop waits for input while no frame can run before it looks again.
 constexpr uint32_t kWaitMs = 250;
 
+constexpr int kVkReturn = 0x0D;
+constexpr int kVkF11 = 0x7A;
+
+bool IsFullScreenKey(const InputEvent& e) {
+  return e.Key == kVkF11 || (e.Key == kVkReturn && e.Alt);
+}
+
 }  // namespace
 
 TFormView::TFormView(Platform& platform, ShellState& state, GameHost& host, const DataPaths& paths)
@@ -63,9 +70,7 @@ bool TFormView::FormCreate() {
   layout.DockHeight = DockHeight();
   platform_.CreateWindow(layout);
   windowCreated_ = true;
-  // In a window the panel sits right below the dock; full screen centres it.
-  panelLeft_ = 0;
-  panelTop_ = layout.DockHeight;
+  PlacePanel();
   if (platform_.HasDock()) {
     toolbar_.SetWidth(layout.PanelWidth);
     platform_.PresentDock(toolbar_.Draw().View());
@@ -205,6 +210,10 @@ void TFormView::HandleInput(const InputEvent& event) {
   switch (event.Kind) {
     case InputKind::kKeyDown:
       if (!active_ || event.Repeat || event.Key < 0 || event.Key >= 256) return;
+      if (IsFullScreenKey(event)) {
+        ScreenSwitchClick();
+        return;
+      }
       host_.KeyDown(event.Key);
       return;
     case InputKind::kKeyUp:
@@ -278,6 +287,19 @@ void TFormView::RouteDock(const InputEvent& event) {
   PresentDockIfChanged();
   if (clicked == Toolbar::Button::kQuit) QuitButtonClick();
   if (clicked == Toolbar::Button::kScreenSwitch) ScreenSwitchClick();
+}
+
+void TFormView::SetFullScreen(bool on) {
+  if (!windowCreated_ || closed_ || platform_.FullScreen() == on) return;
+  platform_.SetFullScreen(on);
+  PlacePanel();
+}
+
+void TFormView::PlacePanel() {
+  // The platform scales the client area, which is as wide as the game's screen; a window has the
+  // dock above the panel, full screen none.
+  panelLeft_ = 0;
+  panelTop_ = platform_.FullScreen() ? 0 : DockHeight();
 }
 
 void TFormView::PresentDockIfChanged() {

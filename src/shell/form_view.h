@@ -12,6 +12,10 @@
 // downs reach the scene only while active; ups, moves and wheel steps always. A press keeps the
 // pointer captured by its side (panel or dock) until the release.
 //
+// Full screen: the "画面切替" button, F11 and Alt+Enter switch between the window and the
+// platform's full screen (a desktop-sized borderless window, the game scaled to fit); those keys
+// do not reach the game. The panel keeps its coordinates; in full screen it has no dock above it.
+//
 // Closing order: the closing flag is set, then the host frees the game (GameHost::Close).
 //
 // A frame that runs long: the interpreter may loop without yielding (a chained While {TRUE}), as
@@ -86,8 +90,11 @@ class TFormView final : public MainWindow {
   void HandleInput(const InputEvent& event);
   // The "終了" button: asks whether to end the game.
   void QuitButtonClick();
-  // The "画面切替" button: switching to full screen comes with the display modes.
-  void ScreenSwitchClick() {}
+  // The "画面切替" button: full screen on or off.
+  void ScreenSwitchClick() { SetFullScreen(!platform_.FullScreen()); }
+  // Nothing when the state is already the requested one or there is no window yet.
+  void SetFullScreen(bool on);
+  bool FullScreen() const { return platform_.FullScreen(); }
 
   // MainWindow
   void PostClose() override { closeRequested_ = true; }
@@ -123,6 +130,7 @@ class TFormView final : public MainWindow {
   void RouteDock(const InputEvent& event);
   void RoutePanel(const InputEvent& event);
   void PresentDockIfChanged();
+  void PlacePanel();
   std::string ApplicationTitle() const;
   // A stop signal came: the game closes. True when one did.
   bool HeedSignals();

@@ -2,14 +2,17 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "resources/host_fs.h"
+#include "shell/game_location.h"
 
 namespace orin {
 namespace {
@@ -25,20 +28,6 @@ uint64_t Fnv1a(std::string_view s) {
   return h;
 }
 
-std::string AbsoluteHostPath(const std::string& path) {
-  if (char* real = realpath(path.c_str(), nullptr)) {
-    std::string out = real;
-    std::free(real);
-    return out;
-  }
-  if (!path.empty() && path.front() == '/') return path;
-  char cwd[4096];
-  if (getcwd(cwd, sizeof cwd) == nullptr) return path;
-  std::string out = cwd;
-  out.append("/").append(path);
-  return out;
-}
-
 }  // namespace
 
 std::string InstanceName(std::string_view path, char separator) {
@@ -52,17 +41,61 @@ std::string InstanceName(std::string_view path, char separator) {
 }
 
 std::string HostInstanceName(const std::string& hostFolder) {
-  return InstanceName(AbsoluteHostPath(hostFolder), '/');
+  return InstanceName(AbsolutePath(hostFolder), '/');
 }
 
-std::string LockFolder() {
+namespace {
+
+std::string RuntimeFolder() {
   if (const char* runtime = std::getenv("XDG_RUNTIME_DIR");
       runtime != nullptr && *runtime != '\0' && IsHostDirectory(runtime))
     return WithTrailingSlash(runtime);
+  return {};
+}
+
+}  // namespace
+
+std::string LockFolder() {
+  if (std::string runtime = RuntimeFolder(); !runtime.empty()) return runtime;
+  std::string base = "/tmp/";
   if (const char* tmp = std::getenv("TMPDIR");
       tmp != nullptr && *tmp != '\0' && IsHostDirectory(tmp))
-    return WithTrailingSlash(tmp);
-  return "/tmp/";
+    base = WithTrailingSlash(tmp);
+  return base + "orinplay-" + std::to_string(getuid()) + "/";
+}
+
+PrivateFolder EnsurePrivateFolder(const std::string& folder, std::string& problem) {
+  std::string path = folder;
+  while (path.size() > 1 && path.back() == '/') path.pop_back();
+  if (mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) {
+    problem = folder + ": cannot make the lock folder (" + std::strerror(errno) + ")";
+    return PrivateFolder::kCannotMake;
+  }
+  // Checked through a descriptor of the folder itself, so that a link swapped in meanwhile is
+  // not followed.
+  const int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) {
+    problem = folder + (errno == ELOOP || errno == ENOTDIR
+                            ? ": is not a folder (a symbolic link or a file); another user may "
+                              "have put it there: remove it"
+                            : std::string(": cannot open the lock folder (") +
+                                  std::strerror(errno) + ")");
+    return PrivateFolder::kUnsafe;
+  }
+  struct stat st {};
+  bool ok = fstat(fd, &st) == 0 && S_ISDIR(st.st_mode);
+  if (ok && st.st_uid != getuid()) {
+    problem = folder + ": the lock folder belongs to another user (uid " +
+              std::to_string(st.st_uid) + "); remove it or set XDG_RUNTIME_DIR";
+    ok = false;
+  } else if (ok && (st.st_mode & 077) != 0 && fchmod(fd, 0700) != 0) {
+    problem = folder + ": cannot make the lock folder private (" + std::strerror(errno) + ")";
+    ok = false;
+  } else if (!ok) {
+    problem = folder + ": cannot read the lock folder";
+  }
+  close(fd);
+  return ok ? PrivateFolder::kReady : PrivateFolder::kUnsafe;
 }
 
 std::string LockFileName(std::string_view instanceName) {
@@ -85,10 +118,32 @@ std::string LockFileName(std::string_view instanceName) {
 InstanceLock::Result InstanceLock::Acquire(std::string_view instanceName,
                                            const std::string& folder) {
   Release();
-  std::string path = folder.empty() ? LockFolder() : WithTrailingSlash(folder);
-  path.append(LockFileName(instanceName));
-  int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-  if (fd < 0) return Result::kUnavailable;
+  problem_.clear();
+  const std::string where = folder.empty() ? LockFolder() : WithTrailingSlash(folder);
+  if (folder.empty() && RuntimeFolder().empty()) {
+    switch (EnsurePrivateFolder(where, problem_)) {
+      case PrivateFolder::kReady:
+        break;
+      case PrivateFolder::kCannotMake:
+        problem_.clear();
+        return Result::kUnavailable;
+      case PrivateFolder::kUnsafe:
+        return Result::kUnsafe;
+    }
+  }
+  const std::string path = where + LockFileName(instanceName);
+  int fd = open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (fd < 0) {
+    if (errno != ELOOP) return Result::kUnavailable;
+    problem_ = path + ": the lock file is a symbolic link; another user may have put it there";
+    return Result::kUnsafe;
+  }
+  struct stat st {};
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != getuid()) {
+    close(fd);
+    problem_ = path + ": the lock file is not a file of this user; remove it";
+    return Result::kUnsafe;
+  }
   if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
     const int error = errno;
     close(fd);

@@ -1,14 +1,12 @@
 #include "shell/platform.h"
 
-#include <cerrno>
-#include <ctime>
-
 namespace orin {
 
-InputEvent InputEvent::KeyDown(int key, bool repeat) {
+InputEvent InputEvent::KeyDown(int key, bool repeat, bool alt) {
   InputEvent e = Of(InputKind::kKeyDown);
   e.Key = key;
   e.Repeat = repeat;
+  e.Alt = alt;
   return e;
 }
 
@@ -51,20 +49,6 @@ InputEvent InputEvent::Of(InputKind kind) {
   InputEvent e;
   e.Kind = kind;
   return e;
-}
-
-uint32_t MonotonicMilliseconds() {
-  timespec ts{};
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-  const uint64_t ms =
-      static_cast<uint64_t>(ts.tv_sec) * 1000u + static_cast<uint64_t>(ts.tv_nsec) / 1000000u;
-  return static_cast<uint32_t>(ms);
-}
-
-void SleepMilliseconds(uint32_t ms) {
-  timespec ts{static_cast<time_t>(ms / 1000), static_cast<long>(ms % 1000) * 1000000L};
-  while (nanosleep(&ts, &ts) != 0 && errno == EINTR) {
-  }
 }
 
 }  // namespace orin

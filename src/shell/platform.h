@@ -1,19 +1,28 @@
 // Platform: what the shell needs from the system it runs on — one window with a dock strip above
-// the drawing panel, input, presenting frames, message boxes and a millisecond clock.
+// the drawing panel, input, presenting frames, full screen and the display modes, message boxes,
+// a millisecond clock and the sound device.
 //
 // Two implementations: shell/sdl/ (an SDL2 window) and shell/headless/ (no window and no sound
 // device, a fixed frame delta, scripted input; tests and automation). Texts are cp932.
 //
 // Coordinates of input events are those of the panel (the game's screen, 0,0 at its top-left
-// corner, one unit per game pixel) or of the dock strip, whatever the window's real size.
+// corner, one unit per game pixel) or of the dock strip, whatever the window's real size, in a
+// window and in full screen alike.
+//
+// Full screen is a borderless window as large as the desktop with the game scaled to fit, its
+// aspect kept (black bars beside or above it); the display's video mode never changes. The dock
+// strip is not shown there.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "core/mouse_button.h"
 #include "imaging/geometry.h"
-#include "scene/orin_control.h"  // MouseButton: the scene's two buttons
+#include "media/audio_output.h"
+#include "script/message_box.h"
 #include "shell/pixels.h"
 
 namespace orin {
@@ -38,12 +47,13 @@ struct InputEvent {
   InputTarget Target = InputTarget::kPanel;  // mouse events only
   int Key = 0;                               // a Windows virtual-key number (may be 256 or more)
   bool Repeat = false;
+  bool Alt = false;                          // key events: an Alt key was held
   MouseButton Button = MouseButton::kLeft;
   int X = 0;
   int Y = 0;
   bool WheelDown = false;
 
-  static InputEvent KeyDown(int key, bool repeat = false);
+  static InputEvent KeyDown(int key, bool repeat = false, bool alt = false);
   static InputEvent KeyUp(int key);
   static InputEvent MouseDown(MouseButton button, int x, int y,
                               InputTarget target = InputTarget::kPanel);
@@ -54,9 +64,19 @@ struct InputEvent {
   static InputEvent Of(InputKind kind);
 };
 
-enum class MessageButtons { kOk, kOkCancel, kYesNo };
-enum class MessageIcon { kNone, kInformation, kQuestion, kWarning, kError };
-enum class MessageResult { kOk, kCancel, kYes, kNo };
+// A display mode as the system reports it. Modes of four bytes per pixel count as 32 bits, as
+// Windows reports them. 0 stands for what the system does not tell.
+struct DisplayMode {
+  int Width = 0;
+  int Height = 0;
+  int BitsPerPixel = 0;
+  int RefreshRate = 0;  // Hz
+
+  bool operator==(const DisplayMode&) const = default;
+};
+
+// How the game's pixels are scaled to the window or the screen.
+enum class ScaleFilter { kNearest, kLinear };
 
 struct WindowLayout {
   std::string Caption;  // cp932
@@ -102,14 +122,26 @@ class Platform {
   virtual uint32_t Ticks() = 0;
   virtual void Sleep(uint32_t ms) = 0;
 
+  // --- Screen ---
+  // The desktop's own mode (its size is the size of full screen).
+  virtual DisplayMode DesktopMode() const = 0;
+  // The modes of the display the window is on, largest first, without repeats.
+  virtual std::vector<DisplayMode> DisplayModes() const = 0;
+  // Switches between the window and full screen (see above); returns whether the requested state
+  // holds now. Without a window nothing changes.
+  virtual bool SetFullScreen(bool on) = 0;
+  virtual bool FullScreen() const = 0;
+  virtual void SetScaleFilter(ScaleFilter filter) = 0;
+
+  // --- Sound ---
+  // An output on the platform's sound device, not yet open (media/audio_output.h). It must not
+  // outlive the platform.
+  virtual std::unique_ptr<AudioOutput> CreateAudioOutput() = 0;
+
   // Whether the application is the foreground application now.
   virtual bool IsActive() const = 0;
   // Headless runs have no dock and no pointer of their own.
   virtual bool HasDock() const = 0;
 };
-
-// The system's monotonic clock in milliseconds, cut to 32 bits.
-uint32_t MonotonicMilliseconds();
-void SleepMilliseconds(uint32_t ms);
 
 }  // namespace orin

@@ -413,27 +413,9 @@ void PlayerHost::SetTitle(const std::string& title) {
   if (window_) window_->SetCaption(title);
 }
 
-BoxAnswer PlayerHost::ShowMessage(const std::string& caption, const std::string& text, BoxButtons buttons,
-                                  BoxIcon icon) {
-  if (!window_) return BoxAnswer::kOk;
-  const MessageButtons b = buttons == BoxButtons::kOk       ? MessageButtons::kOk
-                           : buttons == BoxButtons::kOkCancel ? MessageButtons::kOkCancel
-                                                              : MessageButtons::kYesNo;
-  MessageIcon i = MessageIcon::kNone;
-  switch (icon) {
-    case BoxIcon::kInformation: i = MessageIcon::kInformation; break;
-    case BoxIcon::kQuestion: i = MessageIcon::kQuestion; break;
-    case BoxIcon::kWarning: i = MessageIcon::kWarning; break;
-    case BoxIcon::kError: i = MessageIcon::kError; break;
-    case BoxIcon::kNone: break;
-  }
-  switch (window_->ShowMessage(caption, text, b, i)) {
-    case MessageResult::kCancel: return BoxAnswer::kCancel;
-    case MessageResult::kYes: return BoxAnswer::kYes;
-    case MessageResult::kNo: return BoxAnswer::kNo;
-    case MessageResult::kOk: break;
-  }
-  return BoxAnswer::kOk;
+MessageResult PlayerHost::ShowMessage(const std::string& caption, const std::string& text,
+                                      MessageButtons buttons, MessageIcon icon) {
+  return window_ ? window_->ShowMessage(caption, text, buttons, icon) : MessageResult::kOk;
 }
 
 }  // namespace orin

@@ -127,8 +127,8 @@ class PlayerHost final : public GameHost, private GameContext {
   void SetClosing(bool closing) override { state_.Closing = closing; }
   void PostClose() override;
   void SetTitle(const std::string& title) override;
-  BoxAnswer ShowMessage(const std::string& caption, const std::string& text, BoxButtons buttons,
-                        BoxIcon icon) override;
+  MessageResult ShowMessage(const std::string& caption, const std::string& text,
+                            MessageButtons buttons, MessageIcon icon) override;
   std::string GameFolder() override { return paths_.GameFolder(); }
   std::string SaveFilePath() override { return paths_.SaveFilePath(); }
 

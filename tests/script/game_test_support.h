@@ -161,15 +161,15 @@ class TestGame : public GameContext, public CallManOwner, public TraceSink {
   void SetClosing(bool c) override { closing = c; }
   void PostClose() override { closePosted = true; }
   void SetTitle(const std::string& t) override { title = ToUtf8(t); }
-  BoxAnswer ShowMessage(const std::string& caption, const std::string& text, BoxButtons buttons,
-                        BoxIcon) override {
+  MessageResult ShowMessage(const std::string& caption, const std::string& text,
+                            MessageButtons buttons, MessageIcon) override {
     messages.push_back(ToUtf8(caption) + "|" + ToUtf8(text));
     if (!answers.empty()) {
-      BoxAnswer a = answers.front();
+      MessageResult a = answers.front();
       answers.erase(answers.begin());
       return a;
     }
-    return buttons == BoxButtons::kYesNo ? BoxAnswer::kYes : BoxAnswer::kOk;
+    return buttons == MessageButtons::kYesNo ? MessageResult::kYes : MessageResult::kOk;
   }
   std::string GameFolder() override { return gameFolder; }
   std::string SaveFilePath() override { return saveFile; }
@@ -213,7 +213,7 @@ class TestGame : public GameContext, public CallManOwner, public TraceSink {
   std::string gameFolder;
   std::string saveFile;
   std::set<std::string> unavailable;
-  std::vector<BoxAnswer> answers;
+  std::vector<MessageResult> answers;
   std::vector<std::string> messages;
   std::vector<std::string> trace;
   MemoryLog log;

@@ -169,7 +169,7 @@ TEST(TProject_Start, PartialInstallSearchesTheDiscs) {
 
   {  // No disc in the drive: ask, search again, give up at the quit question.
     DiskGame g(folder);
-    g.answers = {BoxAnswer::kOk, BoxAnswer::kCancel, BoxAnswer::kOk};
+    g.answers = {MessageResult::kOk, MessageResult::kCancel, MessageResult::kOk};
     TProject& p = g.Start();
     EXPECT_FALSE(p.Loaded());
     EXPECT_EQ(g.messages, (std::vector<std::string>{"情報|ディスクを入れてください", "情報|ディスクを入れてください",
@@ -264,7 +264,7 @@ TEST(TProject_Files, StreamedMediaNeverAskForADisc) {
   EXPECT_FALSE(p.FileMissing("cg\\a.mur"));
   EXPECT_FALSE(p.FileMissing("here.osb"));
   // An image of a folder on disc 2 asks for it; giving up quits the game.
-  g.answers = {BoxAnswer::kCancel, BoxAnswer::kOk};
+  g.answers = {MessageResult::kCancel, MessageResult::kOk};
   EXPECT_FALSE(p.FileAvailable("cg\\a.mur"));
   ASSERT_EQ(g.messages.size(), 2u);
   EXPECT_EQ(g.messages[0], "テスト|ディスク2を入れてから[OK]をクリックしてください");

@@ -53,6 +53,17 @@ class FakePlatform final : public Platform {
     if (!answers.empty()) answers.pop_front();
     return r;
   }
+  DisplayMode DesktopMode() const override { return {1024, 768, 32, 60}; }
+  std::vector<DisplayMode> DisplayModes() const override { return {DesktopMode()}; }
+  bool SetFullScreen(bool on) override {
+    ++screenSwitches;
+    if (on && refuseFullScreen) return false;
+    full = on;
+    return true;
+  }
+  bool FullScreen() const override { return full; }
+  void SetScaleFilter(ScaleFilter) override {}
+  std::unique_ptr<AudioOutput> CreateAudioOutput() override { return nullptr; }
   uint32_t Ticks() override { return now; }
   void Sleep(uint32_t ms) override { sleeps.push_back(ms); }
   bool IsActive() const override { return startActive; }
@@ -66,6 +77,9 @@ class FakePlatform final : public Platform {
   uint32_t now = 1000;
   bool startActive = true;
   bool dock = true;
+  bool full = false;
+  bool refuseFullScreen = false;
+  int screenSwitches = 0;
   WindowLayout window;
   PixelBuffer screen;
   int presents = 0;
@@ -434,6 +448,58 @@ TEST(TFormView, DockIsDrawnAndShownAtStartAndOnPress) {
   EXPECT_EQ(f.platform.dockPresents, 3);
   EXPECT_TRUE(f.platform.messages.empty());
   EXPECT_TRUE(f.host.log.empty());
+}
+
+TEST(TFormView, ScreenSwitchButtonF11AndAltEnterToggleFullScreen) {
+  Fixture f;
+  f.Started();
+  const Rect sw = Toolbar().ButtonRect(Toolbar::Button::kScreenSwitch);
+  f.form.HandleInput(
+      InputEvent::MouseDown(MouseButton::kLeft, sw.Left + 1, sw.Top + 1, InputTarget::kDock));
+  f.form.HandleInput(
+      InputEvent::MouseUp(MouseButton::kLeft, sw.Left + 1, sw.Top + 1, InputTarget::kDock));
+  EXPECT_TRUE(f.form.FullScreen());
+  EXPECT_EQ(f.form.PanelTop(), 0);  // no dock above the panel in full screen
+
+  struct Case {
+    InputEvent key;
+    bool toggles;
+  } cases[] = {
+      {InputEvent::KeyDown(0x7A), true},               // F11
+      {InputEvent::KeyDown(0x0D, false, true), true},  // Alt+Enter
+      {InputEvent::KeyDown(0x0D), false},              // Enter alone is the game's
+      {InputEvent::KeyDown(0x7A, true), false},        // a held F11 does not flicker
+      {InputEvent::KeyDown(0x7A), true},
+  };
+  for (const Case& c : cases) {
+    const bool before = f.form.FullScreen();
+    f.host.log.clear();
+    f.form.HandleInput(c.key);
+    EXPECT_EQ(f.form.FullScreen(), c.toggles ? !before : before) << c.key.Key << " " << c.key.Alt;
+    // Keys that switch never reach the game.
+    EXPECT_EQ(f.host.log.empty(), c.toggles || c.key.Repeat) << c.key.Key;
+  }
+  EXPECT_FALSE(f.form.FullScreen());
+  EXPECT_EQ(f.form.PanelTop(), Toolbar::kDockHeight);
+
+  // Asking for the state it has already does nothing; a refusal leaves the window as it was.
+  const int switches = f.platform.screenSwitches;
+  f.form.SetFullScreen(false);
+  EXPECT_EQ(f.platform.screenSwitches, switches);
+  f.platform.refuseFullScreen = true;
+  f.form.ScreenSwitchClick();
+  EXPECT_FALSE(f.form.FullScreen());
+  EXPECT_EQ(f.form.PanelTop(), Toolbar::kDockHeight);
+}
+
+TEST(TFormView, NoFullScreenBeforeTheWindowOrWhileInactive) {
+  Fixture f;
+  f.form.SetFullScreen(true);
+  EXPECT_EQ(f.platform.screenSwitches, 0);
+  f.Started();
+  f.form.HandleInput(InputEvent::Of(InputKind::kDeactivate));
+  f.form.HandleInput(InputEvent::KeyDown(0x7A));
+  EXPECT_FALSE(f.form.FullScreen());
 }
 
 TEST(TFormView, CreationReadsGameIniAndDeletesTheOldLog) {

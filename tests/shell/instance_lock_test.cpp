@@ -1,6 +1,7 @@
 #include "shell/instance_lock.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -78,16 +79,82 @@ TEST(InstanceLock, LongNamesStayValidAndDistinct) {
 
 TEST(InstanceLock, LockFolderPrefersTheRuntimeFolder) {
   test::TempDir dir;
-  const char* saved = std::getenv("XDG_RUNTIME_DIR");
-  const std::string restore = saved ? saved : "";
-  setenv("XDG_RUNTIME_DIR", dir.Path().c_str(), 1);
+  test::ScopedEnv runtime("XDG_RUNTIME_DIR", dir.Path());
   EXPECT_EQ(LockFolder(), dir.Path());
-  setenv("XDG_RUNTIME_DIR", (dir / "missing").c_str(), 1);
+  test::ScopedEnv missing("XDG_RUNTIME_DIR", dir / "missing");
   EXPECT_NE(LockFolder(), dir / "missing/");
-  if (saved)
-    setenv("XDG_RUNTIME_DIR", restore.c_str(), 1);
-  else
-    unsetenv("XDG_RUNTIME_DIR");
+}
+
+mode_t ModeOf(const std::string& path) {
+  struct stat st {};
+  EXPECT_EQ(lstat(path.c_str(), &st), 0) << path;
+  return st.st_mode;
+}
+
+// Without a runtime folder the lock lives in a folder of this user only, never under a name in
+// the shared temp folder that another user could take first.
+TEST(InstanceLock, WithoutARuntimeFolderTheLockIsInAPrivateFolder) {
+  test::TempDir dir;
+  test::ScopedEnv runtime("XDG_RUNTIME_DIR", nullptr);
+  test::ScopedEnv tmp("TMPDIR", dir.Path());
+  const std::string own = dir / ("orinplay-" + std::to_string(getuid()) + "/");
+  EXPECT_EQ(LockFolder(), own);
+
+  InstanceLock first, second;
+  EXPECT_EQ(first.Acquire("-GAME-"), InstanceLock::Result::kAcquired);
+  EXPECT_TRUE(S_ISDIR(ModeOf(own)));
+  EXPECT_EQ(ModeOf(own) & 0777, 0700u);
+  EXPECT_EQ(second.Acquire("-GAME-"), InstanceLock::Result::kHeldElsewhere);
+  first.Release();
+
+  // A folder of ours that others can enter is made private.
+  ASSERT_EQ(chmod(own.c_str(), 0777), 0);
+  EXPECT_EQ(first.Acquire("-GAME-"), InstanceLock::Result::kAcquired);
+  EXPECT_EQ(ModeOf(own) & 0777, 0700u);
+}
+
+TEST(InstanceLock, ForeignOrLinkedLockFolderOrFileIsRefused) {
+  test::ScopedEnv runtime("XDG_RUNTIME_DIR", nullptr);
+  const std::string name = "orinplay-" + std::to_string(getuid());
+  struct Case {
+    const char* what;
+    void (*plant)(const test::TempDir& dir, const std::string& own);
+  } cases[] = {
+      {"a link to another folder",
+       [](const test::TempDir& dir, const std::string& own) {
+         std::filesystem::create_directory(dir / "elsewhere");
+         std::filesystem::create_directory_symlink(dir / "elsewhere", own);
+       }},
+      {"a file",
+       [](const test::TempDir&, const std::string& own) { test::WriteHostFile(own, "x"); }},
+      {"a lock file that is a link",
+       [](const test::TempDir& dir, const std::string& own) {
+         std::filesystem::create_directory(own);
+         chmod(own.c_str(), 0700);
+         dir.Write("target", "");
+         std::filesystem::create_symlink(dir / "target", own + "/" + LockFileName("-GAME-"));
+       }},
+  };
+  for (const Case& c : cases) {
+    test::TempDir dir;
+    test::ScopedEnv tmp("TMPDIR", dir.Path());
+    c.plant(dir, dir / name);
+    InstanceLock lock;
+    EXPECT_EQ(lock.Acquire("-GAME-"), InstanceLock::Result::kUnsafe) << c.what;
+    EXPECT_FALSE(lock.Held()) << c.what;
+    EXPECT_NE(lock.Problem().find(dir.Path()), std::string::npos) << c.what << ": " << lock.Problem();
+  }
+
+  // A folder of another user (only a privileged run can make one).
+  test::TempDir dir;
+  test::ScopedEnv tmp("TMPDIR", dir.Path());
+  const std::string own = dir / name;
+  std::filesystem::create_directory(own);
+  if (chown(own.c_str(), getuid() + 1, static_cast<gid_t>(-1)) != 0)
+    GTEST_SKIP() << "cannot give a folder to another user here";
+  InstanceLock lock;
+  EXPECT_EQ(lock.Acquire("-GAME-"), InstanceLock::Result::kUnsafe);
+  EXPECT_NE(lock.Problem().find("another user"), std::string::npos) << lock.Problem();
 }
 
 }  // namespace

@@ -88,6 +88,25 @@ TEST(Orinplay, RunsFramesAndWritesScreenshots) {
   EXPECT_FALSE(IsHostFile(dir / "shots/frame-000001.png"));
 }
 
+// The recording covers the run's virtual time exactly: 7 frames of 23 ms are 161 ms, so
+// floor(161 × 44.1) = 7100 sample frames (silence: nothing plays sound yet).
+TEST(Orinplay, AudioOutRecordsTheRunsVirtualTime) {
+  test::TempDir dir;
+  const std::string game = MakeGame(dir, "game", kProject);
+  auto r = RunOrinplay({"--headless", "--frames", "7", "--delta", "23", "--audio-out",
+                        dir / "run.wav", "--save-dir", dir / "saves", game});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  const std::string wav = test::ReadHostFile(dir / "run.wav");
+  ASSERT_EQ(wav.size(), 44u + 7100 * 4);
+  EXPECT_EQ(wav.substr(0, 4), "RIFF");
+  EXPECT_EQ(wav.substr(36, 4), "data");
+  EXPECT_EQ(wav.find_first_not_of('\0', 44), std::string::npos);
+
+  r = RunOrinplay({"--headless", "--frames", "1", "--audio-out", dir / "missing/run.wav", game});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.err.find("missing/run.wav"), std::string::npos) << r.err;
+}
+
 TEST(Orinplay, ScreenshotFolderIsMadeWhenMissing) {
   test::TempDir dir;
   const std::string game = MakeGame(dir, "game", kProject);
@@ -252,6 +271,7 @@ TEST(Orinplay, UsageErrors) {
            {"--headless", "--screenshot-every", "0", "d"},
            {"--headless", "--screenshot-every", "2"},
            {"--headless", "--log-level", "loud"},
+           {"--headless", "--audio-out="},
            {"--bogus"},
        }) {
     auto r = RunOrinplay(args);

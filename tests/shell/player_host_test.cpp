@@ -97,6 +97,7 @@ TEST(PlayerHost, RunsDrawsAndAnswersTheSystemVariables) {
             "BoxNew chain\n    name={\"red\"}\n    width={32}\n    height={24}\n    color={255}\n"
             "VarNew name=\"title\" type=str value={@Title} scope=0 chain\n"
             "VarNew name=\"size\" type=str value={@ScrWidth ++ \"x\" ++ @ScrHeight} scope=0 chain\n"
+            "VarNew name=\"tick\" type=str value={@PCTickCount} scope=0 chain\n"
             "VarNew name=\"caps\" type=str value={\"\"} scope=0 chain\n"
             "VarNew name=\"slots\" type=int value={0} scope=0 chain\n"
             "VarNew name=\"count\" type=int value={ListSaveCaption(caps, slots)} scope=0 chain\n"
@@ -128,6 +129,7 @@ TEST(PlayerHost, RunsDrawsAndAnswersTheSystemVariables) {
   p.Frame();
   EXPECT_EQ(p.Str("title"), "タイトル");
   EXPECT_EQ(p.Str("size"), "32x24");
+  EXPECT_EQ(p.Str("tick"), "16");  // no platform's clock: the running clock stands in
   EXPECT_EQ(p.Str("count"), "2");
   EXPECT_EQ(p.Str("second"), "slot 3@3/slot 3");
   EXPECT_EQ(p.Str("call"), "2b1");

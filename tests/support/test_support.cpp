@@ -65,4 +65,22 @@ std::string NoiseBytes(size_t size, uint32_t seed) {
   return s;
 }
 
+ScopedEnv::ScopedEnv(const char* name, const char* value) : name_(name) {
+  if (const char* old = std::getenv(name)) {
+    saved_ = old;
+    had_ = true;
+  }
+  if (value != nullptr)
+    setenv(name, value, 1);
+  else
+    unsetenv(name);
+}
+
+ScopedEnv::~ScopedEnv() {
+  if (had_)
+    setenv(name_, saved_.c_str(), 1);
+  else
+    unsetenv(name_);
+}
+
 }  // namespace orin::test

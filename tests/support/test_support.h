@@ -26,6 +26,21 @@ class TempDir {
   std::string path_;
 };
 
+// Sets (or, with a null value, removes) an environment variable for its lifetime.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const char* value);
+  ScopedEnv(const char* name, const std::string& value) : ScopedEnv(name, value.c_str()) {}
+  ~ScopedEnv();
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+ private:
+  const char* name_;
+  std::string saved_;
+  bool had_ = false;
+};
+
 std::string ReadHostFile(const std::string& path);
 void WriteHostFile(const std::string& path, std::string_view bytes);
 // Deterministic bytes that compress moderately (like pictures and text), for payloads.

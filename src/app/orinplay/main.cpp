@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "app/orintool/cli.h"
+#include "app/common/arg_parser.h"
 #include "core/cp932.h"
 #include "core/error.h"
 #include "core/log.h"
@@ -40,8 +40,8 @@
 namespace orin::play {
 namespace {
 
-using tool::ArgParser;
-using tool::UsageError;
+using app::ArgParser;
+using app::UsageError;
 
 constexpr const char* kUsage =
     "usage: orinplay [OPTIONS] [GAMEDIR | GAME.exe] [FOLDER...]\n"
@@ -60,6 +60,8 @@ constexpr const char* kUsage =
     "  --trace                  the interpreter's trace lines on stdout\n"
     "  --answer A[,A...]        answers of message boxes in headless runs: ok, cancel, yes, no\n"
     "                           (in order, the last one repeating)\n"
+    "  --audio-out FILE.wav     headless: the run's sound as a WAV file (44.1 kHz, 16-bit,\n"
+    "                           stereo; sample n at n/44.1 ms of the virtual clock)\n"
     "  --save-dir DIR           where save.dat, game.ini and logs are written\n"
     "  --log-level LEVEL        what goes into orinplay.log: off, error, warn (default), info,\n"
     "                           debug\n"
@@ -75,6 +77,7 @@ struct PlayerOptions {
   std::string ScreenshotDir;
   bool Trace = false;
   std::vector<MessageResult> Answers;
+  std::string AudioOut;
   std::string SaveDir;
   LogLevel Logging = LogLevel::kWarn;
   bool Config = false;
@@ -106,7 +109,8 @@ PlayerOptions ParseCommandLine(std::vector<std::string> args) {
   }
   ArgParser p(
       args, {"--headless", "--trace", "--config", "--help"},
-      {"--frames", "--delta", "--input", "--screenshot", "--answer", "--save-dir", "--log-level"});
+      {"--frames", "--delta", "--input", "--screenshot", "--answer", "--save-dir", "--log-level",
+       "--audio-out"});
   if (p.Flag("--help")) throw UsageError("");
   PlayerOptions o;
   const char* platform = std::getenv("ORIN_PLATFORM");
@@ -135,6 +139,8 @@ PlayerOptions ParseCommandLine(std::vector<std::string> args) {
       start = comma + 1;
     }
   }
+  o.AudioOut = p.Value("--audio-out");
+  if (p.Has("--audio-out") && o.AudioOut.empty()) throw UsageError("--audio-out needs a file name");
   o.SaveDir = p.Value("--save-dir");
   if (p.Has("--log-level")) {
     const auto level = ParseLogLevel(p.Value("--log-level"));
@@ -153,6 +159,7 @@ PlayerOptions ParseCommandLine(std::vector<std::string> args) {
     if (p.Has("--delta")) throw UsageError("--delta needs --headless");
     if (p.Has("--input")) throw UsageError("--input needs --headless");
     if (p.Has("--answer")) throw UsageError("--answer needs --headless");
+    if (p.Has("--audio-out")) throw UsageError("--audio-out needs --headless");
   }
   return o;
 }
@@ -196,20 +203,34 @@ int Play(const PlayerOptions& o) {
   // silently.
   if (IsOnOpticalMedia(game.Executable.empty() ? game.Folder : game.Executable)) return 0;
   InstanceLock lock;
-  if (lock.Acquire(HostInstanceName(game.Folder)) == InstanceLock::Result::kHeldElsewhere) return 0;
+  switch (lock.Acquire(HostInstanceName(game.Folder))) {
+    case InstanceLock::Result::kHeldElsewhere:
+      return 0;
+    case InstanceLock::Result::kUnsafe:
+      PrintError(lock.Problem());
+      return 1;
+    case InstanceLock::Result::kAcquired:
+    case InstanceLock::Result::kUnavailable:
+      break;
+  }
 
   const DataPaths paths(game.Folder, o.SaveDir);
+  if (const std::string carried = paths.CarryOverOldSaves(); !carried.empty()) PrintError(carried);
   if (o.Config) return RunConfigDialog(paths);
   // Before the platform: SDL leaves handlers alone that somebody already installed.
   StopSignals signals;
 
   std::unique_ptr<Platform> platform;
+  HeadlessPlatform* headless = nullptr;
   if (o.Headless) {
     HeadlessOptions h;
     h.DeltaMs = o.DeltaMs;
     if (!o.InputFile.empty()) h.Input = LoadInputScript(o.InputFile);
     h.Answers = o.Answers;
-    platform = std::make_unique<HeadlessPlatform>(std::move(h));
+    h.AudioOut = o.AudioOut;
+    auto made = std::make_unique<HeadlessPlatform>(std::move(h));
+    headless = made.get();
+    platform = std::move(made);
   } else {
     platform = std::make_unique<SdlPlatform>();
   }
@@ -274,6 +295,13 @@ int Play(const PlayerOptions& o) {
       }
     }
     form.FormClose();
+    if (headless != nullptr) {
+      try {
+        headless->Audio().FinishRecording();
+      } catch (const Error& e) {
+        if (failure.empty()) failure = e.Utf8Report();
+      }
+    }
     // The log goes before the file manager.
     files.SetLog(nullptr);
     if (!failure.empty()) {
@@ -294,7 +322,7 @@ int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
   try {
     return play::Play(play::ParseCommandLine(args));
-  } catch (const tool::UsageError& e) {
+  } catch (const app::UsageError& e) {
     if (e.what()[0] != '\0') std::fprintf(stderr, "orinplay: %s\n", e.what());
     std::fputs(play::kUsage, e.what()[0] != '\0' ? stderr : stdout);
     return e.what()[0] != '\0' ? 2 : 0;

@@ -10,36 +10,16 @@
 #include <string_view>
 #include <vector>
 
+#include "app/common/arg_parser.h"
 #include "resources/stream.h"
 
 namespace orin::tool {
 
 enum ExitCode { kOk = 0, kBadInput = 1, kUsage = 2 };
 
-// Thrown for a malformed command line; main prints it with the command's usage and exits 2.
-class UsageError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
-
-// Splits arguments into options and positionals. Options are declared up front: flags take no
-// value, valued options take the next argument (or "--name=value"). "--" ends the options.
-class ArgParser {
- public:
-  ArgParser(std::vector<std::string> args, std::vector<std::string> flags, std::vector<std::string> valued);
-
-  bool Flag(const std::string& name) const;
-  // The value of a valued option, or fallback when absent.
-  std::string Value(const std::string& name, const std::string& fallback = "") const;
-  bool Has(const std::string& name) const;
-  const std::vector<std::string>& Positionals() const { return positionals_; }
-  // Throws UsageError unless min <= positionals <= max (max < 0: no limit).
-  void ExpectPositionals(int min, int max) const;
-
- private:
-  std::vector<std::pair<std::string, std::string>> options_;
-  std::vector<std::string> positionals_;
-};
+// The shared command-line parser (app/common/arg_parser.h), under the names the subcommands use.
+using app::ArgParser;
+using app::UsageError;
 
 // Writes a file next to its target ("<target>.partial") and renames it into place on Commit, so
 // a failure never leaves half a file under the target's name; without Commit the partial file is

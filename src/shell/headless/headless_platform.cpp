@@ -6,9 +6,17 @@
 
 namespace orin {
 
-HeadlessPlatform::HeadlessPlatform(HeadlessOptions options) : options_(std::move(options)) {}
+const std::vector<DisplayMode> HeadlessPlatform::kDisplayModes = {
+    {1920, 1080, 32, 60}, {1280, 1024, 32, 60}, {1280, 720, 32, 60}, {1024, 768, 32, 60},
+    {800, 600, 32, 60},   {640, 480, 32, 60},   {640, 480, 16, 60},
+};
+
+HeadlessPlatform::HeadlessPlatform(HeadlessOptions options) : options_(std::move(options)) {
+  if (!options_.AudioOut.empty()) audio_.RecordTo(options_.AudioOut);
+}
 
 void HeadlessPlatform::CreateWindow(const WindowLayout& layout) {
+  windowCreated_ = true;
   caption_ = layout.Caption;
   if (screen_.Width() != layout.PanelWidth || screen_.Height() != layout.PanelHeight)
     screen_.Resize(layout.PanelWidth, layout.PanelHeight, 0);
@@ -16,9 +24,15 @@ void HeadlessPlatform::CreateWindow(const WindowLayout& layout) {
 
 void HeadlessPlatform::PollEvents(int64_t framesRun, std::vector<InputEvent>& out) {
   now_ += options_.DeltaMs;
+  audio_.Advance(options_.DeltaMs);
   messagesSincePoll_ = 0;
   while (next_ < options_.Input.size() && options_.Input[next_].Frame <= framesRun)
     out.push_back(options_.Input[next_++].Event);
+}
+
+bool HeadlessPlatform::SetFullScreen(bool on) {
+  if (windowCreated_) fullScreen_ = on;
+  return fullScreen_ == on;
 }
 
 bool HeadlessPlatform::Present(const FrameView& panel, const std::vector<Rect>& dirty) {

@@ -11,6 +11,12 @@
 //     A run that shows more than kMaxMessagesWithoutFrame boxes without a frame between them is
 //     stuck in a question loop: the platform throws HeadlessStuck.
 //   * WaitEvents answers false: nothing can arrive that the script did not bring.
+//   * The screen: a fixed desktop of 1920 × 1080, 32 bits, 60 Hz (kDesktop), and the modes of
+//     kDisplayModes. Full screen is only a flag (Screen() stays the panel); the scale filter is
+//     remembered.
+//   * Sound goes to a null device (media/null/) on the same virtual clock: every PollEvents
+//     advances it by the frame delta, so the sound of frame n is exactly the samples of its span.
+//     With a recording file (HeadlessOptions::AudioOut) the sound is written there as WAV.
 #pragma once
 
 #include <cstdint>
@@ -21,6 +27,7 @@
 #include <string_view>
 #include <vector>
 
+#include "media/null/null_audio_output.h"
 #include "shell/headless/input_script.h"
 #include "shell/platform.h"
 
@@ -36,12 +43,17 @@ struct HeadlessOptions {
   std::vector<ScriptedInput> Input;
   std::vector<MessageResult> Answers;
   FILE* Messages = stderr;  // where message boxes are printed; null: nowhere
+  std::string AudioOut;     // a WAV file that receives the sound; empty: none
 };
 
 class HeadlessPlatform final : public Platform {
  public:
   static constexpr int kMaxMessagesWithoutFrame = 100;
 
+  static constexpr DisplayMode kDesktop{1920, 1080, 32, 60};
+  static const std::vector<DisplayMode> kDisplayModes;
+
+  // Throws Error when the recording file cannot be created.
   explicit HeadlessPlatform(HeadlessOptions options);
 
   void CreateWindow(const WindowLayout& layout) override;
@@ -55,6 +67,12 @@ class HeadlessPlatform final : public Platform {
   const PixelBuffer& Screen() const override { return screen_; }
   MessageResult ShowMessage(const std::string& caption, const std::string& text,
                             MessageButtons buttons, MessageIcon icon) override;
+  DisplayMode DesktopMode() const override { return kDesktop; }
+  std::vector<DisplayMode> DisplayModes() const override { return kDisplayModes; }
+  bool SetFullScreen(bool on) override;
+  bool FullScreen() const override { return fullScreen_; }
+  void SetScaleFilter(ScaleFilter filter) override { filter_ = filter; }
+  std::unique_ptr<AudioOutput> CreateAudioOutput() override { return audio_.CreateOutput(); }
   uint32_t Ticks() override { return now_; }
   void Sleep(uint32_t) override {}
   bool IsActive() const override { return true; }
@@ -69,6 +87,9 @@ class HeadlessPlatform final : public Platform {
   int Presents() const { return presents_; }
   int MessagesShown() const { return messagesShown_; }
   bool ScriptDone() const { return next_ >= options_.Input.size(); }
+  ScaleFilter Filter() const { return filter_; }
+  // The sound device; FinishRecording reports a recording that could not be written.
+  NullAudioDevice& Audio() { return audio_; }
 
  private:
   HeadlessOptions options_;
@@ -80,6 +101,10 @@ class HeadlessPlatform final : public Platform {
   int presents_ = 0;
   int messagesShown_ = 0;
   int messagesSincePoll_ = 0;
+  bool windowCreated_ = false;
+  bool fullScreen_ = false;
+  ScaleFilter filter_ = ScaleFilter::kLinear;
+  NullAudioDevice audio_;
 };
 
 }  // namespace orin

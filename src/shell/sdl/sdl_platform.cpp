@@ -7,6 +7,7 @@
 
 #include "core/cp932.h"
 #include "core/error.h"
+#include "media/sdl/sdl_audio_output.h"
 #include "shell/sdl/vk_codes.h"
 
 namespace orin {
@@ -28,6 +29,17 @@ std::optional<MouseButton> ButtonOf(Uint8 sdlButton) {
     default:
       return std::nullopt;
   }
+}
+
+DisplayMode ModeOf(const SDL_DisplayMode& m) {
+  DisplayMode mode;
+  mode.Width = m.w;
+  mode.Height = m.h;
+  // SDL counts the padding byte of 0RGB modes out (24); Windows, whose answers games see, in.
+  mode.BitsPerPixel =
+      SDL_BYTESPERPIXEL(m.format) == 4 ? 32 : static_cast<int>(SDL_BITSPERPIXEL(m.format));
+  mode.RefreshRate = m.refresh_rate;
+  return mode;
 }
 
 }  // namespace
@@ -87,13 +99,71 @@ void SdlPlatform::CreateWindow(const WindowLayout& layout) {
   texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING,
                                panelWidth_, clientHeight);
   if (texture_ == nullptr) ThrowSdl("cannot create the screen texture");
-  // Keeps the aspect with black bars and maps pointer positions back to client pixels.
-  SDL_RenderSetLogicalSize(renderer_, panelWidth_, clientHeight);
+  SDL_SetTextureScaleMode(
+      texture_, filter_ == ScaleFilter::kNearest ? SDL_ScaleModeNearest : SDL_ScaleModeLinear);
+  ApplyLogicalSize();
 
   screen_.Resize(panelWidth_, panelHeight_, 0);
   PixelBuffer black(panelWidth_, clientHeight, 0);
   Upload(Rect{0, 0, panelWidth_, clientHeight}, black.View().Pixels, panelWidth_);
   Render();
+}
+
+void SdlPlatform::ApplyLogicalSize() {
+  // Keeps the aspect with black bars and maps pointer positions back to client pixels; full
+  // screen shows the panel without the dock.
+  if (renderer_ != nullptr)
+    SDL_RenderSetLogicalSize(renderer_, panelWidth_,
+                             fullScreen_ ? panelHeight_ : dockHeight_ + panelHeight_);
+}
+
+int SdlPlatform::DisplayIndex() const {
+  const int index = window_ != nullptr ? SDL_GetWindowDisplayIndex(window_) : 0;
+  return index >= 0 ? index : 0;
+}
+
+DisplayMode SdlPlatform::DesktopMode() const {
+  SDL_DisplayMode m{};
+  if (SDL_GetDesktopDisplayMode(DisplayIndex(), &m) != 0) return {};
+  return ModeOf(m);
+}
+
+std::vector<DisplayMode> SdlPlatform::DisplayModes() const {
+  std::vector<DisplayMode> modes;
+  const int display = DisplayIndex();
+  const int count = SDL_GetNumDisplayModes(display);
+  for (int i = 0; i < count; ++i) {
+    SDL_DisplayMode m{};
+    if (SDL_GetDisplayMode(display, i, &m) != 0) continue;
+    const DisplayMode mode = ModeOf(m);
+    // SDL lists a mode once per pixel format; two formats of one depth are one mode here.
+    bool seen = false;
+    for (const DisplayMode& other : modes) seen = seen || other == mode;
+    if (!seen) modes.push_back(mode);
+  }
+  return modes;
+}
+
+bool SdlPlatform::SetFullScreen(bool on) {
+  if (window_ == nullptr) return fullScreen_ == on;
+  if (on == fullScreen_) return true;
+  if (SDL_SetWindowFullscreen(window_, on ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0) != 0) return false;
+  fullScreen_ = on;
+  ApplyLogicalSize();
+  Render();
+  return true;
+}
+
+void SdlPlatform::SetScaleFilter(ScaleFilter filter) {
+  filter_ = filter;
+  if (texture_ != nullptr)
+    SDL_SetTextureScaleMode(
+        texture_, filter == ScaleFilter::kNearest ? SDL_ScaleModeNearest : SDL_ScaleModeLinear);
+  Render();
+}
+
+std::unique_ptr<AudioOutput> SdlPlatform::CreateAudioOutput() {
+  return std::make_unique<SdlAudioOutput>();
 }
 
 void SdlPlatform::SetCaption(const std::string& cp932) {
@@ -132,8 +202,10 @@ void SdlPlatform::PollEvents(int64_t, std::vector<InputEvent>& out) {
       case SDL_KEYUP: {
         const int vk = VirtualKeyFromSdl(e.key.keysym.scancode, e.key.keysym.sym, e.key.keysym.mod);
         if (vk == 0) break;
-        out.push_back(e.type == SDL_KEYDOWN ? InputEvent::KeyDown(vk, e.key.repeat != 0)
-                                            : InputEvent::KeyUp(vk));
+        out.push_back(
+            e.type == SDL_KEYDOWN
+                ? InputEvent::KeyDown(vk, e.key.repeat != 0, (e.key.keysym.mod & KMOD_ALT) != 0)
+                : InputEvent::KeyUp(vk));
         break;
       }
       case SDL_MOUSEMOTION:
@@ -142,8 +214,11 @@ void SdlPlatform::PollEvents(int64_t, std::vector<InputEvent>& out) {
         const bool motion = e.type == SDL_MOUSEMOTION;
         const int x = motion ? e.motion.x : e.button.x;
         const int y = motion ? e.motion.y : e.button.y;
-        const InputTarget target = y < dockHeight_ ? InputTarget::kDock : InputTarget::kPanel;
-        const int targetY = target == InputTarget::kDock ? y : y - dockHeight_;
+        // Full screen shows no dock: every position is the panel's.
+        const int dock = fullScreen_ ? 0 : dockHeight_;
+        const InputTarget target =
+            !fullScreen_ && y < dock ? InputTarget::kDock : InputTarget::kPanel;
+        const int targetY = target == InputTarget::kDock ? y : y - dock;
         if (motion) {
           out.push_back(InputEvent::MouseMove(x, targetY, target));
           break;
@@ -183,7 +258,9 @@ void SdlPlatform::Render() {
   if (renderer_ == nullptr || texture_ == nullptr) return;
   SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
   SDL_RenderClear(renderer_);
-  SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
+  const SDL_Rect shown = fullScreen_ ? SDL_Rect{0, dockHeight_, panelWidth_, panelHeight_}
+                                     : SDL_Rect{0, 0, panelWidth_, dockHeight_ + panelHeight_};
+  SDL_RenderCopy(renderer_, texture_, &shown, nullptr);
   SDL_RenderPresent(renderer_);
 }
 

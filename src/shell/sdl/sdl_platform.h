@@ -3,7 +3,9 @@
 // One window whose client area is the dock strip above the game's screen, both kept in one
 // streaming texture (32-bit, 0xXXRRGGBB). Presenting uploads only the dirty rectangles and draws
 // the texture scaled to the window with its aspect kept (black bars around it); the window may
-// be resized freely. Pointer positions are mapped back to dock or panel pixels. Keys become
+// be resized freely. Full screen is SDL's desktop-sized borderless window
+// (SDL_WINDOW_FULLSCREEN_DESKTOP) showing the panel part of the texture only. Pointer positions
+// are mapped back to dock or panel pixels. Keys become
 // Windows virtual-key numbers (vk_codes.h); focus loss and gain are deactivation and
 // activation. Message boxes are SDL's, in UTF-8; when SDL cannot show one (no display) the text
 // goes to stderr and the box takes its cancelling answer.
@@ -13,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "core/clock.h"
 #include "shell/platform.h"
 
 struct SDL_Window;
@@ -38,6 +41,12 @@ class SdlPlatform final : public Platform {
   const PixelBuffer& Screen() const override { return screen_; }
   MessageResult ShowMessage(const std::string& caption, const std::string& text,
                             MessageButtons buttons, MessageIcon icon) override;
+  DisplayMode DesktopMode() const override;
+  std::vector<DisplayMode> DisplayModes() const override;
+  bool SetFullScreen(bool on) override;
+  bool FullScreen() const override { return fullScreen_; }
+  void SetScaleFilter(ScaleFilter filter) override;
+  std::unique_ptr<AudioOutput> CreateAudioOutput() override;
   uint32_t Ticks() override { return MonotonicMilliseconds(); }
   void Sleep(uint32_t ms) override;
   bool IsActive() const override { return active_; }
@@ -49,6 +58,8 @@ class SdlPlatform final : public Platform {
   void Upload(const Rect& clientRect, const uint32_t* pixels, int pitchPixels);
   void Render();
   void DestroyWindow();
+  void ApplyLogicalSize();
+  int DisplayIndex() const;
 
   SDL_Window* window_ = nullptr;
   SDL_Renderer* renderer_ = nullptr;
@@ -58,6 +69,8 @@ class SdlPlatform final : public Platform {
   int dockHeight_ = 0;
   PixelBuffer screen_;
   bool active_ = true;
+  bool fullScreen_ = false;
+  ScaleFilter filter_ = ScaleFilter::kLinear;
 };
 
 }  // namespace orin

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "core/endian.h"
 #include "core/error.h"
 #include "imaging/image_codecs.h"
 #include "support/test_support.h"
@@ -55,6 +56,65 @@ TEST(HeadlessPlatform, ScreenshotOfNothingOrIntoAMissingFolderFails) {
   EXPECT_THROW(WritePng(dir / "a.png", p.Screen().View()), Error);
   p.CreateWindow({"t", 2, 2, 0});
   EXPECT_THROW(WritePng(dir / "missing/a.png", p.Screen().View()), Error);
+}
+
+TEST(HeadlessPlatform, ScreenAnswersAndFullScreenFlag) {
+  HeadlessPlatform p(Quiet());
+  EXPECT_EQ(p.DesktopMode(), (DisplayMode{1920, 1080, 32, 60}));
+  const std::vector<DisplayMode> modes = p.DisplayModes();
+  ASSERT_FALSE(modes.empty());
+  EXPECT_EQ(modes.front(), p.DesktopMode());
+  for (size_t i = 1; i < modes.size(); ++i) {
+    EXPECT_LE(modes[i].Width * modes[i].Height, modes[i - 1].Width * modes[i - 1].Height) << i;
+    EXPECT_NE(modes[i], modes[i - 1]) << i;
+  }
+  // Full screen needs a window; the picture keeps the panel's size.
+  EXPECT_FALSE(p.SetFullScreen(true));
+  EXPECT_FALSE(p.FullScreen());
+  p.CreateWindow({"t", 4, 3, 0});
+  EXPECT_TRUE(p.SetFullScreen(true));
+  EXPECT_TRUE(p.FullScreen());
+  EXPECT_EQ(p.Screen().Width(), 4);
+  EXPECT_TRUE(p.SetFullScreen(false));
+  EXPECT_FALSE(p.FullScreen());
+  p.SetScaleFilter(ScaleFilter::kNearest);
+  EXPECT_EQ(p.Filter(), ScaleFilter::kNearest);
+}
+
+// The sound of a headless run follows its virtual clock: each poll (one frame) plays exactly the
+// samples of its delta, and the recording holds sample n at n / 44.1 ms.
+TEST(HeadlessPlatform, SoundFollowsTheVirtualClockIntoTheRecording) {
+  test::TempDir dir;
+  HeadlessOptions o = Quiet();
+  o.DeltaMs = 17;
+  o.AudioOut = dir / "run.wav";
+  HeadlessPlatform p(std::move(o));
+  std::unique_ptr<AudioOutput> out = p.CreateAudioOutput();
+  uint64_t pulled = 0;
+  out->OpenPull([&](int16_t* s, size_t frames) {
+    for (size_t i = 0; i < 2 * frames; ++i) s[i] = 1000;
+    pulled += frames;
+  });
+  std::vector<InputEvent> events;
+  for (int frame = 1; frame <= 3; ++frame) {
+    p.PollEvents(frame - 1, events);
+    EXPECT_EQ(pulled, uint64_t{17} * frame * 441 / 10) << frame;
+  }
+  EXPECT_EQ(p.Ticks(), 51u);
+  out->Close();
+  p.PollEvents(3, events);  // nothing plays: silence
+  p.Audio().FinishRecording();
+  const std::string wav = test::ReadHostFile(dir / "run.wav");
+  ASSERT_EQ(wav.size(), 44u + 68 * 441 / 10 * 4);
+  EXPECT_EQ(LoadU16LE(wav.data() + 44 + 4 * (pulled - 1)), 1000);
+  EXPECT_EQ(LoadU16LE(wav.data() + 44 + 4 * pulled), 0);
+}
+
+TEST(HeadlessPlatform, RecordingThatCannotBeMadeIsAnError) {
+  test::TempDir dir;
+  HeadlessOptions o = Quiet();
+  o.AudioOut = dir / "missing/run.wav";
+  EXPECT_THROW(HeadlessPlatform p(std::move(o)), Error);
 }
 
 TEST(HeadlessPlatform, FixedDeltaAndInputTimedByFrames) {

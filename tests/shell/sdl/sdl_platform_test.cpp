@@ -121,5 +121,39 @@ TEST(SdlPlatform_Dummy, FocusEventsChangeActivation) {
   EXPECT_TRUE(p->IsActive());
 }
 
+// Full screen shows the panel alone: the top row of the screen is the panel's, not the dock's.
+TEST(SdlPlatform_Dummy, FullScreenKeepsPanelCoordinatesAndAltIsReported) {
+  auto p = DummyPlatform();
+  if (!p) GTEST_SKIP() << "SDL cannot start its dummy video driver here";
+  p->CreateWindow({"x", 8, 6, 22});
+  std::vector<InputEvent> events;
+  p->PollEvents(0, events);
+  events.clear();
+  EXPECT_GT(p->DesktopMode().Width, 0);
+  for (const DisplayMode& m : p->DisplayModes()) EXPECT_GT(m.Width * m.Height, 0);
+  if (!p->SetFullScreen(true)) GTEST_SKIP() << "no full screen on SDL's dummy driver here";
+  EXPECT_TRUE(p->FullScreen());
+  PixelBuffer back(8, 6, 0x336699);
+  EXPECT_TRUE(p->Present(back.View(), {back.Bounds()}));
+  p->PollEvents(0, events);
+  events.clear();
+  PushButton(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT, 0, 0);
+  SDL_Event key{};
+  key.type = SDL_KEYDOWN;
+  key.key.keysym.scancode = SDL_SCANCODE_RETURN;
+  key.key.keysym.sym = SDLK_RETURN;
+  key.key.keysym.mod = KMOD_LALT;
+  SDL_PushEvent(&key);
+  p->PollEvents(0, events);
+  ASSERT_EQ(events.size(), 2u);
+  EXPECT_EQ(events[0].Target, InputTarget::kPanel);
+  EXPECT_EQ(events[0].Y, 0);
+  EXPECT_EQ(events[1].Key, 0x0D);
+  EXPECT_TRUE(events[1].Alt);
+  EXPECT_TRUE(p->SetFullScreen(false));
+  EXPECT_FALSE(p->FullScreen());
+  p->SetScaleFilter(ScaleFilter::kNearest);
+}
+
 }  // namespace
 }  // namespace orin
