@@ -6,6 +6,7 @@
 #include <cstring>
 #include <unordered_map>
 
+#include "core/byte_reader.h"
 #include "core/cp932.h"
 #include "core/endian.h"
 #include "core/error.h"
@@ -28,57 +29,13 @@ constexpr uint64_t kMaxDecodedBytes = uint64_t{3} << 29;
 
 std::string Num(int64_t v) { return std::to_string(v); }
 
-// Reads fields with the reason for a short read; memory streams hand out blocks in place.
-class Reader {
- public:
-  explicit Reader(Stream& s) : stream_(s), memory_(dynamic_cast<MemoryStream*>(&s)) {}
+// Names and pixel blocks of the format: a uint32 length, then the bytes (in place).
+std::span<const uint8_t> Block(ByteReader& r, const char* what) { return r.Bytes(r.U32(what), what); }
 
-  void Read(void* out, size_t n, const char* what) {
-    if (n && stream_.Read(out, static_cast<int64_t>(n)) != static_cast<int64_t>(n))
-      Damaged(std::string(what) + " is cut short");
-  }
-  uint32_t U32(const char* what) {
-    uint8_t b[4];
-    Read(b, 4, what);
-    return LoadU32LE(b);
-  }
-  int32_t I32(const char* what) { return static_cast<int32_t>(U32(what)); }
-  uint8_t U8(const char* what) {
-    uint8_t b;
-    Read(&b, 1, what);
-    return b;
-  }
-  uint64_t Remaining() { return static_cast<uint64_t>(stream_.Remaining()); }
-  Stream& Raw() { return stream_; }
-  void Skip(uint64_t n, const char* what) {
-    if (n > Remaining()) Damaged(std::string(what) + " is cut short");
-    stream_.Seek(static_cast<int64_t>(n), Stream::kFromCurrent);
-  }
-  std::string String(const char* what) {
-    const uint32_t n = U32(what);
-    if (n > Remaining()) Damaged(std::string(what) + " is cut short");
-    std::string s(n, '\0');
-    Read(s.data(), n, what);
-    return s;
-  }
-  // A block: uint32 length and the bytes, in place for a memory stream, else read into buffer.
-  std::pair<const uint8_t*, size_t> Block(std::vector<uint8_t>& buffer, const char* what) {
-    const uint32_t n = U32(what);
-    if (n > Remaining()) Damaged(std::string(what) + " is cut short");
-    if (memory_) {
-      const uint8_t* p = memory_->Data() + memory_->GetPosition();
-      memory_->Seek(n, Stream::kFromCurrent);
-      return {p, n};
-    }
-    buffer.resize(n);
-    Read(buffer.data(), n, what);
-    return {buffer.data(), n};
-  }
-
- private:
-  Stream& stream_;
-  MemoryStream* memory_;
-};
+std::string Name(ByteReader& r, const char* what) {
+  const auto b = Block(r, what);
+  return std::string(reinterpret_cast<const char*>(b.data()), b.size());
+}
 
 // Inflates a zlib stream into exactly `size` bytes at out; the stream may hold more (ignored).
 void InflateExact(const uint8_t* data, size_t dataSize, uint8_t* out, size_t size) {
@@ -224,7 +181,7 @@ void ConvertFrom24(TDIBSurface& s, int depth, const std::array<PaletteEntry, 256
 
 class MuraLoader {
  public:
-  MuraLoader(TMuraFrameList& list, Stream& stream) : list_(list), in_(stream) {}
+  MuraLoader(TMuraFrameList& list, Stream& stream) : list_(list), bytes_(stream), in_(bytes_.Reader("damaged image")) {}
 
   void Load(bool firstFrameOnly) {
     ReadSignatureAndHeader();
@@ -233,21 +190,20 @@ class MuraLoader {
       if (firstFrameOnly && i >= 1) break;
       ReadFrame(static_cast<int>(i));
     }
+    bytes_.Finish(in_);
   }
 
  private:
   void ReadSignatureAndHeader() {
-    uint8_t sig[7];
-    Stream& s = in_.Raw();
-    const int64_t got = s.Read(sig, 7);
+    const auto sig = in_.Remaining() >= 7 ? in_.Bytes(7, "the signature") : std::span<const uint8_t>();
     int version = 0;
-    if (got == 7 && std::memcmp(sig, "Mura", 4) == 0) {
+    if (!sig.empty() && std::memcmp(sig.data(), "Mura", 4) == 0) {
       for (int i = 4; i < 7; ++i) {
         if (sig[i] < '0' || sig[i] > '9') Damaged("the signature carries no version number");
         version = version * 10 + (sig[i] - '0');
       }
-    } else if (got > 0) {
-      s.Seek(-got, Stream::kFromCurrent);
+    } else {
+      in_.Seek(0, "the signature");
     }
     list_.Version = version;
     MuraHeader& h = list_.Header;
@@ -294,7 +250,7 @@ class MuraLoader {
 
   void ReadFrame(int index) {
     TMuraFrame& frame = list_.AddFrame();
-    frame.Name = in_.String("a frame name");
+    frame.Name = Name(in_, "a frame name");
     const int32_t transparentValue = in_.I32("a frame record");
     frame.Delay = in_.I32("a frame record");
     in_.Skip(5, "a frame record");
@@ -389,9 +345,7 @@ class MuraLoader {
   }
 
   void ReadRects(std::vector<Rect>& rects) {
-    const uint32_t count = in_.U32("a rectangle list");
-    if (uint64_t{count} * 16 > in_.Remaining()) Damaged("a rectangle list is cut short");
-    rects.resize(count);
+    rects.resize(in_.Count(in_.U32("a rectangle list"), 16, "a rectangle list"));
     for (Rect& r : rects) {
       uint8_t b[16];
       in_.Read(b, 16, "a rectangle list");
@@ -411,10 +365,12 @@ class MuraLoader {
     layer.TransparentValue = in_.I32("a layer record");
     layer.Opacity = in_.I32("a layer record");
     layer.UseAlpha = list_.Version >= 101 ? in_.U8("a layer record") : 0;
-    layer.Name = in_.String("a layer name");
+    layer.Name = Name(in_, "a layer name");
 
     Charge(width, height, depth);
-    auto [data, size] = in_.Block(buffer_, "a pixel block");
+    const auto pixels = Block(in_, "a pixel block");
+    const uint8_t* data = pixels.data();
+    const size_t size = pixels.size();
     if (kind_ == TMuraFrameList::kJpeg) {
       DecodeJpeg(data, size, layer.Surface);
       if (layer.Surface.Width() != width || layer.Surface.Height() != height)
@@ -429,7 +385,9 @@ class MuraLoader {
     layer.Surface.Palette = palette;
 
     if (list_.Version >= 100) {
-      auto [alphaData, alphaSize] = in_.Block(buffer_, "an alpha block");
+      const auto alpha = Block(in_, "an alpha block");
+      const uint8_t* alphaData = alpha.data();
+      const size_t alphaSize = alpha.size();
       if (alphaSize > 0) {
         Charge(width, height, 8);
         layer.Surface.CreateAlpha();
@@ -574,12 +532,12 @@ class MuraLoader {
   }
 
   TMuraFrameList& list_;
-  Reader in_;
+  StreamBytes bytes_;
+  ByteReader in_;
   uint8_t kind_ = 0;
   bool scrambled_ = false;
   bool tiled_ = false;
   uint64_t spent_ = 0;
-  std::vector<uint8_t> buffer_;
 };
 
 void PutBlock(Stream& s, const ByteBuffer* block) {
