@@ -1,7 +1,5 @@
 #include "imaging/mura.h"
 
-#include <zlib.h>
-
 #include <algorithm>
 #include <cstring>
 #include <unordered_map>
@@ -21,9 +19,10 @@ namespace orin {
 namespace {
 
 // All the pictures one file may allocate while it is read, layers included (they stay in memory
-// for files with tiles). About what the original 32-bit player could hold; it bounds the work a
-// small hostile file can cause, since every layer may be a copy of an earlier one.
-constexpr uint64_t kMaxDecodedBytes = uint64_t{3} << 29;
+// for files with tiles): the limit of one inflated stream, 1 GiB. About what the original 32-bit
+// player could hold; it bounds the work a small hostile file can cause, since every layer may be
+// a copy of an earlier one.
+constexpr uint64_t kMaxDecodedBytes = kMaxInflatedSize;
 
 [[noreturn]] void Damaged(const std::string& why) { throw Error("damaged image: " + why); }
 
@@ -37,103 +36,21 @@ std::string Name(ByteReader& r, const char* what) {
   return std::string(reinterpret_cast<const char*>(b.data()), b.size());
 }
 
-// Inflates a zlib stream into exactly `size` bytes at out; the stream may hold more (ignored).
-void InflateExact(const uint8_t* data, size_t dataSize, uint8_t* out, size_t size) {
-  z_stream z{};
-  if (inflateInit(&z) != Z_OK) throw Error("cannot start decompression");
-  z.next_in = const_cast<Bytef*>(data);
-  size_t inLeft = dataSize, produced = 0;
-  int rc = Z_OK;
-  while (produced < size) {
-    const uInt inChunk = static_cast<uInt>(std::min<size_t>(inLeft, 1u << 30));
-    const uInt outChunk = static_cast<uInt>(std::min<size_t>(size - produced, 1u << 30));
-    z.avail_in = inChunk;
-    z.next_out = out + produced;
-    z.avail_out = outChunk;
-    rc = inflate(&z, Z_SYNC_FLUSH);
-    inLeft -= inChunk - z.avail_in;
-    produced += outChunk - z.avail_out;
-    if (rc == Z_STREAM_END) break;
-    if (rc == Z_BUF_ERROR && inLeft == 0) break;
-    if (rc != Z_OK && rc != Z_BUF_ERROR) {
-      std::string why = z.msg ? z.msg : "invalid data";
-      inflateEnd(&z);
-      Damaged("bad compressed data (" + why + ")");
-    }
+// The zlib helpers' errors, as errors of this image.
+void InflateExactPlane(const uint8_t* data, size_t dataSize, uint8_t* out, size_t size) {
+  try {
+    InflateExact(data, dataSize, out, size);
+  } catch (const Error& e) {
+    Damaged(e.Message());
   }
-  if (produced < size) {
-    inflateEnd(&z);
-    Damaged("a compressed plane holds " + Num(int64_t(produced)) + " of its " + Num(int64_t(size)) + " bytes");
-  }
-  // The plane is complete; the rest of the stream must still end with a good checksum, or a
-  // damaged block would pass as a picture with wrong pixels. Bytes beyond the plane are ignored.
-  uint8_t scratch[4096];
-  while (rc != Z_STREAM_END) {
-    const uInt inChunk = static_cast<uInt>(std::min<size_t>(inLeft, 1u << 30));
-    z.avail_in = inChunk;
-    z.next_out = scratch;
-    z.avail_out = sizeof scratch;
-    rc = inflate(&z, Z_SYNC_FLUSH);
-    inLeft -= inChunk - z.avail_in;
-    if (rc == Z_STREAM_END) break;
-    if (rc == Z_BUF_ERROR || (rc == Z_OK && inLeft == 0 && z.avail_out != 0)) {
-      inflateEnd(&z);
-      Damaged("compressed data ends early");
-    }
-    if (rc != Z_OK) {
-      std::string why = z.msg ? z.msg : "invalid data";
-      inflateEnd(&z);
-      Damaged("bad compressed data (" + why + ")");
-    }
-  }
-  inflateEnd(&z);
 }
 
-// Inflates a whole zlib stream of at most `limit` bytes.
-std::vector<uint8_t> InflateBounded(const uint8_t* data, size_t dataSize, size_t limit) {
-  z_stream z{};
-  if (inflateInit(&z) != Z_OK) throw Error("cannot start decompression");
-  std::vector<uint8_t> out(std::min(limit, std::max<size_t>(dataSize * 4, 4096)));
-  z.next_in = const_cast<Bytef*>(data);
-  size_t inLeft = dataSize, produced = 0;
-  while (true) {
-    if (produced == out.size()) {
-      if (out.size() >= limit) {
-        // One byte more than the picture can use means the block is damaged.
-        uint8_t probe;
-        z.next_out = &probe;
-        z.avail_out = 1;
-        z.avail_in = static_cast<uInt>(std::min<size_t>(inLeft, 1u << 30));
-        int rc = inflate(&z, Z_SYNC_FLUSH);
-        inflateEnd(&z);
-        if (rc == Z_STREAM_END && z.avail_out == 1) return out;
-        if (z.avail_out == 0) Damaged("a compressed plane is larger than its picture");
-        Damaged("bad compressed data");
-      }
-      out.resize(std::min(limit, out.size() * 2));
-    }
-    const uInt inChunk = static_cast<uInt>(std::min<size_t>(inLeft, 1u << 30));
-    const uInt outChunk = static_cast<uInt>(std::min<size_t>(out.size() - produced, 1u << 30));
-    z.avail_in = inChunk;
-    z.next_out = out.data() + produced;
-    z.avail_out = outChunk;
-    int rc = inflate(&z, Z_SYNC_FLUSH);
-    inLeft -= inChunk - z.avail_in;
-    produced += outChunk - z.avail_out;
-    if (rc == Z_STREAM_END) break;
-    if (rc == Z_BUF_ERROR && inLeft == 0 && z.avail_out != 0) {
-      inflateEnd(&z);
-      Damaged("compressed data ends early");
-    }
-    if (rc != Z_OK && rc != Z_BUF_ERROR) {
-      std::string why = z.msg ? z.msg : "invalid data";
-      inflateEnd(&z);
-      Damaged("bad compressed data (" + why + ")");
-    }
+std::shared_ptr<ByteBuffer> InflatePlane(const uint8_t* data, size_t dataSize, size_t limit) {
+  try {
+    return InflateBytes(data, dataSize, 0, limit);
+  } catch (const Error& e) {
+    Damaged(e.Message());
   }
-  inflateEnd(&z);
-  out.resize(produced);
-  return out;
 }
 
 // Copies a w × h area between two surfaces of the same storage depth, cut to both. The areas
@@ -245,7 +162,7 @@ class MuraLoader {
   }
   void ChargeBytes(uint64_t bytes) {
     spent_ += bytes;
-    if (spent_ > kMaxDecodedBytes) Damaged("the pictures of this file would need more than 1.5 GiB");
+    if (spent_ > kMaxDecodedBytes) Damaged("the pictures of this file would need more than 1 GiB");
   }
 
   void ReadFrame(int index) {
@@ -394,7 +311,7 @@ class MuraLoader {
         layer.HadAlpha = true;
         layer.TransparentValue = -1;
         if (kind_ == TMuraFrameList::kJpeg) {
-          InflateExact(alphaData, alphaSize, layer.Surface.Alpha->Bits(), layer.Surface.Alpha->ImageSize());
+          InflateExactPlane(alphaData, alphaSize, layer.Surface.Alpha->Bits(), layer.Surface.Alpha->ImageSize());
           ClearPadding(*layer.Surface.Alpha);
         } else {
           DecodePlane(alphaData, alphaSize, *layer.Surface.Alpha, true, frameIndex, layerIndex);
@@ -413,11 +330,11 @@ class MuraLoader {
   void DecodePlane(const uint8_t* data, size_t size, TDIBSurface& plane, bool alphaPlane, int frameIndex, int layerIndex) {
     const size_t imageSize = plane.ImageSize();
     if (tiled_) {
-      std::vector<uint8_t> inflated;
+      std::shared_ptr<ByteBuffer> inflated;
       if (kind_ == TMuraFrameList::kZlib) {
-        inflated = InflateBounded(data, size, TiledLimit(plane));
-        data = inflated.data();
-        size = inflated.size();
+        inflated = InflatePlane(data, size, TiledLimit(plane));
+        data = inflated->Data();
+        size = inflated->Size();
         ChargeBytes(size);
       }
       DecodeTiles(data, size, plane, alphaPlane, frameIndex, layerIndex);
@@ -425,7 +342,7 @@ class MuraLoader {
     }
     if (!scrambled_) {
       if (kind_ == TMuraFrameList::kZlib) {
-        InflateExact(data, size, plane.Bits(), imageSize);
+        InflateExactPlane(data, size, plane.Bits(), imageSize);
       } else {
         if (size < imageSize) Damaged("a raw plane holds " + Num(int64_t(size)) + " of its " + Num(int64_t(imageSize)) + " bytes");
         if (imageSize) std::memcpy(plane.Bits(), data, imageSize);
@@ -436,7 +353,7 @@ class MuraLoader {
     std::vector<uint8_t> inflated;
     if (kind_ == TMuraFrameList::kZlib) {
       inflated.resize(imageSize);
-      InflateExact(data, size, inflated.data(), imageSize);
+      InflateExactPlane(data, size, inflated.data(), imageSize);
       data = inflated.data();
     } else if (size < imageSize) {
       Damaged("a raw plane holds " + Num(int64_t(size)) + " of its " + Num(int64_t(imageSize)) + " bytes");
