@@ -14,6 +14,7 @@
 #include "params/db_manager.h"
 #include "params/param_collection.h"
 #include "params/param_text.h"
+#include "resources/big_stream.h"
 #include "resources/file_collection.h"
 #include "resources/host_error.h"
 #include "resources/stream.h"
@@ -25,6 +26,8 @@
 #include "script/versions.h"
 
 namespace orin {
+
+using namespace literals;
 
 std::string SlotEntryName(int32_t slot) { return Format("%s%d", kSlotEntryPrefix, slot); }
 
@@ -135,6 +138,21 @@ void ReadStatus(Stream& s, GameContext& game) {
   Section("the read list", [&] { game.Sections().LoadReadList(s, version); });
   Section("the image collection", [&] { game.Sections().LoadImageCollection(s, version); });
   if (version > 102) Section("the persistent tables", [&] { game.Tables().LoadTables(s, true); });
+}
+
+void WriteSaveFile(const std::string& hostPath, std::string_view image, int64_t limit) {
+  static_assert(kMaxSaveFileSize == TTpBigFileStream::kVolumeSize);
+  if (static_cast<int64_t>(image.size()) > limit)
+    throw Error(Format("%s:セーブデータが大きすぎるため保存できません（%d バイト、上限 %d バイト）。元のファイルはそのままです"_sj,
+                       HostPathText(hostPath), static_cast<int64_t>(image.size()), limit));
+  ReplaceFile(hostPath, image);
+}
+
+Error UnreadableSaveFile(const std::string& hostPath, const Error& cause) {
+  Error e(Format("%s:セーブデータが壊れているため保存できません"_sj, HostPathText(hostPath)));
+  e.AddContext(cause.Message());
+  for (const std::string& line : cause.Context()) e.AddContext(line);
+  return e;
 }
 
 void ReplaceFile(const std::string& hostPath, std::string_view bytes) {
