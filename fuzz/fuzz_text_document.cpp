@@ -5,7 +5,6 @@
 // and writes.
 #include <cstddef>
 #include <cstdint>
-#include <new>
 #include <string_view>
 
 #include "core/error.h"
@@ -30,7 +29,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       orin::ParseMarkup(bytes, doc, 50);
     }
   } catch (const orin::Error&) {
-  } catch (const std::bad_alloc&) {
   }
   try {
     orin::LayoutResult r = orin::LayoutGlyphs(doc, 0, doc.Glyphs.size(), orin::LayoutParamsOf(doc), nullptr);

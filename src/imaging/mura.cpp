@@ -1,11 +1,10 @@
 #include "imaging/mura.h"
 
-#include <zlib.h>
-
 #include <algorithm>
 #include <cstring>
 #include <unordered_map>
 
+#include "core/byte_reader.h"
 #include "core/cp932.h"
 #include "core/endian.h"
 #include "core/error.h"
@@ -20,163 +19,38 @@ namespace orin {
 namespace {
 
 // All the pictures one file may allocate while it is read, layers included (they stay in memory
-// for files with tiles). About what the original 32-bit player could hold; it bounds the work a
-// small hostile file can cause, since every layer may be a copy of an earlier one.
-constexpr uint64_t kMaxDecodedBytes = uint64_t{3} << 29;
+// for files with tiles): the limit of one inflated stream, 1 GiB. About what the original 32-bit
+// player could hold; it bounds the work a small hostile file can cause, since every layer may be
+// a copy of an earlier one.
+constexpr uint64_t kMaxDecodedBytes = kMaxInflatedSize;
 
 [[noreturn]] void Damaged(const std::string& why) { throw Error("damaged image: " + why); }
 
 std::string Num(int64_t v) { return std::to_string(v); }
 
-// Reads fields with the reason for a short read; memory streams hand out blocks in place.
-class Reader {
- public:
-  explicit Reader(Stream& s) : stream_(s), memory_(dynamic_cast<MemoryStream*>(&s)) {}
+// Names and pixel blocks of the format: a uint32 length, then the bytes (in place).
+std::span<const uint8_t> Block(ByteReader& r, const char* what) { return r.Bytes(r.U32(what), what); }
 
-  void Read(void* out, size_t n, const char* what) {
-    if (n && stream_.Read(out, static_cast<int64_t>(n)) != static_cast<int64_t>(n))
-      Damaged(std::string(what) + " is cut short");
-  }
-  uint32_t U32(const char* what) {
-    uint8_t b[4];
-    Read(b, 4, what);
-    return LoadU32LE(b);
-  }
-  int32_t I32(const char* what) { return static_cast<int32_t>(U32(what)); }
-  uint8_t U8(const char* what) {
-    uint8_t b;
-    Read(&b, 1, what);
-    return b;
-  }
-  uint64_t Remaining() { return static_cast<uint64_t>(stream_.Remaining()); }
-  Stream& Raw() { return stream_; }
-  void Skip(uint64_t n, const char* what) {
-    if (n > Remaining()) Damaged(std::string(what) + " is cut short");
-    stream_.Seek(static_cast<int64_t>(n), Stream::kFromCurrent);
-  }
-  std::string String(const char* what) {
-    const uint32_t n = U32(what);
-    if (n > Remaining()) Damaged(std::string(what) + " is cut short");
-    std::string s(n, '\0');
-    Read(s.data(), n, what);
-    return s;
-  }
-  // A block: uint32 length and the bytes, in place for a memory stream, else read into buffer.
-  std::pair<const uint8_t*, size_t> Block(std::vector<uint8_t>& buffer, const char* what) {
-    const uint32_t n = U32(what);
-    if (n > Remaining()) Damaged(std::string(what) + " is cut short");
-    if (memory_) {
-      const uint8_t* p = memory_->Data() + memory_->GetPosition();
-      memory_->Seek(n, Stream::kFromCurrent);
-      return {p, n};
-    }
-    buffer.resize(n);
-    Read(buffer.data(), n, what);
-    return {buffer.data(), n};
-  }
-
- private:
-  Stream& stream_;
-  MemoryStream* memory_;
-};
-
-// Inflates a zlib stream into exactly `size` bytes at out; the stream may hold more (ignored).
-void InflateExact(const uint8_t* data, size_t dataSize, uint8_t* out, size_t size) {
-  z_stream z{};
-  if (inflateInit(&z) != Z_OK) throw Error("cannot start decompression");
-  z.next_in = const_cast<Bytef*>(data);
-  size_t inLeft = dataSize, produced = 0;
-  int rc = Z_OK;
-  while (produced < size) {
-    const uInt inChunk = static_cast<uInt>(std::min<size_t>(inLeft, 1u << 30));
-    const uInt outChunk = static_cast<uInt>(std::min<size_t>(size - produced, 1u << 30));
-    z.avail_in = inChunk;
-    z.next_out = out + produced;
-    z.avail_out = outChunk;
-    rc = inflate(&z, Z_SYNC_FLUSH);
-    inLeft -= inChunk - z.avail_in;
-    produced += outChunk - z.avail_out;
-    if (rc == Z_STREAM_END) break;
-    if (rc == Z_BUF_ERROR && inLeft == 0) break;
-    if (rc != Z_OK && rc != Z_BUF_ERROR) {
-      std::string why = z.msg ? z.msg : "invalid data";
-      inflateEnd(&z);
-      Damaged("bad compressed data (" + why + ")");
-    }
-  }
-  if (produced < size) {
-    inflateEnd(&z);
-    Damaged("a compressed plane holds " + Num(int64_t(produced)) + " of its " + Num(int64_t(size)) + " bytes");
-  }
-  // The plane is complete; the rest of the stream must still end with a good checksum, or a
-  // damaged block would pass as a picture with wrong pixels. Bytes beyond the plane are ignored.
-  uint8_t scratch[4096];
-  while (rc != Z_STREAM_END) {
-    const uInt inChunk = static_cast<uInt>(std::min<size_t>(inLeft, 1u << 30));
-    z.avail_in = inChunk;
-    z.next_out = scratch;
-    z.avail_out = sizeof scratch;
-    rc = inflate(&z, Z_SYNC_FLUSH);
-    inLeft -= inChunk - z.avail_in;
-    if (rc == Z_STREAM_END) break;
-    if (rc == Z_BUF_ERROR || (rc == Z_OK && inLeft == 0 && z.avail_out != 0)) {
-      inflateEnd(&z);
-      Damaged("compressed data ends early");
-    }
-    if (rc != Z_OK) {
-      std::string why = z.msg ? z.msg : "invalid data";
-      inflateEnd(&z);
-      Damaged("bad compressed data (" + why + ")");
-    }
-  }
-  inflateEnd(&z);
+std::string Name(ByteReader& r, const char* what) {
+  const auto b = Block(r, what);
+  return std::string(reinterpret_cast<const char*>(b.data()), b.size());
 }
 
-// Inflates a whole zlib stream of at most `limit` bytes.
-std::vector<uint8_t> InflateBounded(const uint8_t* data, size_t dataSize, size_t limit) {
-  z_stream z{};
-  if (inflateInit(&z) != Z_OK) throw Error("cannot start decompression");
-  std::vector<uint8_t> out(std::min(limit, std::max<size_t>(dataSize * 4, 4096)));
-  z.next_in = const_cast<Bytef*>(data);
-  size_t inLeft = dataSize, produced = 0;
-  while (true) {
-    if (produced == out.size()) {
-      if (out.size() >= limit) {
-        // One byte more than the picture can use means the block is damaged.
-        uint8_t probe;
-        z.next_out = &probe;
-        z.avail_out = 1;
-        z.avail_in = static_cast<uInt>(std::min<size_t>(inLeft, 1u << 30));
-        int rc = inflate(&z, Z_SYNC_FLUSH);
-        inflateEnd(&z);
-        if (rc == Z_STREAM_END && z.avail_out == 1) return out;
-        if (z.avail_out == 0) Damaged("a compressed plane is larger than its picture");
-        Damaged("bad compressed data");
-      }
-      out.resize(std::min(limit, out.size() * 2));
-    }
-    const uInt inChunk = static_cast<uInt>(std::min<size_t>(inLeft, 1u << 30));
-    const uInt outChunk = static_cast<uInt>(std::min<size_t>(out.size() - produced, 1u << 30));
-    z.avail_in = inChunk;
-    z.next_out = out.data() + produced;
-    z.avail_out = outChunk;
-    int rc = inflate(&z, Z_SYNC_FLUSH);
-    inLeft -= inChunk - z.avail_in;
-    produced += outChunk - z.avail_out;
-    if (rc == Z_STREAM_END) break;
-    if (rc == Z_BUF_ERROR && inLeft == 0 && z.avail_out != 0) {
-      inflateEnd(&z);
-      Damaged("compressed data ends early");
-    }
-    if (rc != Z_OK && rc != Z_BUF_ERROR) {
-      std::string why = z.msg ? z.msg : "invalid data";
-      inflateEnd(&z);
-      Damaged("bad compressed data (" + why + ")");
-    }
+// The zlib helpers' errors, as errors of this image.
+void InflateExactPlane(const uint8_t* data, size_t dataSize, uint8_t* out, size_t size) {
+  try {
+    InflateExact(data, dataSize, out, size);
+  } catch (const Error& e) {
+    Damaged(e.Message());
   }
-  inflateEnd(&z);
-  out.resize(produced);
-  return out;
+}
+
+std::shared_ptr<ByteBuffer> InflatePlane(const uint8_t* data, size_t dataSize, size_t limit) {
+  try {
+    return InflateBytes(data, dataSize, 0, limit);
+  } catch (const Error& e) {
+    Damaged(e.Message());
+  }
 }
 
 // Copies a w × h area between two surfaces of the same storage depth, cut to both. The areas
@@ -224,7 +98,7 @@ void ConvertFrom24(TDIBSurface& s, int depth, const std::array<PaletteEntry, 256
 
 class MuraLoader {
  public:
-  MuraLoader(TMuraFrameList& list, Stream& stream) : list_(list), in_(stream) {}
+  MuraLoader(TMuraFrameList& list, Stream& stream) : list_(list), bytes_(stream), in_(bytes_.Reader("damaged image")) {}
 
   void Load(bool firstFrameOnly) {
     ReadSignatureAndHeader();
@@ -233,21 +107,20 @@ class MuraLoader {
       if (firstFrameOnly && i >= 1) break;
       ReadFrame(static_cast<int>(i));
     }
+    bytes_.Finish(in_);
   }
 
  private:
   void ReadSignatureAndHeader() {
-    uint8_t sig[7];
-    Stream& s = in_.Raw();
-    const int64_t got = s.Read(sig, 7);
+    const auto sig = in_.Remaining() >= 7 ? in_.Bytes(7, "the signature") : std::span<const uint8_t>();
     int version = 0;
-    if (got == 7 && std::memcmp(sig, "Mura", 4) == 0) {
+    if (!sig.empty() && std::memcmp(sig.data(), "Mura", 4) == 0) {
       for (int i = 4; i < 7; ++i) {
         if (sig[i] < '0' || sig[i] > '9') Damaged("the signature carries no version number");
         version = version * 10 + (sig[i] - '0');
       }
-    } else if (got > 0) {
-      s.Seek(-got, Stream::kFromCurrent);
+    } else {
+      in_.Seek(0, "the signature");
     }
     list_.Version = version;
     MuraHeader& h = list_.Header;
@@ -289,12 +162,12 @@ class MuraLoader {
   }
   void ChargeBytes(uint64_t bytes) {
     spent_ += bytes;
-    if (spent_ > kMaxDecodedBytes) Damaged("the pictures of this file would need more than 1.5 GiB");
+    if (spent_ > kMaxDecodedBytes) Damaged("the pictures of this file would need more than 1 GiB");
   }
 
   void ReadFrame(int index) {
     TMuraFrame& frame = list_.AddFrame();
-    frame.Name = in_.String("a frame name");
+    frame.Name = Name(in_, "a frame name");
     const int32_t transparentValue = in_.I32("a frame record");
     frame.Delay = in_.I32("a frame record");
     in_.Skip(5, "a frame record");
@@ -389,9 +262,7 @@ class MuraLoader {
   }
 
   void ReadRects(std::vector<Rect>& rects) {
-    const uint32_t count = in_.U32("a rectangle list");
-    if (uint64_t{count} * 16 > in_.Remaining()) Damaged("a rectangle list is cut short");
-    rects.resize(count);
+    rects.resize(in_.Count(in_.U32("a rectangle list"), 16, "a rectangle list"));
     for (Rect& r : rects) {
       uint8_t b[16];
       in_.Read(b, 16, "a rectangle list");
@@ -411,10 +282,12 @@ class MuraLoader {
     layer.TransparentValue = in_.I32("a layer record");
     layer.Opacity = in_.I32("a layer record");
     layer.UseAlpha = list_.Version >= 101 ? in_.U8("a layer record") : 0;
-    layer.Name = in_.String("a layer name");
+    layer.Name = Name(in_, "a layer name");
 
     Charge(width, height, depth);
-    auto [data, size] = in_.Block(buffer_, "a pixel block");
+    const auto pixels = Block(in_, "a pixel block");
+    const uint8_t* data = pixels.data();
+    const size_t size = pixels.size();
     if (kind_ == TMuraFrameList::kJpeg) {
       DecodeJpeg(data, size, layer.Surface);
       if (layer.Surface.Width() != width || layer.Surface.Height() != height)
@@ -429,14 +302,16 @@ class MuraLoader {
     layer.Surface.Palette = palette;
 
     if (list_.Version >= 100) {
-      auto [alphaData, alphaSize] = in_.Block(buffer_, "an alpha block");
+      const auto alpha = Block(in_, "an alpha block");
+      const uint8_t* alphaData = alpha.data();
+      const size_t alphaSize = alpha.size();
       if (alphaSize > 0) {
         Charge(width, height, 8);
         layer.Surface.CreateAlpha();
         layer.HadAlpha = true;
         layer.TransparentValue = -1;
         if (kind_ == TMuraFrameList::kJpeg) {
-          InflateExact(alphaData, alphaSize, layer.Surface.Alpha->Bits(), layer.Surface.Alpha->ImageSize());
+          InflateExactPlane(alphaData, alphaSize, layer.Surface.Alpha->Bits(), layer.Surface.Alpha->ImageSize());
           ClearPadding(*layer.Surface.Alpha);
         } else {
           DecodePlane(alphaData, alphaSize, *layer.Surface.Alpha, true, frameIndex, layerIndex);
@@ -455,11 +330,11 @@ class MuraLoader {
   void DecodePlane(const uint8_t* data, size_t size, TDIBSurface& plane, bool alphaPlane, int frameIndex, int layerIndex) {
     const size_t imageSize = plane.ImageSize();
     if (tiled_) {
-      std::vector<uint8_t> inflated;
+      std::shared_ptr<ByteBuffer> inflated;
       if (kind_ == TMuraFrameList::kZlib) {
-        inflated = InflateBounded(data, size, TiledLimit(plane));
-        data = inflated.data();
-        size = inflated.size();
+        inflated = InflatePlane(data, size, TiledLimit(plane));
+        data = inflated->Data();
+        size = inflated->Size();
         ChargeBytes(size);
       }
       DecodeTiles(data, size, plane, alphaPlane, frameIndex, layerIndex);
@@ -467,7 +342,7 @@ class MuraLoader {
     }
     if (!scrambled_) {
       if (kind_ == TMuraFrameList::kZlib) {
-        InflateExact(data, size, plane.Bits(), imageSize);
+        InflateExactPlane(data, size, plane.Bits(), imageSize);
       } else {
         if (size < imageSize) Damaged("a raw plane holds " + Num(int64_t(size)) + " of its " + Num(int64_t(imageSize)) + " bytes");
         if (imageSize) std::memcpy(plane.Bits(), data, imageSize);
@@ -478,7 +353,7 @@ class MuraLoader {
     std::vector<uint8_t> inflated;
     if (kind_ == TMuraFrameList::kZlib) {
       inflated.resize(imageSize);
-      InflateExact(data, size, inflated.data(), imageSize);
+      InflateExactPlane(data, size, inflated.data(), imageSize);
       data = inflated.data();
     } else if (size < imageSize) {
       Damaged("a raw plane holds " + Num(int64_t(size)) + " of its " + Num(int64_t(imageSize)) + " bytes");
@@ -574,12 +449,12 @@ class MuraLoader {
   }
 
   TMuraFrameList& list_;
-  Reader in_;
+  StreamBytes bytes_;
+  ByteReader in_;
   uint8_t kind_ = 0;
   bool scrambled_ = false;
   bool tiled_ = false;
   uint64_t spent_ = 0;
-  std::vector<uint8_t> buffer_;
 };
 
 void PutBlock(Stream& s, const ByteBuffer* block) {

@@ -16,7 +16,7 @@
 // Reading is defensive: every length is checked against what remains, header lengths other than
 // 40 are handled (only the first 40 bytes are meaningful), a tile that refers to a tile, frame or
 // layer not read yet is an error, pictures beyond TDIBSurface's limits are refused, and all the
-// pictures of one file together may not hold more than 1 GiB. Errors are Error with a plain
+// pictures of one file together may not hold more than 1 GiB (kMaxInflatedSize). Errors are Error with a plain
 // reason ("damaged image: ..."); LoadFromFile puts the file name in front.
 #pragma once
 

@@ -9,6 +9,7 @@
 #include "core/cp932.h"
 #include "core/endian.h"
 #include "core/error.h"
+#include "core/text.h"
 #include "resources/host_fs.h"
 
 namespace orin {
@@ -24,46 +25,89 @@ std::shared_ptr<ByteBuffer> DeflateBytes(const uint8_t* data, size_t size) {
   return out;
 }
 
-std::shared_ptr<ByteBuffer> InflateBytes(const uint8_t* data, size_t size, size_t sizeHint) {
-  z_stream z{};
-  if (inflateInit(&z) != Z_OK) throw Error("cannot start decompression");
+namespace {
+
+[[noreturn]] void Damaged(const std::string& why) { throw Error("damaged compressed data: " + why); }
+
+// One zlib inflate state, ended however the caller leaves (an allocation may throw mid-way).
+class Inflater {
+ public:
+  Inflater(const uint8_t* data, size_t size) : inLeft_(size) {
+    if (inflateInit(&z_) != Z_OK) throw Error("cannot start decompression");
+    z_.next_in = const_cast<Bytef*>(data);
+  }
+  ~Inflater() { inflateEnd(&z_); }
+  Inflater(const Inflater&) = delete;
+  Inflater& operator=(const Inflater&) = delete;
+
+  // Inflates into [out, out + room); returns zlib's code and adds what was made to produced.
+  int Step(uint8_t* out, size_t room, size_t& produced) {
+    const uInt inChunk = static_cast<uInt>(std::min<size_t>(inLeft_, 1u << 30));
+    const uInt outChunk = static_cast<uInt>(std::min<size_t>(room, 1u << 30));
+    z_.avail_in = inChunk;
+    z_.next_out = out;
+    z_.avail_out = outChunk;
+    const int rc = inflate(&z_, Z_SYNC_FLUSH);
+    inLeft_ -= inChunk - z_.avail_in;
+    produced += outChunk - z_.avail_out;
+    if (rc == Z_OK || rc == Z_STREAM_END) return rc;
+    // No progress possible: the input is used up while output room is left.
+    if (rc == Z_BUF_ERROR) {
+      if (inLeft_ == 0) Damaged("the data ends early");
+      return rc;
+    }
+    Damaged(z_.msg ? z_.msg : "invalid data");
+  }
+  bool InputLeft() const { return inLeft_ > 0; }
+
+ private:
+  z_stream z_{};
+  size_t inLeft_;
+};
+
+}  // namespace
+
+std::shared_ptr<ByteBuffer> InflateBytes(const uint8_t* data, size_t size, size_t sizeHint, size_t limit) {
+  limit = std::min(limit, kMaxInflatedSize);
+  Inflater z(data, size);
   auto out = std::make_shared<ByteBuffer>();
-  size_t capacity = std::clamp<size_t>(sizeHint ? sizeHint : size * 4, 4096, kMaxInflatedSize);
-  out->Resize(capacity);
+  out->Resize(std::min(limit, std::max<size_t>(sizeHint ? sizeHint : size * 4, 4096)));
   size_t produced = 0;
-  z.next_in = const_cast<Bytef*>(data);
-  int rc = Z_OK;
-  size_t inLeft = size;
   while (true) {
     if (produced == out->Size()) {
-      if (out->Size() >= kMaxInflatedSize) {
-        inflateEnd(&z);
-        throw Error("damaged compressed data: the entry inflates beyond 1 GiB");
+      if (out->Size() >= limit) {
+        // Full: the stream must end here, without one byte more.
+        uint8_t probe;
+        size_t extra = 0;
+        int rc = Z_OK;
+        while (rc != Z_STREAM_END && extra == 0) rc = z.Step(&probe, 1, extra);
+        if (extra) Damaged(Format("the data inflates beyond %d bytes", static_cast<int64_t>(limit)));
+        break;
       }
-      out->Resize(std::min(out->Size() * 2, kMaxInflatedSize));
+      out->Resize(std::min(limit, std::max<size_t>(out->Size() * 2, 4096)));
     }
-    uInt inChunk = static_cast<uInt>(std::min<size_t>(inLeft, 1u << 30));
-    uInt outChunk = static_cast<uInt>(std::min<size_t>(out->Size() - produced, 1u << 30));
-    z.avail_in = inChunk;
-    z.next_out = out->Data() + produced;
-    z.avail_out = outChunk;
-    rc = inflate(&z, Z_NO_FLUSH);
-    inLeft -= inChunk - z.avail_in;
-    produced += outChunk - z.avail_out;
-    if (rc == Z_STREAM_END) break;
-    if (rc == Z_BUF_ERROR && z.avail_out != 0 && inLeft == 0) {
-      inflateEnd(&z);
-      throw Error("damaged compressed data: the data ends early");
-    }
-    if (rc != Z_OK && rc != Z_BUF_ERROR) {
-      std::string why = z.msg ? z.msg : "invalid data";
-      inflateEnd(&z);
-      throw Error("damaged compressed data: " + why);
-    }
+    if (z.Step(out->Data() + produced, out->Size() - produced, produced) == Z_STREAM_END) break;
   }
-  inflateEnd(&z);
   out->Resize(produced);
   return out;
+}
+
+void InflateExact(const uint8_t* data, size_t dataSize, uint8_t* out, size_t size) {
+  if (size > kMaxInflatedSize) Damaged(Format("%d bytes are more than one stream may hold", static_cast<int64_t>(size)));
+  Inflater z(data, dataSize);
+  size_t produced = 0;
+  int rc = Z_OK;
+  while (produced < size && rc != Z_STREAM_END) rc = z.Step(out + produced, size - produced, produced);
+  if (produced < size)
+    Damaged(Format("the stream holds %d of its %d bytes", static_cast<int64_t>(produced), static_cast<int64_t>(size)));
+  // The bytes asked for are there; the rest must still end with a good checksum, or a damaged
+  // block would pass as data with wrong bytes.
+  uint8_t scratch[4096];
+  while (rc != Z_STREAM_END) {
+    size_t ignored = 0;
+    rc = z.Step(scratch, sizeof scratch, ignored);
+    if (rc == Z_BUF_ERROR || (rc == Z_OK && !z.InputLeft() && ignored < sizeof scratch)) Damaged("the data ends early");
+  }
 }
 
 void CompressStream(MemoryStream& s) { s.Adopt(DeflateBytes(s.Data(), s.Size())); }

@@ -65,6 +65,7 @@ void TVrFileCollection::Reset() {
   IsResource = false;
   HasIndexFile = false;
   singleFile_ = false;
+  oversizedVolume_ = false;
   resourceName_.clear();
   resourceType_.clear();
 }
@@ -105,6 +106,7 @@ void TVrFileCollection::Open(const std::string& hostPath) {
   }
 
   ArchiveStream = std::make_unique<TTpBigFileStream>(hostPath, TTpBigFileStream::kRead, volumeSize_);
+  oversizedVolume_ = FileStream(hostPath, FileStream::kRead).GetSize() > volumeSize_;
   std::string base = HostBaseName(hostPath);
   size_t dot = base.rfind('.');
   std::string indexName = (dot == std::string::npos ? base : base.substr(0, dot)) + ".ext";
@@ -218,7 +220,14 @@ std::shared_ptr<ByteBuffer> TVrFileCollection::ReadStored(const TVrFile& entry) 
   if (entry.Offset < 0 || entry.Size > ArchiveStream->GetSize() - entry.Offset) Damaged("an entry runs past the end");
   buffer->Resize(static_cast<size_t>(entry.Size));
   ArchiveStream->SetPosition(entry.Offset);
-  if (ArchiveStream->Read(buffer->Data(), entry.Size) != entry.Size) Damaged("an entry is cut short");
+  if (ArchiveStream->Read(buffer->Data(), entry.Size) != entry.Size) {
+    // Volumes hold volumeSize_ bytes each; a longer single file is read only that far, which is
+    // the real cause when its entries look cut short.
+    if (oversizedVolume_)
+      Damaged(Format("entry \"%s\" lies beyond the first %d bytes, the most one archive file (volume) may hold",
+                     entry.Name(), volumeSize_));
+    Damaged("an entry is cut short");
+  }
   return buffer;
 }
 

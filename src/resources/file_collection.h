@@ -114,6 +114,7 @@ class TVrFileCollection : public THashCollectionOf<TVrFile> {
   HostFileSystem& fs_;
   int64_t volumeSize_;
   bool singleFile_ = false;  // an executable: no volumes
+  bool oversizedVolume_ = false;  // the first volume is larger than volumeSize_
   std::string resourceName_, resourceType_;
 };
 

@@ -10,121 +10,83 @@ namespace orin {
 
 namespace {
 
-// Reads with every length checked against what the stream has left; errors carry the label.
-class Reader {
- public:
-  Reader(Stream& s, std::string label) : s_(s), label_(std::move(label)) {}
+// Counts in install.dat are read as the installer reads them: a negative one means no items.
+size_t ReadCount(ByteReader& r, uint64_t itemSize, const char* what) {
+  const int32_t n = r.I32(what);
+  return r.Count(n < 0 ? 0 : n, itemSize, what);
+}
 
-  [[noreturn]] void Damaged(const std::string& what) const {
-    throw Error(label_ + ": damaged install data: " + what);
+std::vector<std::string> ReadTextList(ByteReader& r, bool skipEmpty, const char* what) {
+  const size_t n = ReadCount(r, 4, what);
+  std::vector<std::string> list;
+  list.reserve(n);
+  for (size_t i = 0; i < n; ++i) {
+    std::string t = r.String(what);
+    if (!skipEmpty || !t.empty()) list.push_back(std::move(t));
   }
-  void Need(int64_t bytes, const char* what) {
-    if (bytes > s_.Remaining()) Damaged(std::string(what) + " is cut short");
-  }
-  uint8_t Byte(const char* what) {
-    Need(1, what);
-    return ReadByte(s_);
-  }
-  int32_t Int32(const char* what) {
-    Need(4, what);
-    return ReadInt32(s_);
-  }
-  int64_t Value(int width, const char* what) {
-    Need(width, what);
-    return width == 8 ? ReadInt64(s_) : int64_t{ReadInt32(s_)};
-  }
-  std::string Text(const char* what) {
-    int32_t length = Int32(what);
-    if (length <= 0) return {};
-    if (length > s_.Remaining()) Damaged(Format("a text of %d bytes runs past the end of the data", length));
-    std::string r(static_cast<size_t>(length), '\0');
-    s_.ReadBuffer(r.data(), length);
-    return r;
-  }
-  // A count of items of at least itemSize bytes each; negative reads as 0.
-  size_t Count(int64_t itemSize, const char* what) {
-    int32_t n = Int32(what);
-    if (n <= 0) return 0;
-    if (n * itemSize > s_.Remaining()) Damaged(Format("%d %s do not fit in the data", n, what));
-    return static_cast<size_t>(n);
-  }
-  std::vector<std::string> TextList(bool skipEmpty, const char* what) {
-    size_t n = Count(4, what);
-    std::vector<std::string> list;
-    list.reserve(n);
-    for (size_t i = 0; i < n; ++i) {
-      std::string t = Text(what);
-      if (!skipEmpty || !t.empty()) list.push_back(std::move(t));
-    }
-    return list;
-  }
-
- private:
-  Stream& s_;
-  std::string label_;
-};
+  return list;
+}
 
 std::string FileLabel(const std::string& hostPath) {
   auto name = Utf8ToCp932(hostPath);
   return name ? *name : hostPath;
 }
 
-void Read(TOrinInstallSet& set, Reader& r, Stream& s) {
+void Read(TOrinInstallSet& set, Stream& s, const std::string& name) {
   set = TOrinInstallSet();
-  const int64_t start = s.GetPosition();
-  uint8_t header[5];
-  if (s.Read(header, 5) == 5 && header[0] == 'i' && header[1] == 's') {
+  StreamBytes bytes(s);
+  ByteReader r = bytes.Reader(name + ": damaged install data");
+  const auto head = r.Remaining() >= 5 ? r.Bytes(5, "the version") : std::span<const uint8_t>();
+  if (!head.empty() && head[0] == 'i' && head[1] == 's') {
     int v = 0;
     for (int i = 2; i < 5 && v >= 0; ++i)
-      v = header[i] >= '0' && header[i] <= '9' ? v * 10 + (header[i] - '0') : -1;
+      v = head[i] >= '0' && head[i] <= '9' ? v * 10 + (head[i] - '0') : -1;
     set.Version = v < 0 ? 0 : v;  // an unreadable number counts as 0, the data still follows it
   } else {
-    s.SetPosition(start);
+    r.Seek(0, "the version");
   }
   const int width = set.Version < 100 ? 4 : 8;
+  auto value = [&](const char* what) { return width == 8 ? r.I64(what) : int64_t{r.I32(what)}; };
 
-  set.DiscIndex = r.Int32("the disc index");
-  set.Title = r.Text("the title");
-  set.Text1 = r.Text("the installer's texts");
-  set.Text2 = r.Text("the installer's texts");
-  set.Text3 = r.Text("the installer's texts");
-  set.Flag1 = r.Byte("the installer's flags");
-  set.Text4 = r.Text("the installer's texts");
-  set.Flag2 = r.Byte("the installer's flags");
-  const size_t entryCount = r.Count(4 * width, "entries");
-  set.Text5 = r.Text("the installer's texts");
-  set.Number1 = r.Int32("the installer's number");
-  set.Flag3 = r.Byte("the installer's flags");
-  set.Flag4 = r.Byte("the installer's flags");
-  set.Text6 = r.Text("the installer's texts");
-  set.Text7 = r.Text("the installer's texts");
-  r.Need(static_cast<int64_t>(entryCount) * 4 * width, "the entries");
+  set.DiscIndex = r.I32("the disc index");
+  set.Title = r.String("the title");
+  set.Text1 = r.String("an installer text");
+  set.Text2 = r.String("an installer text");
+  set.Text3 = r.String("an installer text");
+  set.Flag1 = r.U8("an installer flag");
+  set.Text4 = r.String("an installer text");
+  set.Flag2 = r.U8("an installer flag");
+  const size_t entryCount = ReadCount(r, 4 * width, "the entries");
+  set.Text5 = r.String("an installer text");
+  set.Number1 = r.I32("an installer number");
+  set.Flag3 = r.U8("an installer flag");
+  set.Flag4 = r.U8("an installer flag");
+  set.Text6 = r.String("an installer text");
+  set.Text7 = r.String("an installer text");
+  r.Count(static_cast<int64_t>(entryCount), 4 * width, "the entries");
   set.Entries.resize(entryCount);
   for (auto& entry : set.Entries)
-    for (auto& v : entry) v = r.Value(width, "the entries");
-  for (auto& v : set.Values) v = r.Value(width, "the installer's values");
-  set.Flag5 = r.Byte("the installer's flags");
-  if (set.Version >= 101) set.Flag6 = r.Byte("the installer's flags");
-  if (set.Version >= 102) set.FileList = r.TextList(true, "file names");
-  if (set.Version >= 103) set.FullInstall = r.Byte("the full-install flag");
-  if (set.Version >= 104) set.Flag7 = r.Byte("the installer's flags");
-  if (set.Version >= 105) set.Flag8 = r.Byte("the installer's flags");
-  if (set.Version >= 106) set.ExtraList = r.TextList(false, "extra names");
-  if (set.Version >= 107) set.Text8 = r.Text("the installer's closing text");
+    for (auto& v : entry) v = value("the entries");
+  for (auto& v : set.Values) v = value("an installer value");
+  set.Flag5 = r.U8("an installer flag");
+  if (set.Version >= 101) set.Flag6 = r.U8("an installer flag");
+  if (set.Version >= 102) set.FileList = ReadTextList(r, true, "the file names");
+  if (set.Version >= 103) set.FullInstall = r.U8("the full-install flag");
+  if (set.Version >= 104) set.Flag7 = r.U8("an installer flag");
+  if (set.Version >= 105) set.Flag8 = r.U8("an installer flag");
+  if (set.Version >= 106) set.ExtraList = ReadTextList(r, false, "the extra names");
+  if (set.Version >= 107) set.Text8 = r.String("the installer's closing text");
+  bytes.Finish(r);
 }
 
 }  // namespace
 
-void TOrinInstallSet::LoadFromStream(Stream& s) {
-  Reader r(s, "install.dat");
-  Read(*this, r, s);
-}
+void TOrinInstallSet::LoadFromStream(Stream& s) { Read(*this, s, "install.dat"); }
 
 void TOrinInstallSet::LoadFromFile(const std::string& hostPath) {
   MemoryStream data;
   data.LoadFromFile(hostPath);
-  Reader r(data, FileLabel(hostPath));
-  Read(*this, r, data);
+  Read(*this, data, FileLabel(hostPath));
 }
 
 void TOrinInstallSet::SaveToStream(Stream& target, int version) const {

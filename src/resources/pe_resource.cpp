@@ -1,5 +1,7 @@
 #include "resources/pe_resource.h"
 
+#include "resources/host_error.h"
+
 #include <vector>
 
 #include "core/cp932.h"
@@ -187,7 +189,9 @@ bool LooksLikePe(Stream& file) {
   }
 }
 
-std::optional<PeResourceLocation> FindPeResource(Stream& file, const std::string& name, const std::string& type) {
+namespace {
+
+std::optional<PeResourceLocation> FindIn(Stream& file, const std::string& name, const std::string& type) {
   int64_t fileSize = file.GetSize();
   PeHeaders h = *ReadHeaders(file, fileSize, true);
   if (h.resourceRva == 0 || h.resourceSize == 0) return std::nullopt;
@@ -221,6 +225,21 @@ std::optional<PeResourceLocation> FindPeResource(Stream& file, const std::string
   auto offset = RvaToOffset(h, dataRva, dataSize);
   if (!offset || *offset + dataSize > fileSize) Damaged("resource data outside the file");
   return PeResourceLocation{*offset, dataSize};
+}
+
+}  // namespace
+
+std::optional<PeResourceLocation> FindPeResource(Stream& file, const std::string& name, const std::string& type) {
+  try {
+    return FindIn(file, name, type);
+  } catch (const Error& e) {
+    // A message of its own names the program it is about.
+    const auto* host = dynamic_cast<const FileStream*>(&file);
+    if (!host) throw;
+    Error named(HostPathText(host->Path()) + ": " + e.Message());
+    for (const std::string& line : e.Context()) named.AddContext(line);
+    throw named;
+  }
 }
 
 }  // namespace orin

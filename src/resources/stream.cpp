@@ -253,6 +253,20 @@ void FileStream::Sync() {
   if (::fsync(fd_) != 0) ThrowHostError(path_, "cannot write");
 }
 
+// ---- StreamBytes
+
+StreamBytes::StreamBytes(Stream& s) : stream_(s), start_(s.GetPosition()) {
+  const MemoryStream* memory = dynamic_cast<MemoryStream*>(&s);
+  if (!memory) {
+    const int64_t n = s.Remaining();
+    if (n > 0) copy_.CopyFrom(s, n);
+    s.SetPosition(start_);
+    memory = &copy_;
+  }
+  const size_t at = memory == &copy_ ? 0 : static_cast<size_t>(std::min<int64_t>(start_, int64_t(memory->Size())));
+  if (memory->Size() > at) span_ = std::span<const uint8_t>(memory->Data() + at, memory->Size() - at);
+}
+
 // ---- helpers
 
 void WriteString(Stream& s, std::string_view text) {

@@ -14,6 +14,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/byte_reader.h"
 #include "core/extended.h"
 
 namespace orin {
@@ -136,6 +137,26 @@ class FileStream : public Stream {
   std::string path_;
   int fd_ = -1;
   int64_t position_ = 0;
+};
+
+// The bytes from a stream's position to its end, for a ByteReader: a memory stream's own bytes in
+// place, any other stream's copied once. Finish moves the stream behind what the reader took, so
+// stream-based and span-based readers can take turns on one stream.
+class StreamBytes {
+ public:
+  explicit StreamBytes(Stream& s);
+  StreamBytes(const StreamBytes&) = delete;
+  StreamBytes& operator=(const StreamBytes&) = delete;
+
+  std::span<const uint8_t> Span() const { return span_; }
+  ByteReader Reader(std::string label) const { return ByteReader(span_, std::move(label)); }
+  void Finish(const ByteReader& r) { stream_.SetPosition(start_ + static_cast<int64_t>(r.Position())); }
+
+ private:
+  Stream& stream_;
+  int64_t start_;
+  MemoryStream copy_;
+  std::span<const uint8_t> span_;
 };
 
 // Stored strings: int32 byte length, then the bytes; a length of 0 or less is an empty string.

@@ -28,7 +28,8 @@
 // and its record; then the event queue. Loading clears the scene first; the roots keep their
 // own names. A kind byte without a class makes no object (kinds outside the table are skipped as
 // the single byte they are; a kind of the table whose class this player lacks cannot be skipped
-// and throws Error). Nesting deeper than kMaxLoadDepth throws Error.
+// and throws Error). Nesting deeper than kMaxLoadDepth throws Error; SetParent never builds such
+// a scene, so every scene the player saves loads again.
 #pragma once
 
 #include <array>

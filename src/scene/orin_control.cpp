@@ -218,8 +218,19 @@ bool TOrinControl::InsideCabinet() const {
   return false;
 }
 
+int TOrinControl::SubtreeHeight() const {
+  int height = 0;
+  for (const TOrinControl* c : children_) height = std::max(height, c->SubtreeHeight());
+  return height + 1;
+}
+
 bool TOrinControl::SetParent(TOrinControl* parent) {
   if (!parent || IsRoot() || IsAncestorOf(parent)) return false;
+  // A save holds what a load can read back: a chain of controls deeper than the load's limit
+  // would be saved without complaint and then refuse to load, so it is refused here.
+  int levels = SubtreeHeight();
+  for (const TOrinControl* c = parent; c; c = c->parent_) ++levels;
+  if (levels > TOrinBaseList::kMaxLoadDepth) return false;
   if (parent == parent_) {
     parent_->SortChildren();
     return true;

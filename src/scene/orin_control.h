@@ -132,8 +132,11 @@ class TOrinControl : public TOrinComponent {
   TOrinControl* Parent() const { return parent_; }
   const std::vector<TOrinControl*>& Children() const { return children_; }
   // Moves the control into parent's child list (repainting both places); refused (false) for a
-  // root, a null parent, or a parent inside this control.
+  // root, a null parent, a parent inside this control, or a place where the control's deepest
+  // descendant would lie deeper than a saved scene may nest (TOrinBaseList::kMaxLoadDepth).
   virtual bool SetParent(TOrinControl* parent);
+  // 1 for a control without children, else 1 + the highest child's.
+  int SubtreeHeight() const;
   // The root this control hangs under (itself for a root), or null.
   TOrinBase* Root();
   const TOrinBase* Root() const;

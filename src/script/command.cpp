@@ -3,6 +3,7 @@
 #include <cassert>
 #include <cstring>
 
+#include "core/byte_reader.h"
 #include "core/cp932.h"
 #include "core/error.h"
 #include "resources/stream.h"
@@ -31,38 +32,31 @@ constexpr const char* kKindNames[kCommandKindCount] = {
 };
 
 // The smallest expression record: its operation count.
-constexpr int64_t kSmallestExpr = 4;
+constexpr uint64_t kSmallestExpr = 4;
 
 class RecordReader final : public FieldVisitor {
  public:
-  RecordReader(Stream& s, const TPage& page) : s_(s), page_(page) {}
+  RecordReader(ByteReader& r, const TPage& page) : r_(r), page_(page) {}
 
-  void Expr(const char*, CommandExpr& e, int32_t sinceVersion) override {
+  void Expr(const char* name, CommandExpr& e, int32_t sinceVersion) override {
     if (page_.Version >= sinceVersion)
-      e.ReadFrom(s_);
+      e.ReadFrom(r_, name);
     else
       e.Clear();
   }
-  void String(const char*, std::string& text) override { text = ReadString(s_); }
-  void Int(const char*, int32_t& v, TargetRole, int32_t sinceVersion) override {
-    v = page_.Version >= sinceVersion ? ReadInt32(s_) : 0;
+  void String(const char* name, std::string& text) override { text = r_.String(name); }
+  void Int(const char* name, int32_t& v, TargetRole, int32_t sinceVersion) override {
+    v = page_.Version >= sinceVersion ? r_.I32(name) : 0;
   }
-  void Byte(const char*, uint8_t& v) override { v = ReadByte(s_); }
+  void Byte(const char* name, uint8_t& v) override { v = r_.U8(name); }
   void ExprList(const char* name, std::vector<CommandExpr>& list) override {
-    int32_t n = ReadInt32(s_);
-    if (n < 0 || static_cast<int64_t>(n) * kSmallestExpr > s_.Remaining())
-      throw Error(std::string("damaged command: the ") + name + " list runs past the end of the data");
-    std::vector<CommandExpr> items(static_cast<size_t>(n));
-    for (CommandExpr& e : items) e.ReadFrom(s_);
+    std::vector<CommandExpr> items(r_.ReadCount(kSmallestExpr, name));
+    for (CommandExpr& e : items) e.ReadFrom(r_, name);
     list = std::move(items);
   }
   void Data(const char* name, std::string& bytes) override {
-    int32_t n = ReadInt32(s_);
-    if (n < 0 || n > s_.Remaining())
-      throw Error(std::string("damaged command: the ") + name + " data runs past the end of the data");
-    std::string data(static_cast<size_t>(n), '\0');
-    s_.ReadBuffer(data.data(), n);
-    bytes = std::move(data);
+    const auto data = r_.Bytes(r_.ReadCount(1, name), name);
+    bytes.assign(reinterpret_cast<const char*>(data.data()), data.size());
   }
   void Properties(TComComponent& command) override {
     const PropSet& set = page_.PropSets[static_cast<size_t>(command.Kind())];
@@ -70,13 +64,13 @@ class RecordReader final : public FieldVisitor {
     for (int i = 0; i < kPropertyCount; ++i) {
       if (!set.Test(i)) continue;
       props.push_back({static_cast<uint8_t>(i), CommandExpr()});
-      props.back().Expr.ReadFrom(s_);
+      props.back().Expr.ReadFrom(r_, "a property");
     }
     command.Properties = std::move(props);
   }
 
  private:
-  Stream& s_;
+  ByteReader& r_;
   const TPage& page_;
 };
 
@@ -163,13 +157,13 @@ bool HasPropertyRecord(int kind) {
   }
 }
 
-void TCommand::ReadRecord(Stream& s) {
+void TCommand::ReadRecord(ByteReader& r) {
   assert(Page);
-  Indent = ReadInt32(s);
-  Disabled = ReadByte(s);
-  Chain = ReadByte(s);
-  Id = ReadInt32(s);
-  RecordReader reader(s, *Page);
+  Indent = r.I32("the header");
+  Disabled = r.U8("the header");
+  Chain = r.U8("the header");
+  Id = r.I32("the header");
+  RecordReader reader(r, *Page);
   DescribeFields(reader);
 }
 

@@ -23,6 +23,7 @@
 namespace orin {
 
 class MemoryStream;
+class ByteReader;
 class Stream;
 class TCallMan;
 class TComComponent;
@@ -107,7 +108,7 @@ class TCommand {
 
   // Header and fields, without the kind byte, by the version and property sets of Page.
   // Throws Error when the record is damaged or cut short.
-  void ReadRecord(Stream& s);
+  void ReadRecord(ByteReader& r);
   // Kind byte, header and fields.
   void WriteRecord(Stream& s) const;
 

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "core/byte_reader.h"
 #include "core/endian.h"
 #include "core/error.h"
 #include "core/text.h"
@@ -16,109 +17,33 @@ namespace {
 // The empty record: an operation count of 0.
 const std::string kEmptyRecord(4, '\0');
 
-[[noreturn]] void Damaged(const char* what) {
-  throw Error(std::string("damaged expression: ") + what);
-}
-
-// Reads the bytes of a record in place.
-class SpanReader {
- public:
-  SpanReader(const uint8_t* data, size_t size) : data_(data), size_(size) {}
-
-  int64_t Remaining() const { return static_cast<int64_t>(size_ - pos_); }
-  uint8_t Byte() {
-    Need(1);
-    return data_[pos_++];
-  }
-  int32_t Int() {
-    Need(4);
-    int32_t v = static_cast<int32_t>(LoadU32LE(data_ + pos_));
-    pos_ += 4;
-    return v;
-  }
-  void Skip(int64_t n) {
-    Need(n);
-    pos_ += static_cast<size_t>(n);
-  }
-  size_t Position() const { return pos_; }
-
- private:
-  void Need(int64_t n) const {
-    if (n > Remaining()) Damaged("the record runs past the end of the data");
-  }
-  const uint8_t* data_;
-  size_t size_;
-  size_t pos_ = 0;
-};
-
-// Reads a record from any stream, keeping a copy of every byte read.
-class StreamReader {
- public:
-  StreamReader(Stream& s, std::string& out) : s_(s), out_(out) {}
-
-  int64_t Remaining() const { return s_.Remaining(); }
-  uint8_t Byte() {
-    uint8_t b;
-    Take(&b, 1);
-    return b;
-  }
-  int32_t Int() {
-    uint8_t b[4];
-    Take(b, 4);
-    return static_cast<int32_t>(LoadU32LE(b));
-  }
-  void Skip(int64_t n) {
-    if (n > Remaining()) Damaged("the record runs past the end of the data");
-    size_t at = out_.size();
-    out_.resize(at + static_cast<size_t>(n));
-    s_.ReadBuffer(out_.data() + at, n);
-  }
-
- private:
-  void Take(uint8_t* b, int64_t n) {
-    if (n > Remaining()) Damaged("the record runs past the end of the data");
-    s_.ReadBuffer(b, n);
-    out_.append(reinterpret_cast<const char*>(b), static_cast<size_t>(n));
-  }
-  Stream& s_;
-  std::string& out_;
-};
-
-template <class Reader>
-void SkipString(Reader& r) {
-  int32_t n = r.Int();
-  if (n > 0) r.Skip(n);
-}
+constexpr const char* kLabel = "damaged expression";
 
 // Walks one record with the checks of TOrinParser::LoadFromStream: the operation and operand
 // counts against the smallest size of what they count, then every field.
-template <class Reader>
-void WalkRecord(Reader& r) {
-  constexpr int64_t kSmallestOperation = 9;  // op, Dest length, operand count
-  constexpr int64_t kSmallestOperand = 2;    // kind and a flag
-  int32_t count = r.Int();
-  if (count < 0 || static_cast<int64_t>(count) * kSmallestOperation > r.Remaining())
-    Damaged("the operations run past the end of the data");
-  for (int32_t i = 0; i < count; ++i) {
-    uint8_t op = r.Byte();
-    SkipString(r);
-    int32_t n = r.Int();
-    if (op == ocFunc) r.Byte();
-    if (n < 0 || static_cast<int64_t>(n) * kSmallestOperand > r.Remaining())
-      Damaged("the operands run past the end of the data");
-    for (int32_t k = 0; k < n; ++k) {
-      switch (r.Byte() & 0x7F) {
+void WalkRecord(ByteReader& r, std::string_view what) {
+  constexpr uint64_t kSmallestOperation = 9;  // op, Dest length, operand count
+  constexpr uint64_t kSmallestOperand = 2;    // kind and a flag
+  const size_t count = r.ReadCount(kSmallestOperation, what);
+  for (size_t i = 0; i < count; ++i) {
+    const uint8_t op = r.U8(what);
+    r.SkipString(what);
+    const int32_t n = r.I32(what);
+    if (op == ocFunc) r.U8(what);
+    const size_t operands = r.Count(n, kSmallestOperand, what);
+    for (size_t k = 0; k < operands; ++k) {
+      switch (r.U8(what) & 0x7F) {
         case kTypeInt:
-          r.Skip(4);
+          r.Skip(4, what);
           break;
         case kTypeFloat:
-          r.Skip(10);
+          r.Skip(10, what);
           break;
         case kTypeFlag:
-          r.Skip(1);
+          r.Skip(1, what);
           break;
         default:
-          SkipString(r);
+          r.SkipString(what);
           break;
       }
     }
@@ -128,8 +53,8 @@ void WalkRecord(Reader& r) {
 }  // namespace
 
 size_t ExpressionRecordSize(const uint8_t* data, size_t size) {
-  SpanReader r(data, size);
-  WalkRecord(r);
+  ByteReader r(data, size, kLabel);
+  WalkRecord(r, "the expression");
   return r.Position();
 }
 
@@ -147,20 +72,19 @@ CommandExpr::CommandExpr(CommandExpr&&) noexcept = default;
 CommandExpr& CommandExpr::operator=(CommandExpr&&) noexcept = default;
 
 void CommandExpr::ReadFrom(Stream& s) {
-  std::string record;
-  if (auto* memory = dynamic_cast<MemoryStream*>(&s)) {
-    // Pages are read from memory: measure in place and copy once.
-    int64_t pos = memory->GetPosition();
-    size_t avail = pos < static_cast<int64_t>(memory->Size()) ? memory->Size() - static_cast<size_t>(pos) : 0;
-    const uint8_t* at = avail ? memory->Data() + pos : nullptr;
-    size_t n = ExpressionRecordSize(at, avail);
-    record.assign(reinterpret_cast<const char*>(at), n);
-    memory->Seek(static_cast<int64_t>(n), Stream::kFromCurrent);
-  } else {
-    StreamReader r(s, record);
-    WalkRecord(r);
-  }
-  record_ = std::move(record);
+  StreamBytes bytes(s);
+  ByteReader r = bytes.Reader(kLabel);
+  ReadFrom(r, "the expression");
+  bytes.Finish(r);
+}
+
+void CommandExpr::ReadFrom(ByteReader& r, std::string_view what) {
+  const size_t start = r.Position();
+  WalkRecord(r, what);
+  const size_t end = r.Position();
+  r.Seek(start, what);
+  const auto bytes = r.Bytes(end - start, what);
+  record_.assign(reinterpret_cast<const char*>(bytes.data()), bytes.size());
   parser_.reset();
 }
 
@@ -170,7 +94,7 @@ void CommandExpr::WriteTo(Stream& s) const {
 
 void CommandExpr::SetRecord(std::string record) {
   size_t n = ExpressionRecordSize(reinterpret_cast<const uint8_t*>(record.data()), record.size());
-  if (n != record.size()) Damaged("bytes follow the end of the record");
+  if (n != record.size()) throw Error(std::string(kLabel) + ": bytes follow the end of the record");
   record_ = std::move(record);
   parser_.reset();
 }

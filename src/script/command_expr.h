@@ -18,6 +18,7 @@
 
 namespace orin {
 
+class ByteReader;
 class Stream;
 class TCustomParam;
 class TParamCollection;
@@ -35,6 +36,8 @@ class CommandExpr {
   // Reads one record at the stream's position; throws Error when it is damaged or cut short
   // (the expression is left unchanged then).
   void ReadFrom(Stream& s);
+  // The same at the reader's position; errors carry the reader's label and `what`.
+  void ReadFrom(ByteReader& r, std::string_view what);
   void WriteTo(Stream& s) const;
 
   // The stored record. SetRecord checks it as ReadFrom does and refuses trailing bytes.

@@ -7,12 +7,14 @@
 #include <cerrno>
 #include <cstring>
 
+#include "core/byte_reader.h"
 #include "core/cp932.h"
 #include "core/error.h"
 #include "core/text.h"
 #include "params/db_manager.h"
 #include "params/param_collection.h"
 #include "params/param_text.h"
+#include "resources/big_stream.h"
 #include "resources/file_collection.h"
 #include "resources/host_error.h"
 #include "resources/stream.h"
@@ -24,6 +26,8 @@
 #include "script/versions.h"
 
 namespace orin {
+
+using namespace literals;
 
 std::string SlotEntryName(int32_t slot) { return Format("%s%d", kSlotEntryPrefix, slot); }
 
@@ -38,8 +42,9 @@ std::vector<SlotCaption> ReadSlotCaptions(TVrFileCollection& saves) {
     try {
       MemoryStream entry;
       saves.LoadEntry(entry, name);
-      ReadInt32(entry);
-      captions.push_back({ReadString(entry), *slot});
+      ByteReader r(entry.Data(), entry.Size(), name);
+      r.I32("the version");
+      captions.push_back({r.String("the caption"), *slot});
     } catch (const Error&) {
       // A slot too damaged to give its caption is not offered.
     }
@@ -60,15 +65,37 @@ void WriteSlot(Stream& s, GameContext& game, const TCallMan& interpreter, const 
   game.Tables().SaveTables(s, false);
 }
 
+namespace {
+
+// Runs one section of a save; its errors say which section failed.
+template <class F>
+void Section(const char* name, F&& read) {
+  try {
+    read();
+  } catch (Error& e) {
+    e.AddContext(std::string("while reading ") + name);
+    throw;
+  }
+}
+
+}  // namespace
+
 void ReadSlot(Stream& s, GameContext& game, TCallMan& interpreter) {
-  const int32_t version = ReadInt32(s);
-  if (version < kOldestLoadableSave) throw Error(Format("save slot of version %d is too old", version));
-  ReadString(s);
-  const std::string resumePage = ReadString(s);
-  const int32_t resumeIndex = ReadInt32(s);
-  game.Scene().Load(s, version);
-  game.Sections().LoadHistory(s, version);
-  interpreter.Load(s, version);
+  std::string resumePage;
+  int32_t resumeIndex = 0, version = 0;
+  {
+    StreamBytes bytes(s);
+    ByteReader r = bytes.Reader("damaged save");
+    version = r.I32("the version");
+    if (version < kOldestLoadableSave) throw Error(Format("save slot of version %d is too old", version));
+    r.SkipString("the caption");
+    resumePage = r.String("the resume page");
+    resumeIndex = r.I32("the resume index");
+    bytes.Finish(r);
+  }
+  Section("the scene", [&] { game.Scene().Load(s, version); });
+  Section("the message history", [&] { game.Sections().LoadHistory(s, version); });
+  Section("the interpreter", [&] { interpreter.Load(s, version); });
   if (!resumePage.empty()) {
     // The resume page runs first and, when it ends, returns to the saved place.
     if (interpreter.CurrentPage()) {
@@ -78,8 +105,8 @@ void ReadSlot(Stream& s, GameContext& game, TCallMan& interpreter) {
     TPage* page = interpreter.LoadPage(resumePage);
     interpreter.SetPosition(page, resumeIndex > 0 ? resumeIndex : 0);
   }
-  game.Vars().LoadGame(s, version);
-  if (version > 122) game.Tables().LoadTables(s, false);
+  Section("the game variables", [&] { game.Vars().LoadGame(s, version); });
+  if (version > 122) Section("the game tables", [&] { game.Tables().LoadTables(s, false); });
   game.Sections().AfterGameLoad(game.Scene());
 }
 
@@ -107,10 +134,25 @@ void ReadStatus(Stream& s, GameContext& game) {
   } else {
     s.SetPosition(start);
   }
-  game.Vars().LoadPersistent(s, version);
-  game.Sections().LoadReadList(s, version);
-  game.Sections().LoadImageCollection(s, version);
-  if (version > 102) game.Tables().LoadTables(s, true);
+  Section("the persistent variables", [&] { game.Vars().LoadPersistent(s, version); });
+  Section("the read list", [&] { game.Sections().LoadReadList(s, version); });
+  Section("the image collection", [&] { game.Sections().LoadImageCollection(s, version); });
+  if (version > 102) Section("the persistent tables", [&] { game.Tables().LoadTables(s, true); });
+}
+
+void WriteSaveFile(const std::string& hostPath, std::string_view image, int64_t limit) {
+  static_assert(kMaxSaveFileSize == TTpBigFileStream::kVolumeSize);
+  if (static_cast<int64_t>(image.size()) > limit)
+    throw Error(Format("%s:セーブデータが大きすぎるため保存できません（%d バイト、上限 %d バイト）。元のファイルはそのままです"_sj,
+                       HostPathText(hostPath), static_cast<int64_t>(image.size()), limit));
+  ReplaceFile(hostPath, image);
+}
+
+Error UnreadableSaveFile(const std::string& hostPath, const Error& cause) {
+  Error e(Format("%s:セーブデータが壊れているため保存できません"_sj, HostPathText(hostPath)));
+  e.AddContext(cause.Message());
+  for (const std::string& line : cause.Context()) e.AddContext(line);
+  return e;
 }
 
 void ReplaceFile(const std::string& hostPath, std::string_view bytes) {

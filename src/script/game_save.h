@@ -24,6 +24,7 @@
 
 namespace orin {
 
+class Error;
 class GameContext;
 class MemoryStream;
 class Stream;
@@ -61,5 +62,15 @@ void ReadStatus(Stream& s, GameContext& game);
 // Writes bytes to hostPath through a temporary file in the same folder and a rename. Throws
 // Error (the path first) when that fails; the old file is then untouched.
 void ReplaceFile(const std::string& hostPath, std::string_view bytes);
+
+// The largest "save.dat" the player writes: what the archive reader reads from one file (one
+// volume, 1 GiB). A larger file would be written and then refused on every later load.
+constexpr int64_t kMaxSaveFileSize = int64_t{1} << 30;
+// Writes the archive image of "save.dat" with ReplaceFile. An image larger than limit is refused
+// before anything is written: Error in the game's language, the old file stays.
+void WriteSaveFile(const std::string& hostPath, std::string_view image, int64_t limit = kMaxSaveFileSize);
+// The error shown when the existing save file cannot be read for a save: in the game's language,
+// with the file's name; the reason goes into the context.
+Error UnreadableSaveFile(const std::string& hostPath, const Error& cause);
 
 }  // namespace orin

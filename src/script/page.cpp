@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "core/byte_reader.h"
 #include "core/error.h"
 #include "core/text.h"
 #include "params/param_collection.h"
@@ -16,7 +17,7 @@ using namespace literals;
 namespace {
 
 // Kind byte and header: the least a command record can take.
-constexpr int64_t kSmallestCommand = 1 + 4 + 1 + 1 + 4;
+constexpr uint64_t kSmallestCommand = 1 + 4 + 1 + 1 + 4;
 // A kind table larger than this is refused when writing: no page needs one, and a count and
 // length typed into a page text could otherwise ask for exabytes of zeros.
 constexpr int64_t kLargestKindTable = int64_t{1} << 30;
@@ -71,8 +72,12 @@ PageLoadResult TPage::Load(TVrFileManager& files, const std::string& name, PageM
 
 PageLoadResult TPage::LoadFromStream(Stream& s, PageMessages* messages) {
   Clear();
+  StreamBytes bytes(s);
+  // Messages name the page, so a damaged one is found without its context lines.
+  const std::string label = (Name.empty() ? std::string("page") : Name) + ": damaged page";
+  ByteReader r = bytes.Reader(label);
   try {
-    int32_t version = ReadInt32(s);
+    int32_t version = r.I32("the version");
     Version = version;
     if (version > kNewestScriptVersion) return PageLoadResult::kTooNew;
     if (version <= kLastRebuildPageVersion) {
@@ -84,7 +89,8 @@ PageLoadResult TPage::LoadFromStream(Stream& s, PageMessages* messages) {
       }
       return PageLoadResult::kTooOld;
     }
-    ReadBody(s);
+    ReadBody(r);
+    bytes.Finish(r);
   } catch (Error& e) {
     Clear();
     if (!Name.empty()) e.AddContext(Name + ": while reading the page");
@@ -96,53 +102,48 @@ PageLoadResult TPage::LoadFromStream(Stream& s, PageMessages* messages) {
   return PageLoadResult::kLoaded;
 }
 
-void TPage::ReadBody(Stream& s) {
-  ReturnType = ReadByte(s);
-  int32_t count = ReadInt32(s), length = ReadInt32(s);
-  if (count < 0 || length < 0 || static_cast<int64_t>(count) * length > s.Remaining())
-    throw Error("damaged page: the kind table runs past the end of the data");
+void TPage::ReadBody(ByteReader& r) {
+  ReturnType = r.U8("the return type");
+  const int32_t count = r.I32("the kind table"), length = r.I32("the kind table");
+  if (length < 0) r.Fail("the kind table", "negative record length");
+  r.Count(count, static_cast<uint64_t>(length), "the kind table");
   KindRecordCount = count;
   KindRecordLength = length;
   const int32_t used = std::min<int32_t>(length, PropSet::kBytes);
   const int32_t sets = std::min<int32_t>(count, kCommandKindCount);
   std::string surplus;
   for (int32_t i = 0; i < sets; ++i) {
-    s.ReadBuffer(PropSets[static_cast<size_t>(i)].Bytes().data(), used);
-    size_t at = surplus.size();
-    surplus.resize(at + static_cast<size_t>(length - used));
-    s.ReadBuffer(surplus.data() + at, length - used);
+    r.Read(PropSets[static_cast<size_t>(i)].Bytes().data(), static_cast<uint64_t>(used), "the kind table");
+    const auto rest = r.Bytes(static_cast<uint64_t>(length - used), "the kind table");
+    surplus.append(reinterpret_cast<const char*>(rest.data()), rest.size());
   }
   if (count > kCommandKindCount) {
-    int64_t rest = static_cast<int64_t>(count - kCommandKindCount) * length;
-    size_t at = surplus.size();
-    surplus.resize(at + static_cast<size_t>(rest));
-    s.ReadBuffer(surplus.data() + at, rest);
+    const auto rest = r.Bytes(static_cast<uint64_t>(count - kCommandKindCount) * length, "the kind table");
+    surplus.append(reinterpret_cast<const char*>(rest.data()), rest.size());
   }
   if (!AllZero(surplus)) KindTableSurplus = std::move(surplus);
 
-  int32_t n = ReadInt32(s);
-  if (n < 0 || static_cast<int64_t>(n) * kSmallestCommand > s.Remaining())
-    throw Error("damaged page: the commands run past the end of the data");
-  Commands.reserve(static_cast<size_t>(n));
-  for (int32_t i = 0; i < n; ++i) {
-    uint8_t kindByte = ReadByte(s);
-    int kind = kindByte & 0x7F;
+  const size_t n = r.ReadCount(kSmallestCommand, "the commands");
+  Commands.reserve(n);
+  const std::string label = r.Label();
+  for (size_t i = 0; i < n; ++i) {
+    r.SetLabel(label + ": command " + std::to_string(i));
+    const uint8_t kindByte = r.U8("the kind");
+    const int kind = kindByte & 0x7F;
     try {
       std::unique_ptr<TCommand> command = CreateCommand(kind, *this);
       if (!command) throw Error("不正なコマンド"_sj);
       command->KindHighBit = (kindByte & 0x80) != 0;
-      command->ReadRecord(s);
+      command->ReadRecord(r);
       Commands.push_back(std::move(command));
     } catch (Error& e) {
-      e.AddContext(Format("command %d (kind %d)", i, kind));
+      e.AddContext(Format("command %d (kind %d)", static_cast<int64_t>(i), kind));
       throw;
     }
   }
-  int64_t rest = s.Remaining();
-  if (rest > 0) {
-    Trailer.resize(static_cast<size_t>(rest));
-    s.ReadBuffer(Trailer.data(), rest);
-  }
+  r.SetLabel(label);
+  const auto rest = r.Bytes(r.Remaining(), "the trailer");
+  Trailer.assign(reinterpret_cast<const char*>(rest.data()), rest.size());
 }
 
 void TPage::SaveToStream(Stream& s) const {

@@ -28,6 +28,7 @@
 
 namespace orin {
 
+class ByteReader;
 class Stream;
 class TParamCollection;
 class TVrFileManager;
@@ -117,7 +118,7 @@ class TPage {
   void FreePageVariable(TParamCollection& vars) const;
 
  private:
-  void ReadBody(Stream& s);
+  void ReadBody(ByteReader& r);
 };
 
 }  // namespace orin

@@ -341,7 +341,7 @@ void TProject::WriteStatusData() {
       log.Warn(LogChannel::kFiles,
                FromUtf8(path) + ": the status data is not written: the folder is not there");
     } else {
-      ReplaceFile(path, image.Memory().View());
+      WriteSaveFile(path, image.Memory().View());
     }
   } catch (const Error& e) {
     // The status data is a convenience; the game goes on without it.
@@ -357,14 +357,22 @@ void TProject::SaveSlot(int32_t slot, const std::string& resumePage, int32_t res
   TTpBigMemoryStream image;
   {
     TVrFileCollection saves(game_.Files().FileSystem());
-    saves.Open(path);
+    try {
+      saves.Open(path);
+    } catch (const Error& e) {
+      throw UnreadableSaveFile(path, e);
+    }
     const std::string name = SlotEntryName(slot);
     saves.RemoveEntry(name);
     TVrFile& entry = saves.AddMemoryEntry(name);
     WriteSlot(*entry.Content, game_, *callMan_, caption, resumePage, resumeIndex);
-    saves.Save(image);
+    try {
+      saves.Save(image);  // reads the other slots from the old file
+    } catch (const Error& e) {
+      throw UnreadableSaveFile(path, e);
+    }
   }
-  ReplaceFile(path, image.Memory().View());
+  WriteSaveFile(path, image.Memory().View());
   // Only a slot that reached the disk is offered.
   SetSlotCaption(slot, caption);
   WriteStatusData();

@@ -13,7 +13,7 @@ using namespace literals;
 namespace {
 
 // Type byte, name length and the smallest value.
-constexpr int64_t kSmallestVariable = 1 + 4 + 1;
+constexpr uint64_t kSmallestVariable = 1 + 4 + 1;
 
 }  // namespace
 
@@ -25,55 +25,61 @@ const std::string& DefaultDiscPrompt() {
 
 const std::string& DefaultQuitMessage() { return "終了します"_sj; }
 
-bool ProjectFile::LoadFromStream(Stream& s) {
+bool ProjectFile::LoadFromStream(Stream& s, const std::string& name) {
   ProjectFile f;
-  f.Version = ReadInt32(s);
+  StreamBytes bytes(s);
+  ByteReader r = bytes.Reader(name + ": damaged project");
+  f.Version = r.I32("the version");
   if (f.Version > kNewestScriptVersion) {
     Version = f.Version;
     return false;
   }
-  f.Title = ReadString(s);
-  f.ScreenWidth = ReadInt32(s);
-  f.ScreenHeight = ReadInt32(s);
-  f.FullScreenWidth = ReadInt32(s);
-  f.FullScreenHeight = ReadInt32(s);
-  f.StartPage = ReadString(s);
-  if (f.Version > 109) f.ExitPage = ReadString(s);
-  f.RegistryKey = ReadString(s);
-  f.ImageCode = ReadInt32(s);
-  f.SaveEnabled = f.Version > 103 ? ReadByte(s) : 1;
-  f.FramePacing = f.Version > 105 ? ReadByte(s) : 0;
-  if (f.Version > 108) f.StreamedExtensions = ReadString(s);
-  f.DiscPrompt = ReadString(s);
-  f.QuitMessage = ReadString(s);
+  f.Title = r.String("the title");
+  f.ScreenWidth = r.I32("the screen size");
+  f.ScreenHeight = r.I32("the screen size");
+  f.FullScreenWidth = r.I32("the full-screen size");
+  f.FullScreenHeight = r.I32("the full-screen size");
+  f.StartPage = r.String("the start page");
+  if (f.Version > 109) f.ExitPage = r.String("the exit page");
+  f.RegistryKey = r.String("the registry key");
+  f.ImageCode = r.I32("the image code");
+  f.SaveEnabled = f.Version > 103 ? r.U8("the save flag") : 1;
+  f.FramePacing = f.Version > 105 ? r.U8("the frame pacing") : 0;
+  if (f.Version > 108) f.StreamedExtensions = r.String("the streamed extensions");
+  f.DiscPrompt = r.String("the disc prompt");
+  f.QuitMessage = r.String("the quit message");
 
-  int32_t count = ReadInt32(s);
-  if (count < 0 || static_cast<int64_t>(count) * kSmallestVariable > s.Remaining())
-    throw Error("damaged project: the initial variables run past the end of the data");
-  f.InitialVariables.reserve(static_cast<size_t>(count));
-  for (int32_t i = 0; i < count; ++i) {
+  const size_t count = r.ReadCount(kSmallestVariable, "the initial variables");
+  f.InitialVariables.reserve(count);
+  for (size_t i = 0; i < count; ++i) {
     ProjectVariable v;
-    v.Type = ReadByte(s);
-    v.Name = ReadString(s);
+    v.Type = r.U8("an initial variable");
+    v.Name = r.String("an initial variable");
     switch (v.Type) {
       case kTypeInt:
-        v.Int = ReadInt32(s);
+        v.Int = r.I32("an initial variable");
         break;
       case kTypeFloat:
-        s.ReadBuffer(v.Float.data(), static_cast<int64_t>(v.Float.size()));
+        r.Read(v.Float.data(), v.Float.size(), "an initial variable");
         break;
       case kTypeFlag:
-        v.Flag = ReadByte(s);
+        v.Flag = r.U8("an initial variable");
         break;
       case kTypeStr:
-        v.Str = ReadString(s);
+        v.Str = r.String("an initial variable");
         break;
       default:
-        throw Error(Format("damaged project: initial variable %d has the type %d", i, v.Type));
+        r.Fail(Format("initial variable %d", static_cast<int64_t>(i)), Format("unknown type %d", v.Type));
     }
     f.InitialVariables.push_back(std::move(v));
   }
-  f.FolderDisks.LoadFromStream(s);
+  bytes.Finish(r);
+  try {
+    f.FolderDisks.LoadFromStream(s);
+  } catch (Error& e) {
+    e.AddContext(name + ": while reading the folder-to-disc map");
+    throw;
+  }
   *this = std::move(f);
   return true;
 }

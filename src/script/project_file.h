@@ -63,7 +63,8 @@ class ProjectFile {
 
   // Reads a project at the stream's position. False, with only Version read, when the version is
   // above 110; fields that the version lacks get the values the player gives them.
-  bool LoadFromStream(Stream& s);
+  // name goes into the messages of a damaged file.
+  bool LoadFromStream(Stream& s, const std::string& name = "orin.opb");
   // Writes the fields of Version.
   void SaveToStream(Stream& s) const;
 

@@ -7,17 +7,7 @@ namespace orin {
 
 namespace {
 
-int32_t ReadCount(Stream& s, int64_t smallestItem, const char* what) {
-  const int32_t n = ReadInt32(s);
-  if (n < 0 || n > s.Remaining() / smallestItem)
-    throw Error(std::string("damaged save: the ") + what + " count does not fit the data");
-  return n;
-}
-
-void Skip(Stream& s, int64_t bytes) {
-  if (bytes > s.Remaining()) throw Error("damaged save: a record runs past the end of the data");
-  s.SetPosition(s.GetPosition() + bytes);
-}
+constexpr const char* kLabel = "damaged save";
 
 }  // namespace
 
@@ -38,22 +28,27 @@ void SaveSections::SaveHistory(Stream& s) const {
 }
 
 void SaveSections::LoadHistory(Stream& s, int version) {
-  if (version < 113) ReadString(s);
-  for (int32_t n = ReadCount(s, 16, "history page"); n > 0; --n) {
-    ReadString(s);
-    Skip(s, 12);
+  StreamBytes bytes(s);
+  ByteReader r = bytes.Reader(kLabel);
+  const char* what = "the history";
+  if (version < 113) r.SkipString(what);
+  for (size_t n = r.ReadCount(16, "the history pages"); n > 0; --n) {
+    r.SkipString(what);
+    r.Skip(12, what);
   }
-  ReadString(s);
-  Skip(s, 16);
-  ReadString(s);
-  if (version < 113) return;
-  Skip(s, 4 + 6 * 4 + 8);
-  for (int32_t n = ReadCount(s, 20, "history entry"); n > 0; --n) {
-    ReadString(s);
-    Skip(s, 16);
-    if (version >= 124) ReadString(s);
+  r.SkipString(what);
+  r.Skip(16, what);
+  r.SkipString(what);
+  if (version >= 113) {
+    r.Skip(4 + 6 * 4 + 8, what);
+    for (size_t n = r.ReadCount(20, "the history entries"); n > 0; --n) {
+      r.SkipString(what);
+      r.Skip(16, what);
+      if (version >= 124) r.SkipString(what);
+    }
+    if (version >= 124) r.SkipString(what);
   }
-  if (version >= 124) ReadString(s);
+  bytes.Finish(r);
 }
 
 void SaveSections::SaveReadList(Stream& s) const {
@@ -66,20 +61,26 @@ void SaveSections::SaveReadList(Stream& s) const {
 
 void SaveSections::LoadReadList(Stream& s, int version) {
   if (version < 100) return;
-  for (int32_t n = ReadCount(s, 8, "read list"); n > 0; --n) {
-    ReadString(s);
-    const int32_t marks = ReadCount(s, 8, "read mark");
-    Skip(s, int64_t{marks} * 8);
+  StreamBytes bytes(s);
+  ByteReader r = bytes.Reader(kLabel);
+  const char* what = "the read list";
+  for (size_t n = r.ReadCount(8, what); n > 0; --n) {
+    r.SkipString(what);
+    r.Skip(r.ReadCount(8, "the read marks") * 8, "the read marks");
   }
-  ReadString(s);
-  Skip(s, 8);
-  ReadString(s);
+  r.SkipString(what);
+  r.Skip(8, what);
+  r.SkipString(what);
+  bytes.Finish(r);
 }
 
 void SaveSections::SaveImageCollection(Stream& s) const { WriteInt32(s, 0); }
 
 void SaveSections::LoadImageCollection(Stream& s, int /*version*/) {
-  for (int32_t n = ReadCount(s, 4, "image collection"); n > 0; --n) ReadString(s);
+  StreamBytes bytes(s);
+  ByteReader r = bytes.Reader(kLabel);
+  for (size_t n = r.ReadCount(4, "the image collection"); n > 0; --n) r.SkipString("the image collection");
+  bytes.Finish(r);
 }
 
 }  // namespace orin

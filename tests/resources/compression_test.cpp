@@ -166,6 +166,45 @@ TEST(Compression, EveryTruncationIsAnError) {
   }
 }
 
+TEST(Compression, OutputLimitIsExactAndStated) {
+  const std::string data = test::PatternBytes(10000);
+  auto packed = DeflateBytes(reinterpret_cast<const uint8_t*>(data.data()), data.size());
+  struct Case {
+    size_t limit;
+    bool ok;
+  };
+  for (const Case c : {Case{10000, true}, Case{9999, false}, Case{1, false}, Case{kMaxInflatedSize + 1, true}}) {
+    try {
+      auto out = InflateBytes(packed->Data(), packed->Size(), 0, c.limit);
+      EXPECT_TRUE(c.ok) << c.limit;
+      EXPECT_EQ(out->Size(), data.size());
+    } catch (const Error& e) {
+      EXPECT_FALSE(c.ok) << c.limit;
+      EXPECT_NE(e.Message().find("inflates beyond"), std::string::npos) << e.Message();
+    }
+  }
+}
+
+TEST(Compression, InflateExactWantsTheWholeStream) {
+  const std::string data = test::PatternBytes(5000);
+  auto packed = DeflateBytes(reinterpret_cast<const uint8_t*>(data.data()), data.size());
+  const std::string good(reinterpret_cast<const char*>(packed->Data()), packed->Size());
+  std::string out(6000, '\0');
+  auto inflate = [&](const std::string& in, size_t size) {
+    InflateExact(reinterpret_cast<const uint8_t*>(in.data()), in.size(), reinterpret_cast<uint8_t*>(out.data()), size);
+  };
+  inflate(good, 5000);
+  EXPECT_EQ(out.substr(0, 5000), data);
+  inflate(good, 100);  // fewer bytes asked: the rest is checked and dropped
+  EXPECT_EQ(out.substr(0, 100), data.substr(0, 100));
+  std::string badCheck = good;
+  badCheck.back() = static_cast<char>(badCheck.back() ^ 1);
+  EXPECT_THROW(inflate(badCheck, 100), Error);                      // the Adler-32 is still checked
+  EXPECT_THROW(inflate(good.substr(0, good.size() - 4), 100), Error);  // the stream is cut short
+  EXPECT_THROW(inflate(good, 5001), Error);  // the stream holds fewer bytes than asked
+  EXPECT_THROW(inflate(good, kMaxInflatedSize + 1), Error);  // refused before a byte is written
+}
+
 TEST(Crc32, MatchesZlib) {
   EXPECT_EQ(Crc32(reinterpret_cast<const uint8_t*>("123456789"), 9), 0xCBF43926u);
   EXPECT_EQ(Crc32(nullptr, 0), 0u);

@@ -641,6 +641,35 @@ TEST(TVrFileCollection, SplitVolumes) {
   EXPECT_EQ(got, wav);
 }
 
+TEST(TVrFileCollection, OneFileLargerThanAVolumeNamesTheCause) {
+  // A single file holds at most one volume; entries behind it cannot be read, and the message
+  // says so rather than calling a complete file cut short.
+  test::TempDir dir;
+  HostFileSystem fs;
+  constexpr int64_t kVolume = 128;
+  const std::string path = dir.Write("save.dat", "");
+  {
+    TVrFileCollection c(fs);
+    c.Open("");
+    c.AddMemoryEntry("big").Content->Assign(test::NoiseBytes(500));
+    c.AddMemoryEntry("after").Content->Assign("a");
+    TTpBigMemoryStream image;
+    c.Save(image);
+    test::WriteHostFile(path, std::string(image.Memory().View()));
+  }
+  TVrFileCollection r(fs, kVolume);
+  r.Open(path);
+  EXPECT_EQ(Load(r, "big"), test::NoiseBytes(500));  // it begins in the first volume
+  try {
+    Load(r, "after");
+    ADD_FAILURE() << "no error";
+  } catch (const Error& e) {
+    EXPECT_NE(e.Message().find("entry \"after\" lies beyond the first 128 bytes, the most one archive file (volume) may hold"),
+              std::string::npos)
+        << e.Message();
+  }
+}
+
 TEST(TVrFileCollection, ResourceArchive) {
   test::TempDir dir;
   const std::string stored = test::NoiseBytes(333);

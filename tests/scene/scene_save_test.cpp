@@ -2,6 +2,8 @@
 // version, and damaged records.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "core/error.h"
 #include "resources/stream.h"
 #include "scene/orin_cabinet.h"
@@ -236,14 +238,73 @@ TEST(SceneSave, DamagedRecordsFailCleanly) {
     bytes.insert(countAt + 4, 1, static_cast<char>(kKindButton));
     EXPECT_THROW(Load(t.list, bytes, kSceneSaveVersion), Error);
   }
-  // Nesting without end is refused before the stack runs out.
-  {
-    Scene deep;
-    TOrinControl* parent = &deep.list.ActiveRoot();
-    for (int i = 0; i < TOrinBaseList::kMaxLoadDepth + 5; ++i) parent = &deep.Box("b", 0, 0, 1, 1, -1, parent);
-    Scene t;
-    EXPECT_THROW(Load(t.list, Save(deep.list, kSceneSaveVersion), kSceneSaveVersion), Error);
+}
+
+// A chain of n boxes below the active root. Names are unique in a scene; with sameNames the
+// record names every box "#0000", as a hand-made record may.
+std::string ChainSave(int n, bool sameNames = false) {
+  Scene s;
+  TOrinControl* parent = &s.list.ActiveRoot();
+  std::vector<std::string> names;
+  for (int i = 0; i < n; ++i) {
+    char name[8];
+    std::snprintf(name, sizeof name, "#%04d", i);
+    names.push_back(name);
+    TOrinBox& b = s.Box(name, 0, 0, 1, 1, -1, parent);
+    EXPECT_EQ(b.Parent(), parent) << "level " << i + 1;
+    parent = &b;
   }
+  std::string bytes = Save(s.list, kSceneSaveVersion);
+  if (sameNames)
+    for (const std::string& name : names) bytes.replace(bytes.find(name), name.size(), "#0000");
+  return bytes;
+}
+
+size_t CommonPrefix(const std::string& a, const std::string& b) {
+  size_t i = 0;
+  while (i < a.size() && i < b.size() && a[i] == b[i]) ++i;
+  return i;
+}
+
+TEST(SceneSave, EveryNestingTheSceneBuildsLoadsAgain) {
+  const int deepest = TOrinBaseList::kMaxLoadDepth - 1;  // the root is the first level
+  Scene t;
+  EXPECT_NO_THROW(Load(t.list, ChainSave(deepest), kSceneSaveVersion));
+
+  // One level more is refused where it would be built, whichever way: a new child at the bottom,
+  // or a subtree moved under a control deep enough that its leaves would pass the limit.
+  Scene s;
+  TOrinControl* parent = &s.list.ActiveRoot();
+  for (int i = 0; i < deepest; ++i) parent = &s.Box("b", 0, 0, 1, 1, -1, parent);
+  TOrinBox& extra = s.Box("extra", 0, 0, 1, 1, -1, parent);
+  EXPECT_EQ(extra.Parent(), &s.list.ActiveRoot());
+  TOrinBox& child = s.Box("child", 0, 0, 1, 1, -1, &extra);
+  EXPECT_FALSE(extra.SetParent(parent->Parent()));  // extra and child would need two levels
+  EXPECT_TRUE(child.SetParent(parent->Parent()));   // child alone fits at the bottom
+  EXPECT_NO_THROW(Load(t.list, Save(s.list, kSceneSaveVersion), kSceneSaveVersion));
+}
+
+TEST(SceneSave, RecordsNestedBeyondTheLimitAreRefused) {
+  // A hand-made chain deeper than any scene builds: the records of chains of one, two and three
+  // boxes give the repeating parts (a box head with one child, a box tail).
+  const std::string s1 = ChainSave(1, true), s2 = ChainSave(2, true), s3 = ChainSave(3, true);
+  const size_t p12 = CommonPrefix(s1, s2), p23 = CommonPrefix(s2, s3);
+  const size_t head = p23 - p12, tail = (s2.size() - s1.size()) - head;
+  const std::string open = s2.substr(p12, head);
+  const std::string rest = s1.substr(p12 + 4);  // after the leaf's child count of 0
+  auto chain = [&](int n) {
+    std::string r = s1.substr(0, p12);
+    for (int i = 1; i < n; ++i) r += open;
+    r += std::string(4, '\0');
+    for (int i = 1; i < n; ++i) r += rest.substr(0, tail);
+    return r + rest;
+  };
+  ASSERT_EQ(chain(2), s2);
+  ASSERT_EQ(chain(3), s3);
+  Scene t;
+  EXPECT_NO_THROW(Load(t.list, chain(TOrinBaseList::kMaxLoadDepth - 1), kSceneSaveVersion));
+  EXPECT_THROW(Load(t.list, chain(TOrinBaseList::kMaxLoadDepth), kSceneSaveVersion), Error);
+  EXPECT_THROW(Load(t.list, chain(TOrinBaseList::kMaxLoadDepth + 50), kSceneSaveVersion), Error);
 }
 
 }  // namespace

@@ -216,22 +216,37 @@ TEST(TPage_Records, CutAtEveryPointFailsCleanly) {
 }
 
 TEST(TPage_Records, CountsBeyondTheDataFailWithoutAllocating) {
+  // The message names the page, the command and the field, without the context lines.
   struct Case {
     const char* what;
     std::string bytes;
+    const char* message;
   } cases[] = {
-      {"negative kind records", Bytes().I32(110).U8(1).I32(-1).I32(21).I32(0).b},
-      {"kind table larger than the file", Bytes().I32(110).U8(1).I32(0x7FFFFFFF).I32(0x7FFFFFFF).b},
-      {"command count beyond the data", Bytes().Head(110).I32(0x7FFFFFFF).b},
+      {"negative kind records", Bytes().I32(110).U8(1).I32(-1).I32(21).I32(0).b,
+       "start.osb: damaged page: the kind table: negative count"},
+      {"kind table larger than the file", Bytes().I32(110).U8(1).I32(0x7FFFFFFF).I32(0x7FFFFFFF).b,
+       "start.osb: damaged page: the kind table: count runs past the end"},
+      {"command count beyond the data", Bytes().Head(110).I32(0x7FFFFFFF).b,
+       "start.osb: damaged page: the commands: count runs past the end"},
       {"call argument count beyond the data",
-       Bytes().Head(110).I32(1).Command(5).Str("").I32(0).Str("").EmptyExpr().I32(0x40000000).b},
-      {"text data beyond the data", Bytes().Head(110).I32(1).Command(20).I32(0x7FFFFFF0).b},
-      {"negative text data length", Bytes().Head(110).I32(1).Command(20).I32(-1).b},
-      {"expression operation count beyond the data", Bytes().Head(110).I32(1).Command(14).I32(0x10000000).b},
+       Bytes().Head(110).I32(1).Command(5).Str("").I32(0).Str("").EmptyExpr().I32(0x40000000).b,
+       "start.osb: damaged page: command 0: "},
+      {"text data beyond the data", Bytes().Head(110).I32(1).Command(20).I32(0x7FFFFFF0).b,
+       "start.osb: damaged page: command 0: "},
+      {"negative text data length", Bytes().Head(110).I32(1).Command(20).I32(-1).b,
+       "start.osb: damaged page: command 0: "},
+      {"expression operation count beyond the data", Bytes().Head(110).I32(1).Command(14).I32(0x10000000).b,
+       "start.osb: damaged page: command 0: "},
   };
   for (const Case& c : cases) {
     TPage page;
-    EXPECT_THROW(LoadPageBytes(page, c.bytes), Error) << c.what;
+    page.Name = "start.osb";
+    try {
+      LoadPageBytes(page, c.bytes);
+      ADD_FAILURE() << c.what << ": no error";
+    } catch (const Error& e) {
+      EXPECT_EQ(e.Message().rfind(c.message, 0), 0u) << c.what << ": " << e.Message();
+    }
   }
 }
 

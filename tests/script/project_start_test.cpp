@@ -371,28 +371,65 @@ TEST(TProject_Saves, DamagedSlotsEndTheGameWithTheMessage) {
 }
 
 TEST(TProject_Saves, DamagedSaveFileIsNeverWrittenOver) {
-  TempDir dir;
-  const std::string folder = MakeFolder(dir, "game");
-  const std::string junk = "this is not an archive, but somebody's saves may be in it";
-  test::WriteHostFile(folder + "save.dat", junk);
+  // An archive whose other slot's compressed data is damaged: a save must read it to keep it.
+  std::string badEntry;
   {
-    DiskGame g(folder);
-    TProject& p = g.Start();
-    EXPECT_TRUE(p.Loaded());
-    g.Frame();
-    p.RequestSave(1, "", 0, FromUtf8("x"));
-    p.EndOfFrame();
-    ASSERT_EQ(g.messages.size(), 1u);  // the error is shown, the game goes on
-    EXPECT_FALSE(g.closing);
-    p.Exit();
-    // Why nothing was written is in the log.
-    EXPECT_TRUE(g.log.Has("save.dat: the save slots cannot be listed"));
-    EXPECT_TRUE(g.log.Has("save.dat: the status data cannot be read; it is kept as it is"));
-    EXPECT_TRUE(g.log.Has("files: save slot 1 was not written"));
-    EXPECT_TRUE(
-        g.log.Has("save.dat: the status data is not written: the entry there could not be read"));
+    HostFileSystem fs;
+    TVrFileCollection saves(fs);
+    saves.Open("");
+    saves.AddMemoryEntry("GAMESAVEDATA2").Content->Assign(test::PatternBytes(5000));
+    TTpBigMemoryStream out;
+    saves.Save(out);
+    badEntry = std::string(out.Memory().View());
+    badEntry[badEntry.size() - 20] ^= 0x55;  // inside the entry's zlib stream
   }
-  EXPECT_EQ(test::ReadHostFile(folder + "save.dat"), junk);
+  const std::string junk = "this is not an archive, but somebody's saves may be in it";
+  for (const std::string& old : {junk, badEntry}) {
+    TempDir dir;
+    const std::string folder = MakeFolder(dir, "game");
+    test::WriteHostFile(folder + "save.dat", old);
+    {
+      DiskGame g(folder);
+      TProject& p = g.Start();
+      EXPECT_TRUE(p.Loaded());
+      g.Frame();
+      p.RequestSave(1, "", 0, FromUtf8("x"));
+      p.EndOfFrame();
+      ASSERT_EQ(g.messages.size(), 1u);  // the error is shown, the game goes on
+      // In the game's language, naming the file: never a raw reason from the archive reader.
+      EXPECT_NE(g.messages[0].find("save.dat:セーブデータが壊れているため保存できません"), std::string::npos)
+          << g.messages[0];
+      EXPECT_EQ(g.messages[0].find("damaged"), std::string::npos) << g.messages[0];
+      EXPECT_FALSE(g.closing);
+      p.Exit();
+      if (old == junk) {
+        // Why nothing was written is in the log.
+        EXPECT_TRUE(g.log.Has("save.dat: the save slots cannot be listed"));
+        EXPECT_TRUE(g.log.Has("save.dat: the status data cannot be read; it is kept as it is"));
+        EXPECT_TRUE(g.log.Has("files: save slot 1 was not written"));
+        EXPECT_TRUE(g.log.Has(
+            "save.dat: the status data is not written: the entry there could not be read"));
+      }
+    }
+    EXPECT_EQ(test::ReadHostFile(folder + "save.dat"), old);
+  }
+}
+
+TEST(WriteSaveFile, RefusesWhatTheReaderCouldNotReadBackAndKeepsTheOldFile) {
+  TempDir dir;
+  const std::string path = dir / "save.dat";
+  test::WriteHostFile(path, "old");
+  try {
+    WriteSaveFile(path, std::string(101, 'n'), 100);
+    ADD_FAILURE() << "no error";
+  } catch (const Error& e) {
+    EXPECT_NE(ToUtf8(e.Message()).find("save.dat:セーブデータが大きすぎるため保存できません（101 バイト、上限 100 バイト）"),
+              std::string::npos)
+        << ToUtf8(e.Message());
+  }
+  EXPECT_EQ(test::ReadHostFile(path), "old");
+  WriteSaveFile(path, std::string(100, 'n'), 100);
+  EXPECT_EQ(test::ReadHostFile(path), std::string(100, 'n'));
 }
 
 TEST(ReplaceFile, ReplacesWholeOrNotAtAll) {
