@@ -8,11 +8,6 @@
 #include "core/text.h"
 #include "params/custom_param.h"
 #include "resources/stream.h"
-#include "scene/orin_box.h"
-#include "scene/orin_cabinet.h"
-#include "scene/orin_mes.h"
-#include "scene/orin_prop_motion.h"
-#include "scene/orin_timer.h"
 #include "scene/property_table.h"
 
 namespace orin {
@@ -24,23 +19,14 @@ const std::string TOrinBaseList::kTopName = "\001TOP";
 
 namespace {
 
-template <class T>
-TOrinBaseList::Factory MakeFactory() {
-  return [](TOrinBaseList& owner) -> std::unique_ptr<TOrinObject> { return std::make_unique<T>(&owner); };
-}
-
 bool AllDigits(std::string_view s) {
   return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 }  // namespace
 
-TOrinBaseList::TOrinBaseList(TVrFileManager* files) : TOrinComponent(nullptr), files_(files) {
-  RegisterKind(kKindBox, MakeFactory<TOrinBox>());
-  RegisterKind(kKindTimer, MakeFactory<TOrinTimer>());
-  RegisterKind(kKindPropMotion, MakeFactory<TOrinPropMotion>());
-  RegisterKind(kKindCabinet, MakeFactory<TOrinCabinet>());
-  RegisterKind(kKindMes, MakeFactory<TOrinMes>());
+TOrinBaseList::TOrinBaseList(TVrFileManager* files, const SceneServices& services, ObjectClasses classes)
+    : TOrinComponent(nullptr), files_(files), classes_(std::move(classes)), services_(services) {
   MakeRoots();
 }
 
@@ -94,16 +80,10 @@ ScreenSurface& TOrinBaseList::PresentSurface() {
 
 // ---- Objects
 
-void TOrinBaseList::RegisterKind(uint8_t kind, Factory factory) {
-  if (kind < kKindLimit) factories_[kind] = std::move(factory);
-}
-
-bool TOrinBaseList::HasKind(uint8_t kind) const { return kind < kKindLimit && factories_[kind] != nullptr; }
-
 TOrinObject* TOrinBaseList::Create(uint8_t kind) {
   kind &= 0x7F;
-  if (!HasKind(kind)) return nullptr;
-  return Adopt(factories_[kind](*this));
+  std::unique_ptr<TOrinObject> made = classes_.Make(kind, *this, services_);
+  return made ? Adopt(std::move(made)) : nullptr;
 }
 
 TOrinObject* TOrinBaseList::Adopt(std::unique_ptr<TOrinObject> object) {

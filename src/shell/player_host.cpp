@@ -153,8 +153,7 @@ void PlayerHost::Initialise(const GameSettings&, MainWindow& window) {
   } catch (const Error&) {
     // A machine without outline fonts still plays the game: text then shows no characters.
   }
-  scene_ = std::make_unique<TOrinBaseList>(&files_);
-  RegisterMessageWindows(*scene_, &text_);
+  scene_ = std::make_unique<TOrinBaseList>(&files_, SceneServices{.Text = &text_});
   paramHost_ = std::make_unique<PlayerParamHost>(*this, *scene_);
   vars_->SetHost(paramHost_.get());
   project_ = std::make_unique<TProject>(static_cast<GameContext&>(*this));
