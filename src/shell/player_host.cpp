@@ -17,6 +17,7 @@
 #include "scene/orin_read_list.h"
 #include "scene/scene_param_host.h"
 #include "script/call_man.h"
+#include "script/flip_transition.h"
 #include "script/message_sections.h"
 #include "script/page.h"
 #include "script/page_documents.h"
@@ -135,6 +136,8 @@ PlayerHost::PlayerHost(TVrFileManager& files, PendingDeletes& pending, ShellStat
       tables_(std::make_unique<TDBManager>()),
       functions_(std::make_unique<SystemFunctions>(*tables_)) {
   vars_->SetFunctions(functions_.get());
+  wipes_ = std::make_unique<WipeTransitions>();
+  transitions_ = wipes_.get();
   text_.Images = images_.get();
   text_.Vars = vars_.get();
   text_.Documents = documents_.get();

@@ -114,6 +114,8 @@ class PlayerHost final : public GameHost, private GameContext {
   const DataPaths& paths_;
   TraceSink* trace_;
   MainWindow* window_ = nullptr;
+  // The player's own transitions, installed unless SetTransitions gives others.
+  std::unique_ptr<TransitionFactory> wipes_;
   TransitionFactory* transitions_ = nullptr;
   CreationHooks* creationHooks_ = nullptr;
 
