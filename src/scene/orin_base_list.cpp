@@ -217,6 +217,7 @@ void TOrinBaseList::Destroy(TOrinObject& object) {
     c->motion_.reset();
     if (c->parent_) c->parent_->ChildRemoved(c);
     c->parent_ = nullptr;
+    c->PlacementChanged();
     if (focus_ == c) {
       focus_ = nullptr;
       RequestFocusUpdate();
@@ -278,6 +279,7 @@ void TOrinBaseList::SetPropOf(TOrinObject& object, int32_t number, const TCustom
 void TOrinBaseList::InputStep(int32_t clock, int32_t frameDelta) {
   clock_ = clock;
   frameDelta_ = frameDelta;
+  ++placementEpoch_;
   ActiveRoot().DispatchPointer();
   if (focusUpdate_) UpdateFocus();
   RollKeys();

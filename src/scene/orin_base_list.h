@@ -141,6 +141,7 @@ class TOrinBaseList : public TOrinComponent {
   // --- Events and time ---
   TTimerList& Events() { return events_; }
   int32_t Clock() const { return clock_; }
+  uint32_t PlacementEpoch() const { return placementEpoch_; }
   int32_t FrameDelta() const { return frameDelta_; }
 
   // --- Frame ---
@@ -228,6 +229,8 @@ class TOrinBaseList : public TOrinComponent {
   // The flat-list position of the running scene step; removals before it move it back.
   int stepCursor_ = -1;
   int loadDepth_ = 0;
+  // Kept screen positions are valid in this epoch only; each frame starts a new one.
+  uint32_t placementEpoch_ = 1;
   int32_t clock_ = 0;
   int32_t frameDelta_ = 0;
 
