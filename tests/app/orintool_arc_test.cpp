@@ -1,6 +1,7 @@
 // orintool arc, run as a user runs it: pack a folder, list, verify, extract, wrap into a program.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "run_program.h"
@@ -9,6 +10,7 @@
 namespace orin {
 namespace {
 
+using test::Exits;
 using test::RunOrintool;
 
 // A small game folder: a script, a Japanese-named picture that does not compress, a sound that
@@ -166,6 +168,134 @@ TEST(OrintoolArc, ExtractRefusesNamesThatLeaveTheFolder) {
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_NE(r.err.find("leaves the target folder"), std::string::npos) << r.err;
   EXPECT_FALSE(std::filesystem::exists(dir / "evil.txt"));
+}
+
+
+// The names of an archive's entries, from its listing.
+std::vector<std::string> EntryNames(const std::string& archive) {
+  std::vector<std::string> names;
+  const auto list = RunOrintool({"arc", "list", archive});
+  EXPECT_TRUE(Exits(list, 0));
+  for (size_t start = 0, nl; (nl = list.out.find('\n', start)) != std::string::npos; start = nl + 1)
+    names.push_back(list.out.substr(start, list.out.find('\t', start) - start));
+  return names;
+}
+
+TEST(OrintoolArc, PackStoresLinksToFilesUnderTheirOwnNames) {
+  test::TempDir dir;
+  dir.Write("src/data/x.txt", "inside");
+  dir.Write("outside/y.txt", "outside");
+  std::filesystem::create_directories(dir / "src/other");
+  std::filesystem::create_symlink("../data/x.txt", dir / "src/other/alias.txt");
+  std::filesystem::create_symlink("../../outside/y.txt", dir / "src/other/far.txt");
+  ASSERT_TRUE(Exits(RunOrintool({"arc", "pack", dir / "src", dir / "a.dat"}), 0));
+  EXPECT_EQ(EntryNames(dir / "a.dat"),
+            (std::vector<std::string>{"data\\x.txt", "other\\alias.txt", "other\\far.txt"}));
+  ASSERT_TRUE(Exits(RunOrintool({"arc", "extract", dir / "a.dat", dir / "out"}), 0));
+  EXPECT_EQ(test::ReadHostFile(dir / "out/other/alias.txt"), "inside");
+  EXPECT_EQ(test::ReadHostFile(dir / "out/other/far.txt"), "outside");
+  EXPECT_FALSE(std::filesystem::is_symlink(dir / "out/other/alias.txt"));
+}
+
+TEST(OrintoolArc, PackRefusesLinksToFoldersAndToNothing) {
+  struct Case {
+    const char* target;
+    const char* inErr;
+  };
+  const Case cases[] = {
+      {"data", "a link to a folder"},
+      {"data/missing.txt", "a link to something that does not exist"},
+  };
+  for (const Case& c : cases) {
+    test::TempDir dir;
+    dir.Write("src/data/x.txt", "x");
+    std::filesystem::create_symlink(c.target, dir / "src/link");
+    EXPECT_TRUE(Exits(RunOrintool({"arc", "pack", dir / "src", dir / "a.dat"}), 1, c.inErr)) << c.target;
+    EXPECT_FALSE(std::filesystem::exists(dir / "a.dat")) << c.target;
+  }
+}
+
+// An archive of version 0 (its index holds the names as they are) of files named by the first of
+// each pair, whose entries the test then renames to the second.
+std::string PackAndRename(const test::TempDir& dir, const std::vector<std::pair<std::string, std::string>>& renames) {
+  for (const auto& [from, to] : renames) dir.Write("src/" + from, "content of " + from);
+  EXPECT_TRUE(Exits(RunOrintool({"arc", "pack", "--version", "0", dir / "src", dir / "a.dat"}), 0));
+  std::string bytes = test::ReadHostFile(dir / "a.dat");
+  for (const auto& [from, to] : renames) {
+    std::string stored = from;
+    std::replace(stored.begin(), stored.end(), '/', '\\');
+    const size_t at = bytes.find(stored);
+    EXPECT_NE(at, std::string::npos) << from;
+    if (at != std::string::npos) bytes.replace(at, from.size(), to);
+  }
+  test::WriteHostFile(dir / "a.dat", bytes);
+  return dir / "a.dat";
+}
+
+TEST(OrintoolArc, ExtractRefusesNamesWithANulByteAndNamesThatMeet) {
+  struct Case {
+    const char* what;
+    std::vector<std::pair<std::string, std::string>> renames;
+    const char* inErr;
+  };
+  const Case cases[] = {
+      {"nul", {{"xa.txt", std::string("x\0.txt", 6)}, {"xb.txt", std::string("x\0.txt", 6)}},
+       "x\\0.txt: the entry name holds a NUL byte"},
+      {"separators", {{"d/a.txt", "d/a.txt"}, {"d_a.txt", "d/a.txt"}}, "extracted to the same file"},
+  };
+  for (const Case& c : cases) {
+    test::TempDir dir;
+    const std::string archive = PackAndRename(dir, c.renames);
+    EXPECT_TRUE(Exits(RunOrintool({"arc", "extract", archive, dir / "out"}), 1, c.inErr)) << c.what;
+    EXPECT_FALSE(std::filesystem::exists(dir / "out")) << c.what;
+  }
+}
+
+TEST(OrintoolArc, ExtractIsAllOrNothingAndNamesTheDamagedEntry) {
+  test::TempDir dir;
+  dir.Write("src/a.txt", "first");
+  dir.Write("src/b.txt", test::PatternBytes(20000));  // compressed
+  const std::string archive = dir / "game.dat";
+  ASSERT_TRUE(Exits(RunOrintool({"arc", "pack", dir / "src", archive}), 0));
+  // Damage the compressed data of the later entry.
+  const auto json = RunOrintool({"arc", "list", "--json", archive});
+  const size_t entry = json.out.find("\"b.txt\"");
+  ASSERT_NE(entry, std::string::npos) << json.out;
+  const size_t offsetAt = json.out.find("\"offset\": ", entry) + 10;
+  const size_t offset = std::stoul(json.out.substr(offsetAt));
+  std::string bytes = test::ReadHostFile(archive);
+  for (size_t i = offset + 2; i < offset + 40; ++i) bytes[i] = static_cast<char>(0xFF);
+  test::WriteHostFile(archive, bytes);
+
+  for (const bool existing : {false, true}) {
+    const std::string out = dir / (existing ? "existing" : "fresh");
+    if (existing) dir.Write(std::string("existing/a.txt"), "kept");
+    EXPECT_TRUE(Exits(RunOrintool({"arc", "extract", archive, out}), 1, "b.txt: ")) << out;
+    if (existing)
+      EXPECT_EQ(test::ReadHostFile(out + "/a.txt"), "kept");
+    else
+      EXPECT_FALSE(std::filesystem::exists(out));
+    EXPECT_FALSE(std::filesystem::exists(out + "/b.txt"));
+  }
+  // Nothing is left beside the destination either.
+  for (const auto& e : std::filesystem::directory_iterator(dir.Path()))
+    EXPECT_EQ(e.path().filename().string().find(".orintool"), std::string::npos) << e.path();
+}
+
+TEST(OrintoolArc, ExtractIntoAnExistingFolderReplacesOnlyItsOwnFiles) {
+  GameFolder g;
+  const std::string archive = g.dir / "game.dat";
+  ASSERT_TRUE(Exits(RunOrintool({"arc", "pack", g.src, archive}), 0));
+  g.dir.Write("out/script.txt", "old");
+  g.dir.Write("out/mine.txt", "mine");
+  ASSERT_TRUE(Exits(RunOrintool({"arc", "extract", archive, g.dir / "out"}), 0));
+  EXPECT_EQ(test::ReadHostFile(g.dir / "out/script.txt"), test::ReadHostFile(g.src + "/script.txt"));
+  EXPECT_EQ(test::ReadHostFile(g.dir / "out/mine.txt"), "mine");
+
+  // A file where the archive needs a folder stops the extraction before anything moves.
+  g.dir.Write("out2/se", "a file");
+  EXPECT_TRUE(Exits(RunOrintool({"arc", "extract", archive, g.dir / "out2"}), 1, "in the way"));
+  EXPECT_FALSE(std::filesystem::exists(g.dir / "out2/script.txt"));
 }
 
 }  // namespace
