@@ -72,7 +72,7 @@ TEST(OrintoolArc, ExtractNamedEntriesCaseInsensitively) {
   GameFolder g;
   const std::string archive = g.dir / "game.dat";
   ASSERT_TRUE(Exits(RunOrintool({"arc", "pack", g.src, archive}), 0));
-  auto r = RunOrintool({"arc", "extract", archive, g.dir / "out", "SE\\click.wav"});
+  auto r = RunOrintool({"arc", "extract", archive, g.dir / "out", "SE\\click.wav", "se\\Click.WAV"});
   ASSERT_TRUE(Exits(r, 0));
   EXPECT_TRUE(std::filesystem::exists(g.dir / "out/se/Click.WAV"));
   EXPECT_FALSE(std::filesystem::exists(g.dir / "out/script.txt"));

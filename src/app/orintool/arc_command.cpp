@@ -185,7 +185,8 @@ int Extract(const ArgParser& args) {
       std::string name = FromUtf8(pos[i]);
       TVrFile* e = archive.FindItem(name);
       if (!e || SameText(name, TVrFileCollection::kSentinel)) throw Error(name + ": no such entry in the archive");
-      chosen.push_back(e);
+      // An entry named twice (in any case) is extracted once.
+      if (std::find(chosen.begin(), chosen.end(), e) == chosen.end()) chosen.push_back(e);
     }
   } else {
     chosen = EntriesOf(archive);

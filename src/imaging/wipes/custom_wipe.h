@@ -30,7 +30,7 @@ class TCustomWipe {
   virtual ~TCustomWipe() = default;
 
   // The surfaces and the duration T in milliseconds (below 1 counts as 1). The surfaces must
-  // have one size and depth (Error otherwise).
+  // have one size and depth (Error otherwise). Prepare and Step need them: attach first.
   void Attach(ScreenSurface& target, const ScreenSurface& outgoing, const ScreenSurface& incoming,
               int32_t duration);
 
