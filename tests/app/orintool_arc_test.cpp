@@ -287,6 +287,17 @@ TEST(OrintoolArc, ExtractIntoAnExistingFolderReplacesOnlyItsOwnFiles) {
   EXPECT_EQ(test::ReadHostFile(g.dir / "out/script.txt"), test::ReadHostFile(g.src + "/script.txt"));
   EXPECT_EQ(test::ReadHostFile(g.dir / "out/mine.txt"), "mine");
 
+  // A new folder deep down, and an existing folder reached through a link.
+  ASSERT_TRUE(Exits(RunOrintool({"arc", "extract", archive, g.dir / "deep/er/out"}), 0));
+  EXPECT_EQ(test::ReadHostFile(g.dir / "deep/er/out/se/Click.WAV"), test::ReadHostFile(g.src + "/se/Click.WAV"));
+  std::filesystem::create_symlink("out", g.dir / "linked");
+  g.dir.Write("out/script.txt", "old");
+  ASSERT_TRUE(Exits(RunOrintool({"arc", "extract", archive, g.dir / "linked"}), 0));
+  EXPECT_EQ(test::ReadHostFile(g.dir / "out/script.txt"), test::ReadHostFile(g.src + "/script.txt"));
+  for (const char* folder : {"", "out", "deep/er"})
+    for (const auto& e : std::filesystem::directory_iterator(g.dir / folder))
+      EXPECT_EQ(e.path().filename().string().find(".orintool"), std::string::npos) << e.path();
+
   // A file where the archive needs a folder stops the extraction before anything moves.
   g.dir.Write("out2/se", "a file");
   EXPECT_TRUE(Exits(RunOrintool({"arc", "extract", archive, g.dir / "out2"}), 1, "in the way"));

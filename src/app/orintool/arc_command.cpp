@@ -145,22 +145,27 @@ fs::path ExistingAncestor(const fs::path& path) {
   return ".";
 }
 
-// A fresh folder for extracting, beside where the files go (so that moving them there is a
-// rename on one file system); removed with what it holds unless Keep is called.
+// A fresh hidden folder "." + stem + ".orintool-XXXXXX" inside where, on the file system the
+// files go to (so that moving them into place is a rename); removed with what it still holds.
 class StagingFolder {
  public:
-  explicit StagingFolder(const std::string& dir) {
-    const fs::path target = fs::path(dir).lexically_normal();
-    std::string name = target.filename().string();
-    if (name.empty() || name == "." || name == "..") name = "extract";
-    std::string tmpl = (ExistingAncestor(fs::absolute(target)) / ("." + name + ".orintool-XXXXXX")).string();
+  StagingFolder(const fs::path& where, std::string stem) {
+    if (stem.empty() || stem == "." || stem == "..") stem = "extract";
+    std::string tmpl = (where / ("." + stem + ".orintool-XXXXXX")).string();
     if (!::mkdtemp(tmpl.data()))
       Fail(tmpl, std::string("cannot create a temporary folder (") + std::strerror(errno) + ")");
     path_ = tmpl;
   }
   ~StagingFolder() {
+    if (path_.empty()) return;
     std::error_code ec;
     fs::remove_all(path_, ec);
+  }
+  // Moves the whole folder to target (which must not exist); it is then no longer removed.
+  void MoveTo(const std::string& target) {
+    if (::rename(path_.c_str(), target.c_str()) != 0)
+      Fail(target, std::string("cannot create the folder (") + std::strerror(errno) + ")");
+    path_.clear();
   }
   StagingFolder(const StagingFolder&) = delete;
   StagingFolder& operator=(const StagingFolder&) = delete;
@@ -201,14 +206,19 @@ int Extract(const ArgParser& args) {
   }
 
   // Everything is written into a staging folder first and moved into place only when all of it
-  // could be read and written: a damaged entry leaves nothing behind.
-  StagingFolder staging(dir);
+  // could be read and written: a damaged entry leaves nothing behind. A new DIR is the staging
+  // folder itself, renamed at the end; into an existing DIR (perhaps a link or a mount point)
+  // the staging folder goes inside it, so that each file moves within one file system.
+  std::error_code ec;
+  const bool intoExisting = fs::is_directory(dir, ec);
+  const fs::path target = fs::absolute(fs::path(dir).lexically_normal());
+  StagingFolder staging(intoExisting ? fs::path(dir) : ExistingAncestor(target),
+                        intoExisting ? std::string("extract") : target.filename().string());
   for (size_t i = 0; i < chosen.size(); ++i) {
     const TVrFile& entry = *chosen[i];
     const std::string path = staging.Path() + "/" + paths[i];
     try {
       auto content = archive.EntryContent(entry);
-      std::error_code ec;
       fs::create_directories(fs::path(path).parent_path(), ec);
       if (ec) throw Error("cannot create the folder (" + ec.message() + ")");
       FileStream out(path, FileStream::kCreate);
@@ -219,8 +229,15 @@ int Extract(const ArgParser& args) {
     if (entry.FileTime) SetHostFileDosTime(path, entry.FileTime);
   }
 
+  if (!intoExisting) {
+    if (fs::exists(dir, ec)) Fail(dir, "not a folder");
+    fs::create_directories(target.parent_path(), ec);
+    if (ec) Fail(target.parent_path().string(), "cannot create the folder (" + ec.message() + ")");
+    staging.MoveTo(target.string());
+    return kOk;
+  }
+
   // A file cannot replace a folder, nor a folder a file: refused before anything moves.
-  std::error_code ec;
   for (size_t i = 0; i < paths.size(); ++i) {
     const fs::path to = fs::path(WithTrailingSlash(dir) + paths[i]);
     if (fs::is_directory(to, ec)) Fail(to.string(), "a folder is in the way of entry " + EntryLabel(chosen[i]->Name()));
