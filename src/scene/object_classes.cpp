@@ -11,6 +11,15 @@ namespace orin {
 
 namespace {
 
+std::unique_ptr<TOrinObject> MediaObject(uint8_t kind, TOrinBaseList& owner, const SceneServices& services) {
+  return services.Media ? services.Media->MakeObject(kind, owner) : nullptr;
+}
+
+template <uint8_t kKind>
+std::unique_ptr<TOrinObject> MediaKind(TOrinBaseList& owner, const SceneServices& services) {
+  return MediaObject(kKind, owner, services);
+}
+
 struct ClassEntry {
   uint8_t Kind;
   std::unique_ptr<TOrinObject> (*Make)(TOrinBaseList&, const SceneServices&);
@@ -23,6 +32,8 @@ constexpr ClassEntry kClasses[] = {
     {kKindTimer, ObjectClasses::MakeOf<TOrinTimer>},
     {kKindPropMotion, ObjectClasses::MakeOf<TOrinPropMotion>},
     {kKindCabinet, ObjectClasses::MakeOf<TOrinCabinet>},
+    {kKindVideo, MediaKind<kKindVideo>},
+    {kKindSound, MediaKind<kKindSound>},
 };
 
 }  // namespace

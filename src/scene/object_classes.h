@@ -5,9 +5,12 @@
 // through the one table of StandardClasses (scene/object_classes.cpp): adding a class is one line
 // there. A maker receives the scene that will own the object and the services the host handed
 // the scene; a class whose constructor takes (TOrinBaseList*, const SceneServices&) gets them,
-// one that takes only the owner does not need them.
+// one that takes only the owner does not need them. The classes of the media layer above the
+// scene (sounds, videos) have their line too: it asks SceneServices::Media, which the media
+// layer implements, for the object.
 //
-// Kinds without a maker make nothing. Tests and tools may add or replace makers with Set.
+// Kinds without a maker make nothing; nor does a media kind while the scene has no media. Tests
+// and tools may add or replace makers with Set.
 #pragma once
 
 #include <array>
@@ -23,9 +26,14 @@ namespace orin {
 class TFontPixelManager;
 class TMuraCollection;
 struct TextServices;
-// Declared by the media layer above the scene; the scene only hands it to the classes that play
-// sounds and videos.
-class MediaServices;
+// What the scene needs of the media layer: its object classes, made with what that layer holds
+// (media managers, the audio output). Implemented above the scene.
+class MediaServices {
+ public:
+  virtual ~MediaServices() = default;
+  // An object of a media kind for owner, or null for a kind the media layer does not make.
+  virtual std::unique_ptr<TOrinObject> MakeObject(uint8_t kind, TOrinBaseList& owner) = 0;
+};
 
 // Any pointer may be null: objects then go without (no characters, no pictures, silence).
 struct SceneServices {

@@ -494,6 +494,8 @@ TOrinObject* TOrinBaseList::LoadObject(Stream& s, int version, TOrinControl* par
     ~Leave() { --depth; }
   } leave{loadDepth_};
   TOrinObject* o = Create(kind);
+  // A media object in a scene without media: its record cannot be skipped.
+  if (!o) throw Error(Format("scene: this player cannot read objects of kind %d", kind));
   if (parent)
     if (TOrinControl* c = o->AsControl()) c->SetParent(parent);
   o->Load(s, version);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "core/error.h"
 #include "resources/stream.h"
 #include "scene/orin_cabinet.h"
 #include "scene/orin_mes.h"
@@ -83,6 +84,40 @@ TEST(TOrinBaseList_Classes, KindsAreMadeFromOneTableWithTheScenesServices) {
   // An empty maker takes the kind away again.
   s.list.Classes().Set(kKindLabel, nullptr);
   EXPECT_FALSE(s.list.HasKind(kKindLabel));
+}
+
+// The media layer's part: sounds made by what it implements.
+class SoundStub : public TOrinComponent {
+ public:
+  using TOrinComponent::TOrinComponent;
+  uint8_t Kind() const override { return kKindSound; }
+};
+class FakeMedia final : public MediaServices {
+ public:
+  std::unique_ptr<TOrinObject> MakeObject(uint8_t kind, TOrinBaseList& owner) override {
+    asked.push_back(kind);
+    return kind == kKindSound ? std::make_unique<SoundStub>(&owner) : nullptr;
+  }
+  std::vector<int> asked;
+};
+
+TEST(TOrinBaseList_Classes, MediaKindsComeFromTheMediaLayer) {
+  Scene s;
+  EXPECT_EQ(s.list.Create(kKindSound), nullptr);  // no media layer
+  FakeMedia media;
+  s.list.SetServices({.Media = &media});
+  TOrinObject* sound = s.list.Create(kKindSound);
+  ASSERT_NE(sound, nullptr);
+  EXPECT_EQ(sound->Kind(), kKindSound);
+  EXPECT_EQ(s.list.Create(kKindVideo), nullptr);  // not made by this media layer
+  EXPECT_EQ(media.asked, (std::vector<int>{kKindSound, kKindVideo}));
+
+  // A save holding a sound cannot be read by a scene without media: a clean error.
+  MemoryStream saved;
+  s.list.Save(saved, 134);
+  saved.SetPosition(0);
+  Scene silent;
+  EXPECT_THROW(silent.list.Load(saved, 134), Error);
 }
 
 TEST(TOrinBaseList_Names, RenameMovesTheOtherObjectAside) {
