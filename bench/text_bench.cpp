@@ -88,7 +88,7 @@ struct FadingWindow {
   FadingWindow() : glyphs(std::make_unique<FreeTypeRasterizer>(Finder())) {
     services.Glyphs = &glyphs;
     scene.SetSize(kWidth, kHeight);
-    RegisterMessageWindows(scene, &services);
+    scene.SetServices({.Text = &services});
     mes = static_cast<TOrinMes*>(scene.Create(kKindMes));
     mes->Rename("mes");
     mes->SetBounds(0, 0, kWidth, kHeight);

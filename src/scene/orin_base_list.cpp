@@ -9,11 +9,6 @@
 #include "core/text.h"
 #include "params/custom_param.h"
 #include "resources/stream.h"
-#include "scene/orin_box.h"
-#include "scene/orin_cabinet.h"
-#include "scene/orin_mes.h"
-#include "scene/orin_prop_motion.h"
-#include "scene/orin_timer.h"
 #include "scene/property_table.h"
 
 namespace orin {
@@ -25,23 +20,14 @@ const std::string TOrinBaseList::kTopName = "\001TOP";
 
 namespace {
 
-template <class T>
-TOrinBaseList::Factory MakeFactory() {
-  return [](TOrinBaseList& owner) -> std::unique_ptr<TOrinObject> { return std::make_unique<T>(&owner); };
-}
-
 bool AllDigits(std::string_view s) {
   return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 }  // namespace
 
-TOrinBaseList::TOrinBaseList(TVrFileManager* files) : TOrinComponent(nullptr), files_(files) {
-  RegisterKind(kKindBox, MakeFactory<TOrinBox>());
-  RegisterKind(kKindTimer, MakeFactory<TOrinTimer>());
-  RegisterKind(kKindPropMotion, MakeFactory<TOrinPropMotion>());
-  RegisterKind(kKindCabinet, MakeFactory<TOrinCabinet>());
-  RegisterKind(kKindMes, MakeFactory<TOrinMes>());
+TOrinBaseList::TOrinBaseList(TVrFileManager* files, const SceneServices& services, ObjectClasses classes)
+    : TOrinComponent(nullptr), files_(files), classes_(std::move(classes)), services_(services) {
   MakeRoots();
 }
 
@@ -95,16 +81,10 @@ ScreenSurface& TOrinBaseList::PresentSurface() {
 
 // ---- Objects
 
-void TOrinBaseList::RegisterKind(uint8_t kind, Factory factory) {
-  if (kind < kKindLimit) factories_[kind] = std::move(factory);
-}
-
-bool TOrinBaseList::HasKind(uint8_t kind) const { return kind < kKindLimit && factories_[kind] != nullptr; }
-
 TOrinObject* TOrinBaseList::Create(uint8_t kind) {
   kind &= 0x7F;
-  if (!HasKind(kind)) return nullptr;
-  return Adopt(factories_[kind](*this));
+  std::unique_ptr<TOrinObject> made = classes_.Make(kind, *this, services_);
+  return made ? Adopt(std::move(made)) : nullptr;
 }
 
 TOrinObject* TOrinBaseList::Adopt(std::unique_ptr<TOrinObject> object) {
@@ -238,6 +218,7 @@ void TOrinBaseList::Destroy(TOrinObject& object) {
     c->motion_.reset();
     if (c->parent_) c->parent_->ChildRemoved(c);
     c->parent_ = nullptr;
+    c->PlacementChanged();
     if (focus_ == c) {
       focus_ = nullptr;
       RequestFocusUpdate();
@@ -299,6 +280,7 @@ void TOrinBaseList::SetPropOf(TOrinObject& object, int32_t number, const TCustom
 void TOrinBaseList::InputStep(int32_t clock, int32_t frameDelta) {
   clock_ = clock;
   frameDelta_ = frameDelta;
+  ++placementEpoch_;
   ActiveRoot().DispatchPointer();
   if (focusUpdate_) UpdateFocus();
   RollKeys();
@@ -509,6 +491,8 @@ TOrinObject* TOrinBaseList::LoadObject(Stream& s, int version, TOrinControl* par
   DepthGuard guard(loadDepth_);
   if (!guard.Within(kMaxLoadDepth)) throw Error("scene: objects nest too deep");
   TOrinObject* o = Create(kind);
+  // A media object in a scene without media: its record cannot be skipped.
+  if (!o) throw Error(Format("scene: this player cannot read objects of kind %d", kind));
   if (parent)
     if (TOrinControl* c = o->AsControl()) c->SetParent(parent);
   o->Load(s, version);

@@ -41,6 +41,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "scene/object_classes.h"
 #include "scene/orin_base.h"
 #include "scene/scene_transition.h"
 #include "scene/timer_list.h"
@@ -61,10 +62,10 @@ class TOrinBaseList : public TOrinComponent {
   static const std::string kBackRootName;
   static const std::string kTopName;
 
-  using Factory = std::function<std::unique_ptr<TOrinObject>(TOrinBaseList&)>;
-
-  // files, when given, is where motion files come from.
-  explicit TOrinBaseList(TVrFileManager* files = nullptr);
+  // files, when given, is where motion files come from; services go to the objects the scene
+  // makes by kind, which are those of classes (the player's own by default).
+  explicit TOrinBaseList(TVrFileManager* files = nullptr, const SceneServices& services = {},
+                         ObjectClasses classes = ObjectClasses::StandardClasses());
   ~TOrinBaseList() override;
 
   TVrFileManager* Files() const { return files_; }
@@ -94,10 +95,12 @@ class TOrinBaseList : public TOrinComponent {
   ScreenSurface& PresentSurface();
 
   // --- Objects ---
-  // Classes by kind; the model registers boxes, timers, animators and cabinets, later classes
-  // register themselves.
-  void RegisterKind(uint8_t kind, Factory factory);
-  bool HasKind(uint8_t kind) const;
+  // Classes by kind (scene/object_classes.h) and what they are made with; a change reaches the
+  // objects made afterwards.
+  ObjectClasses& Classes() { return classes_; }
+  const SceneServices& Services() const { return services_; }
+  void SetServices(const SceneServices& services) { services_ = services; }
+  bool HasKind(uint8_t kind) const { return classes_.Has(kind); }
   // A new object of the kind (kind & 0x7F), or null for a kind without a class. It gets the
   // default name and, when it is a control, the active root as parent.
   TOrinObject* Create(uint8_t kind);
@@ -139,6 +142,7 @@ class TOrinBaseList : public TOrinComponent {
   // --- Events and time ---
   TTimerList& Events() { return events_; }
   int32_t Clock() const { return clock_; }
+  uint32_t PlacementEpoch() const { return placementEpoch_; }
   int32_t FrameDelta() const { return frameDelta_; }
 
   // --- Frame ---
@@ -218,13 +222,16 @@ class TOrinBaseList : public TOrinComponent {
   uint64_t nextSerial_ = 1;
   std::vector<TOrinObject*> deleted_;
   std::vector<TOrinControl*> menus_;
-  std::array<Factory, kKindLimit> factories_;
+  ObjectClasses classes_;
+  SceneServices services_;
   TOrinControl* focus_ = nullptr;
   bool focusUpdate_ = false;
   bool anyControlMade_ = false;
   // The flat-list position of the running scene step; removals before it move it back.
   int stepCursor_ = -1;
   int loadDepth_ = 0;
+  // Kept screen positions are valid in this epoch only; each frame starts a new one.
+  uint32_t placementEpoch_ = 1;
   int32_t clock_ = 0;
   int32_t frameDelta_ = 0;
 
@@ -243,7 +250,11 @@ class TOrinBaseListCinema : public TOrinBaseList {
  public:
   // The base constructor made plain roots (virtual calls do not reach a class under
   // construction); they are replaced by cinema roots here.
-  explicit TOrinBaseListCinema(TVrFileManager* files = nullptr) : TOrinBaseList(files) { MakeRoots(); }
+  explicit TOrinBaseListCinema(TVrFileManager* files = nullptr, const SceneServices& services = {},
+                               ObjectClasses classes = ObjectClasses::StandardClasses())
+      : TOrinBaseList(files, services, std::move(classes)) {
+    MakeRoots();
+  }
 
  protected:
   std::unique_ptr<TOrinBase> CreateRoot() override;

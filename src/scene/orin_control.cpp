@@ -37,6 +37,7 @@ void TOrinControl::SetGeometry(int32_t& field, int32_t v) {
   if (field == v) return;
   Invalidate();
   field = v;
+  PlacementChanged();
   Invalidate();
   AfterMove();
 }
@@ -50,6 +51,7 @@ void TOrinControl::SetBounds(int32_t left, int32_t top, int32_t width, int32_t h
   if (left == left_ && top == top_ && width == width_ && height == height_) return;
   Invalidate();
   left_ = left, top_ = top, width_ = width, height_ = height;
+  PlacementChanged();
   Invalidate();
   AfterMove();
 }
@@ -57,7 +59,58 @@ void TOrinControl::SetBounds(int32_t left, int32_t top, int32_t width, int32_t h
 void TOrinControl::SetZoomX(int32_t zoom) { SetGeometry(zoomX_, std::max(zoom, 1)); }
 void TOrinControl::SetZoomY(int32_t zoom) { SetGeometry(zoomY_, std::max(zoom, 1)); }
 
-int32_t TOrinControl::Coordinate(bool vertical) const {
+void TOrinControl::SetFlip(bool& flip, bool v) {
+  if (v == flip) return;
+  Invalidate();
+  flip = v;
+  PlacementChanged();
+  Invalidate();
+}
+
+void TOrinControl::SetFlipX(bool v) { SetFlip(flipX_, v); }
+void TOrinControl::SetFlipY(bool v) { SetFlip(flipY_, v); }
+
+void TOrinControl::PlacementChanged() {
+  // A control whose placement is not kept has none kept below it either (a placement is only
+  // computed from a kept one), so the walk stops there.
+  if (!PlacementValid()) return;
+  std::vector<TOrinControl*> pending{this};
+  while (!pending.empty()) {
+    TOrinControl* c = pending.back();
+    pending.pop_back();
+    c->placedValid_ = false;
+    for (TOrinControl* child : c->children_)
+      if (child->PlacementValid()) pending.push_back(child);
+  }
+}
+
+bool TOrinControl::PlacementValid() const {
+  const TOrinBaseList* owner = Owner();
+  return placedValid_ && owner && placedEpoch_ == owner->PlacementEpoch();
+}
+
+const TOrinControl::Placement& TOrinControl::Placed() const {
+  if (PlacementValid()) return placed_;
+  // The ancestors without a kept placement, computed from the top down: each from its parent's.
+  std::vector<const TOrinControl*> chain;
+  for (const TOrinControl* c = this; c && !c->PlacementValid(); c = c->parent_) chain.push_back(c);
+  for (auto it = chain.rbegin(); it != chain.rend(); ++it) (*it)->Place();
+  return placed_;
+}
+
+void TOrinControl::Place() const {
+  const Placement* up = parent_ ? &parent_->placed_ : nullptr;
+  placed_.X = Coordinate(false, up ? up->X : 0);
+  placed_.Y = Coordinate(true, up ? up->Y : 0);
+  placed_.Root = up ? up->Root : IsRoot() ? static_cast<const TOrinBase*>(this) : nullptr;
+  placed_.InCabinet = up && (up->InCabinet || parent_->Kind() == kKindCabinet);
+  if (const TOrinBaseList* owner = Owner()) {
+    placedValid_ = true;
+    placedEpoch_ = owner->PlacementEpoch();
+  }
+}
+
+int32_t TOrinControl::Coordinate(bool vertical, int64_t parentScreen) const {
   const int64_t zoom = vertical ? ZoomY() : ZoomX();
   const int64_t size = vertical ? height_ : width_;
   const int64_t origin = vertical ? originY_ : originX_;
@@ -83,12 +136,12 @@ int32_t TOrinControl::Coordinate(bool vertical) const {
     }
   }
   int64_t v = own - originPart + (vertical ? offsetY_ : offsetX_);
-  if (p) v += p->Coordinate(vertical) - (vertical ? p->ContentOffsetY() : p->ContentOffsetX());
+  if (p) v += parentScreen - (vertical ? p->ContentOffsetY() : p->ContentOffsetX());
   return Clamp32(v);
 }
 
-int32_t TOrinControl::ScreenX() const { return Coordinate(false); }
-int32_t TOrinControl::ScreenY() const { return Coordinate(true); }
+int32_t TOrinControl::ScreenX() const { return Placed().X; }
+int32_t TOrinControl::ScreenY() const { return Placed().Y; }
 
 Rect TOrinControl::ScreenRect() const {
   const int64_t x = ScreenX(), y = ScreenY();
@@ -198,13 +251,9 @@ void TOrinControl::SetLabel(int code, const std::string& label) {
 
 // ---- Tree
 
-TOrinBase* TOrinControl::Root() {
-  TOrinControl* c = this;
-  while (c->parent_) c = c->parent_;
-  return c->IsRoot() ? static_cast<TOrinBase*>(c) : nullptr;
-}
+TOrinBase* TOrinControl::Root() { return const_cast<TOrinBase*>(Placed().Root); }
 
-const TOrinBase* TOrinControl::Root() const { return const_cast<TOrinControl*>(this)->Root(); }
+const TOrinBase* TOrinControl::Root() const { return Placed().Root; }
 
 bool TOrinControl::IsAncestorOf(const TOrinControl* other) const {
   for (const TOrinControl* c = other; c; c = c->parent_)
@@ -212,11 +261,7 @@ bool TOrinControl::IsAncestorOf(const TOrinControl* other) const {
   return false;
 }
 
-bool TOrinControl::InsideCabinet() const {
-  for (const TOrinControl* c = parent_; c; c = c->parent_)
-    if (c->Kind() == kKindCabinet) return true;
-  return false;
-}
+bool TOrinControl::InsideCabinet() const { return Placed().InCabinet; }
 
 int TOrinControl::SubtreeHeight() const {
   int height = 0;
@@ -239,6 +284,7 @@ bool TOrinControl::SetParent(TOrinControl* parent) {
   if (parent_) parent_->ChildRemoved(this);
   parent_ = parent;
   parent->ChildAdded(this);
+  PlacementChanged();
   Invalidate();
   if (Owner()) Owner()->RequestFocusUpdate();
   AfterMove();
@@ -388,6 +434,7 @@ void TOrinControl::LoadMotionFile(const std::string& name) {
 void TOrinControl::AttachMotion(std::unique_ptr<MotionFilm> film, const std::string& fileName) {
   Invalidate();
   motion_ = std::make_unique<TOrinMotion>(*this, std::move(film), fileName);
+  PlacementChanged();
   Invalidate();
 }
 
@@ -396,6 +443,7 @@ void TOrinControl::DetachMotion() {
   Invalidate();
   motion_.reset();
   motionWords_[0] = motionWords_[1] = 0;
+  PlacementChanged();
   SetDepthOffset(0);
   Invalidate();
 }
@@ -415,6 +463,7 @@ void TOrinControl::ApplyMotionFrame(const MotionFilm& film, int32_t frame, int32
     zoomX_ = std::max(f.ZoomX, 1);
     zoomY_ = std::max(f.ZoomY, 1);
   }
+  PlacementChanged();
   if (film.Has(MotionFilm::kAlpha)) SetMotionAlpha(f.Alpha);
   if (film.Has(MotionFilm::kRotation)) SetMotionRotation(f.Rotation);
   if (film.Has(MotionFilm::kImage)) {
@@ -575,6 +624,7 @@ void TOrinControl::SetProp(int number, const TCustomParam& value) {
       if (v == scalePosition_) return;
       Invalidate();
       scalePosition_ = v;
+      PlacementChanged();
       Invalidate();
       AfterMove();
       return;
@@ -582,12 +632,7 @@ void TOrinControl::SetProp(int number, const TCustomParam& value) {
     case kPropFlipX:
     case kPropFlipY: {
       if (!HasImageGeometry()) return;
-      bool& flip = number == kPropFlipX ? flipX_ : flipY_;
-      const bool v = value.GetAsFlag();
-      if (v == flip) return;
-      Invalidate();
-      flip = v;
-      Invalidate();
+      SetFlip(number == kPropFlipX ? flipX_ : flipY_, value.GetAsFlag());
       return;
     }
     case kPropClipLeft:
@@ -676,6 +721,7 @@ void TOrinControl::Load(Stream& s, int version) {
     focusable_ = ReadByte(s) != 0;
     for (std::string& label : keyLabels_) label = ReadString(s);
   }
+  PlacementChanged();
   LoadChildren(s, version);
 }
 

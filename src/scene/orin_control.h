@@ -14,6 +14,13 @@
 // Zoom and flips belong to classes that show an image (HasImageGeometry); others are 256 and
 // unmirrored.
 //
+// Screen positions, the root and whether a cabinet holds the control are kept once computed, so
+// that a frame costs time linear in the depth of the tree: a control computes them from its
+// parent's. What they depend on marks the control and its subtree for recomputation (geometry,
+// zoom, flips, motion, parent); the scene also drops them all at the start of each frame. A class
+// that changes something else that its children's positions read (its image size, its content
+// offset) calls PlacementChanged.
+//
 // Visible rectangle: the screen rectangle (ScreenRect) cut by the clip sub-rectangle
 // (properties 116-119, relative to the screen rectangle's corner; a width or height below 1
 // shows nothing; a new control shows everything). Children draw and take the pointer only inside
@@ -211,16 +218,17 @@ class TOrinControl : public TOrinComponent {
   virtual void RebuildSurfaces() {}
   // Called after the position or size changed.
   virtual void AfterMove() {}
+  // Forgets the kept screen positions of the control and its subtree.
+  void PlacementChanged();
 
   void Save(Stream& s, int version) const override;
   void Load(Stream& s, int version) override;
 
  protected:
-  // Classes with image geometry read and write these through their own properties.
-  int32_t zoomX_ = 256;
-  int32_t zoomY_ = 256;
-  bool flipX_ = false;
-  bool flipY_ = false;
+  // Mirror image classes (properties 111, 112).
+  void SetFlipX(bool v);
+  void SetFlipY(bool v);
+
   bool underlayFlag_ = false;
 
   // The pointer position relative to the control, as decimal texts.
@@ -229,7 +237,19 @@ class TOrinControl : public TOrinComponent {
  private:
   friend class TOrinBaseList;
 
-  int32_t Coordinate(bool vertical) const;
+  // What the position of a control is kept as, computed from its parent's.
+  struct Placement {
+    int32_t X = 0;
+    int32_t Y = 0;
+    const TOrinBase* Root = nullptr;
+    bool InCabinet = false;
+  };
+  const Placement& Placed() const;
+  bool PlacementValid() const;
+  // Computes placed_ from the parent's, which must be valid.
+  void Place() const;
+  int32_t Coordinate(bool vertical, int64_t parentScreen) const;
+  void SetFlip(bool& flip, bool v);
   void SetGeometry(int32_t& field, int32_t v);
   // The field of a label this class keeps, or null.
   std::string* LabelSlot(int code);
@@ -238,6 +258,13 @@ class TOrinControl : public TOrinComponent {
   void SaveChildren(Stream& s, int version) const;
   void LoadChildren(Stream& s, int version);
 
+  int32_t zoomX_ = 256;
+  int32_t zoomY_ = 256;
+  bool flipX_ = false;
+  bool flipY_ = false;
+  mutable Placement placed_;
+  mutable bool placedValid_ = false;
+  mutable uint32_t placedEpoch_ = 0;
   int32_t left_ = 0;
   int32_t top_ = 0;
   int32_t width_ = 1;

@@ -10,6 +10,7 @@
 #include "params/param_collection.h"
 #include "resources/stream.h"
 #include "scene/orin_base.h"
+#include "scene/object_classes.h"
 #include "scene/orin_base_list.h"
 #include "scene/orin_read_list.h"
 #include "scene/property_table.h"
@@ -80,11 +81,7 @@ TOrinMes::TOrinMes(TOrinBaseList* owner, TextServices* services) : TOrinControl(
 
 TOrinMes::~TOrinMes() = default;
 
-void RegisterMessageWindows(TOrinBaseList& scene, TextServices* services) {
-  scene.RegisterKind(kKindMes, [services](TOrinBaseList& owner) -> std::unique_ptr<TOrinObject> {
-    return std::make_unique<TOrinMes>(&owner, services);
-  });
-}
+TOrinMes::TOrinMes(TOrinBaseList* owner, const SceneServices& services) : TOrinMes(owner, services.Text) {}
 
 // ---- Helpers
 

@@ -32,8 +32,8 @@
 // its left/top origin. The page is drawn through a text layer (scene/word_render.h) that covers
 // only the part of the window the screen shows.
 //
-// The scene creates windows by kind with RegisterMessageWindows' services; the scene's own
-// registration (no services) still reads and writes their records.
+// The scene creates windows by kind (scene/object_classes.h) with the text services it was given;
+// a scene without them still reads and writes their records.
 //
 // Save record, after the control's: the document settings (scene/tp_word.h); the message
 // data (the reference list of scene/orin_new_history.h; from version 113 the history-data
@@ -62,6 +62,7 @@
 
 namespace orin {
 
+struct SceneServices;
 struct TextServices;
 
 class TOrinNewMesData {
@@ -84,6 +85,7 @@ class TOrinMes : public TOrinControl {
 
   // services may be null: no glyphs, images, variables, stored documents, history or read list.
   explicit TOrinMes(TOrinBaseList* owner, TextServices* services = nullptr);
+  TOrinMes(TOrinBaseList* owner, const SceneServices& services);
   ~TOrinMes() override;
 
   uint8_t Kind() const override { return kKindMes; }
@@ -213,8 +215,5 @@ class TOrinMes : public TOrinControl {
   int32_t lastWidth_ = 1;
   int32_t lastHeight_ = 1;
 };
-
-// Registers kind 13 with the scene, the windows it makes using services.
-void RegisterMessageWindows(TOrinBaseList& scene, TextServices* services);
 
 }  // namespace orin

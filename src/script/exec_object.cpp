@@ -153,12 +153,13 @@ void TComComponent::Execute(TCallMan& interpreter, TPage*&, int32_t& index) {
   ++index;
   const uint8_t kind = SceneKindOfCommand(Kind());
   TOrinBaseList& scene = interpreter.Scene();
-  if (kind == kKindNone || !scene.HasKind(kind)) {
+  // Null also for a class the player has but cannot make now (a sound without the media layer).
+  TOrinObject* object = kind == kKindNone ? nullptr : scene.Create(kind);
+  if (!object) {
     interpreter.TraceNote(std::string(CommandKindName(static_cast<int>(Kind()))) +
                           ": this player has no class for its objects yet; nothing was made");
     return;
   }
-  TOrinObject* object = scene.Create(kind);
   CreationHooks* hooks = interpreter.Game().Creation();
   if (hooks) hooks->BeforeProperties(Kind(), *object, *this);
   ApplyProperties(*object, interpreter);

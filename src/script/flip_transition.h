@@ -1,12 +1,20 @@
 // The seams through which the screen flip starts a transition and object classes add to their
 // creation by a command. Both are filled in by the parts of the player that own transitions and
 // the object classes; without them a flip is immediate and objects get their properties only.
+//
+// WipeTransitions is the player's TransitionFactory: it makes the kind's wipe from a WipeTable
+// (imaging/wipes/wipe_table.h), gives it its defaults, then the flip's reverse flag, the
+// parameters present and the string parameter, prepares it and runs it on a target surface the
+// size of the screen, from the active root's picture (outgoing) to the inactive root's
+// (incoming). The target starts as a copy of the outgoing picture, so the frame before the
+// first step shows what was there.
 #pragma once
 
 #include <cstdint>
 #include <optional>
 #include <string>
 
+#include "imaging/wipes/wipe_table.h"
 #include "script/command.h"
 
 namespace orin {
@@ -33,6 +41,15 @@ class TransitionFactory {
   virtual bool Start(TOrinBaseList& scene, const FlipRequest& request) = 0;
   // The project's screen size, known at game start (kind 30's default centre follows it).
   virtual void SetScreenSize(int32_t /*width*/, int32_t /*height*/) {}
+};
+
+class WipeTransitions final : public TransitionFactory {
+ public:
+  explicit WipeTransitions(WipeTable table = WipeTable::Standard()) : table_(std::move(table)) {}
+  bool Start(TOrinBaseList& scene, const FlipRequest& request) override;
+
+ private:
+  WipeTable table_;
 };
 
 class CreationHooks {

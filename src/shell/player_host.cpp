@@ -27,6 +27,7 @@
 #include "scene/orin_read_list.h"
 #include "scene/scene_param_host.h"
 #include "script/call_man.h"
+#include "script/flip_transition.h"
 #include "script/message_sections.h"
 #include "script/page.h"
 #include "script/page_documents.h"
@@ -247,6 +248,8 @@ PlayerHost::PlayerHost(TVrFileManager& files, PendingDeletes& pending, ShellStat
       tables_(std::make_unique<TDBManager>()),
       functions_(std::make_unique<SystemFunctions>(*tables_)) {
   vars_->SetFunctions(functions_.get());
+  wipes_ = std::make_unique<WipeTransitions>();
+  transitions_ = wipes_.get();
   text_.Images = images_.get();
   text_.Vars = vars_.get();
   text_.Documents = documents_.get();
@@ -273,8 +276,7 @@ void PlayerHost::Initialise(const GameSettings&, MainWindow& window) {
   } catch (const Error&) {
     // A machine without outline fonts still plays the game: text then shows no characters.
   }
-  scene_ = std::make_unique<TOrinBaseList>(&files_);
-  RegisterMessageWindows(*scene_, &text_);
+  scene_ = std::make_unique<TOrinBaseList>(&files_, SceneServices{.Text = &text_});
   paramHost_ = std::make_unique<PlayerParamHost>(*this, *scene_, *sections_, state_, files_);
   vars_->SetHost(&paramHost_->Roles());
   project_ = std::make_unique<TProject>(static_cast<GameContext&>(*this));

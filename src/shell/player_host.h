@@ -142,6 +142,8 @@ class PlayerHost final : public GameHost, private GameContext {
   TraceSink* trace_;
   PlayerMachine machine_;
   MainWindow* window_ = nullptr;
+  // The player's own transitions, installed unless SetTransitions gives others.
+  std::unique_ptr<TransitionFactory> wipes_;
   TransitionFactory* transitions_ = nullptr;
   CreationHooks* creationHooks_ = nullptr;
   Log* log_ = nullptr;

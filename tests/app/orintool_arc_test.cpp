@@ -1,6 +1,7 @@
 // orintool arc, run as a user runs it: pack a folder, list, verify, extract, wrap into a program.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "run_program.h"
@@ -9,6 +10,7 @@
 namespace orin {
 namespace {
 
+using test::Exits;
 using test::RunOrintool;
 
 // A small game folder: a script, a Japanese-named picture that does not compress, a sound that
@@ -28,11 +30,11 @@ TEST(OrintoolArc, PackListVerifyExtractRoundTrip) {
   GameFolder g;
   const std::string archive = g.dir / "game.dat";
   auto pack = RunOrintool({"arc", "pack", g.src, archive});
-  ASSERT_EQ(pack.exitCode, 0) << pack.err;
+  ASSERT_TRUE(Exits(pack, 0));
   EXPECT_FALSE(std::filesystem::exists(archive + ".partial"));
 
   auto list = RunOrintool({"arc", "list", archive});
-  ASSERT_EQ(list.exitCode, 0) << list.err;
+  ASSERT_TRUE(Exits(list, 0));
   // Sorted by name bytes; tab-separated name, size, stored, crc, crc-uncompressed, time.
   std::vector<std::string> lines;
   for (size_t start = 0, nl; (nl = list.out.find('\n', start)) != std::string::npos; start = nl + 1)
@@ -45,15 +47,15 @@ TEST(OrintoolArc, PackListVerifyExtractRoundTrip) {
   EXPECT_NE(lines[2].find("se\\Click.WAV\t2000\t1\t"), std::string::npos) << "media stay stored: " << lines[2];
 
   auto json = RunOrintool({"arc", "list", "--json", archive});
-  ASSERT_EQ(json.exitCode, 0);
+  ASSERT_TRUE(Exits(json, 0));
   EXPECT_NE(json.out.find("{\"name\": \"bg\\\\部屋.png\", \"size\": 3000, \"stored\": true"), std::string::npos)
       << json.out;
 
   auto verify = RunOrintool({"arc", "verify", archive});
-  EXPECT_EQ(verify.exitCode, 0) << verify.out << verify.err;
+  EXPECT_TRUE(Exits(verify, 0));
 
   auto extract = RunOrintool({"arc", "extract", archive, g.dir / "out"});
-  ASSERT_EQ(extract.exitCode, 0) << extract.err;
+  ASSERT_TRUE(Exits(extract, 0));
   EXPECT_EQ(extract.out, "");
   for (const char* name : {"script.txt", "bg/部屋.png", "se/Click.WAV"})
     EXPECT_EQ(test::ReadHostFile(g.dir / (std::string("out/") + name)),
@@ -62,22 +64,21 @@ TEST(OrintoolArc, PackListVerifyExtractRoundTrip) {
 
   // Extracted files keep their times, so packing them again gives the same archive.
   auto repack = RunOrintool({"arc", "pack", g.dir / "out", g.dir / "again.dat"});
-  ASSERT_EQ(repack.exitCode, 0) << repack.err;
+  ASSERT_TRUE(Exits(repack, 0));
   EXPECT_EQ(test::ReadHostFile(g.dir / "again.dat"), test::ReadHostFile(archive));
 }
 
 TEST(OrintoolArc, ExtractNamedEntriesCaseInsensitively) {
   GameFolder g;
   const std::string archive = g.dir / "game.dat";
-  ASSERT_EQ(RunOrintool({"arc", "pack", g.src, archive}).exitCode, 0);
-  auto r = RunOrintool({"arc", "extract", archive, g.dir / "out", "SE\\click.wav"});
-  ASSERT_EQ(r.exitCode, 0) << r.err;
+  ASSERT_TRUE(Exits(RunOrintool({"arc", "pack", g.src, archive}), 0));
+  auto r = RunOrintool({"arc", "extract", archive, g.dir / "out", "SE\\click.wav", "se\\Click.WAV"});
+  ASSERT_TRUE(Exits(r, 0));
   EXPECT_TRUE(std::filesystem::exists(g.dir / "out/se/Click.WAV"));
   EXPECT_FALSE(std::filesystem::exists(g.dir / "out/script.txt"));
 
   auto missing = RunOrintool({"arc", "extract", archive, g.dir / "out2", "script.txt", "nothing.txt"});
-  EXPECT_EQ(missing.exitCode, 1);
-  EXPECT_NE(missing.err.find("nothing.txt"), std::string::npos);
+  EXPECT_TRUE(Exits(missing, 1, "nothing.txt"));
   EXPECT_FALSE(std::filesystem::exists(g.dir / "out2/script.txt")) << "nothing is written when a name is missing";
 }
 
@@ -86,9 +87,9 @@ TEST(OrintoolArc, OlderVersionsAndUncompressedCrcs) {
   for (const char* version : {"100", "101", "102"}) {
     const std::string archive = g.dir / (std::string("v") + version + ".dat");
     auto pack = RunOrintool({"arc", "pack", "--version", version, "--crc-uncompressed", g.src, archive});
-    ASSERT_EQ(pack.exitCode, 0) << version << pack.err;
+    ASSERT_TRUE(Exits(pack, 0)) << version;
     auto verify = RunOrintool({"arc", "verify", archive});
-    EXPECT_EQ(verify.exitCode, 0) << version << verify.out;
+    EXPECT_TRUE(Exits(verify, 0)) << version;
     auto list = RunOrintool({"arc", "list", archive});
     // Version 100 has no stored flags: everything is compressed there.
     EXPECT_EQ(list.out.find("\t1\t") == std::string::npos, std::string(version) == "100") << version << list.out;
@@ -98,32 +99,30 @@ TEST(OrintoolArc, OlderVersionsAndUncompressedCrcs) {
 TEST(OrintoolArc, ProgramWithTrailer) {
   GameFolder g;
   const std::string archive = g.dir / "game.dat";
-  ASSERT_EQ(RunOrintool({"arc", "pack", g.src, archive}).exitCode, 0);
+  ASSERT_TRUE(Exits(RunOrintool({"arc", "pack", g.src, archive}), 0));
   const std::string program = g.dir.Write("player.exe", "MZ" + test::NoiseBytes(1000));
   auto exe = RunOrintool({"arc", "exe", program, archive, g.dir / "game.exe"});
-  ASSERT_EQ(exe.exitCode, 0) << exe.err;
+  ASSERT_TRUE(Exits(exe, 0));
   std::string bytes = test::ReadHostFile(g.dir / "game.exe");
   EXPECT_EQ(bytes.substr(bytes.size() - 2), "qz");
   auto list = RunOrintool({"arc", "list", g.dir / "game.exe"});
-  EXPECT_EQ(list.exitCode, 0) << list.err;
+  EXPECT_TRUE(Exits(list, 0));
   EXPECT_EQ(list.out, RunOrintool({"arc", "list", archive}).out);
-  EXPECT_EQ(RunOrintool({"arc", "verify", g.dir / "game.exe"}).exitCode, 0);
+  EXPECT_TRUE(Exits(RunOrintool({"arc", "verify", g.dir / "game.exe"}), 0));
 
   auto plain = RunOrintool({"arc", "list", program});
-  EXPECT_EQ(plain.exitCode, 1);
-  EXPECT_NE(plain.err.find("carries no archive"), std::string::npos) << plain.err;
+  EXPECT_TRUE(Exits(plain, 1, "carries no archive"));
 }
 
 TEST(OrintoolArc, VerifyReportsDamage) {
   GameFolder g;
   const std::string archive = g.dir / "game.dat";
-  ASSERT_EQ(RunOrintool({"arc", "pack", g.src, archive}).exitCode, 0);
+  ASSERT_TRUE(Exits(RunOrintool({"arc", "pack", g.src, archive}), 0));
   std::string bytes = test::ReadHostFile(archive);
   bytes[bytes.size() - 1000] ^= 0x55;  // inside the stored sound at the end
   test::WriteHostFile(archive, bytes);
   auto r = RunOrintool({"arc", "verify", archive});
-  EXPECT_EQ(r.exitCode, 1);
-  EXPECT_NE(r.out.find("se\\Click.WAV: CRC mismatch"), std::string::npos) << r.out;
+  EXPECT_TRUE(Exits(r, 1, "", "se\\Click.WAV: CRC mismatch"));
 }
 
 TEST(OrintoolArc, ErrorsAndUsage) {
@@ -147,8 +146,7 @@ TEST(OrintoolArc, ErrorsAndUsage) {
   };
   for (const auto& c : cases) {
     auto r = RunOrintool(c.args);
-    EXPECT_EQ(r.exitCode, c.exitCode) << c.args.back() << ": " << r.err;
-    EXPECT_NE(r.err.find(c.inErr), std::string::npos) << r.err;
+    EXPECT_TRUE(Exits(r, c.exitCode, c.inErr)) << c.args.back();
   }
 }
 
@@ -156,16 +154,154 @@ TEST(OrintoolArc, ExtractRefusesNamesThatLeaveTheFolder) {
   test::TempDir dir;
   // An archive whose entry is named "..\evil.txt", made by packing and renaming in the index.
   dir.Write("src/aa/evil.txt", "x");
-  ASSERT_EQ(RunOrintool({"arc", "pack", "--version", "0", dir / "src", dir / "a.dat"}).exitCode, 0);
+  ASSERT_TRUE(Exits(RunOrintool({"arc", "pack", "--version", "0", dir / "src", dir / "a.dat"}), 0));
   std::string bytes = test::ReadHostFile(dir / "a.dat");
   size_t at = bytes.find("aa\\evil.txt");
   ASSERT_NE(at, std::string::npos);
   bytes.replace(at, 2, "..");
   test::WriteHostFile(dir / "a.dat", bytes);
   auto r = RunOrintool({"arc", "extract", dir / "a.dat", dir / "out"});
-  EXPECT_EQ(r.exitCode, 1);
-  EXPECT_NE(r.err.find("leaves the target folder"), std::string::npos) << r.err;
+  EXPECT_TRUE(Exits(r, 1, "leaves the target folder"));
   EXPECT_FALSE(std::filesystem::exists(dir / "evil.txt"));
+}
+
+
+// The names of an archive's entries, from its listing.
+std::vector<std::string> EntryNames(const std::string& archive) {
+  std::vector<std::string> names;
+  const auto list = RunOrintool({"arc", "list", archive});
+  EXPECT_TRUE(Exits(list, 0));
+  for (size_t start = 0, nl; (nl = list.out.find('\n', start)) != std::string::npos; start = nl + 1)
+    names.push_back(list.out.substr(start, list.out.find('\t', start) - start));
+  return names;
+}
+
+TEST(OrintoolArc, PackStoresLinksToFilesUnderTheirOwnNames) {
+  test::TempDir dir;
+  dir.Write("src/data/x.txt", "inside");
+  dir.Write("outside/y.txt", "outside");
+  std::filesystem::create_directories(dir / "src/other");
+  std::filesystem::create_symlink("../data/x.txt", dir / "src/other/alias.txt");
+  std::filesystem::create_symlink("../../outside/y.txt", dir / "src/other/far.txt");
+  ASSERT_TRUE(Exits(RunOrintool({"arc", "pack", dir / "src", dir / "a.dat"}), 0));
+  EXPECT_EQ(EntryNames(dir / "a.dat"),
+            (std::vector<std::string>{"data\\x.txt", "other\\alias.txt", "other\\far.txt"}));
+  ASSERT_TRUE(Exits(RunOrintool({"arc", "extract", dir / "a.dat", dir / "out"}), 0));
+  EXPECT_EQ(test::ReadHostFile(dir / "out/other/alias.txt"), "inside");
+  EXPECT_EQ(test::ReadHostFile(dir / "out/other/far.txt"), "outside");
+  EXPECT_FALSE(std::filesystem::is_symlink(dir / "out/other/alias.txt"));
+}
+
+TEST(OrintoolArc, PackRefusesLinksToFoldersAndToNothing) {
+  struct Case {
+    const char* target;
+    const char* inErr;
+  };
+  const Case cases[] = {
+      {"data", "a link to a folder"},
+      {"data/missing.txt", "a link to something that does not exist"},
+  };
+  for (const Case& c : cases) {
+    test::TempDir dir;
+    dir.Write("src/data/x.txt", "x");
+    std::filesystem::create_symlink(c.target, dir / "src/link");
+    EXPECT_TRUE(Exits(RunOrintool({"arc", "pack", dir / "src", dir / "a.dat"}), 1, c.inErr)) << c.target;
+    EXPECT_FALSE(std::filesystem::exists(dir / "a.dat")) << c.target;
+  }
+}
+
+// An archive of version 0 (its index holds the names as they are) of files named by the first of
+// each pair, whose entries the test then renames to the second.
+std::string PackAndRename(const test::TempDir& dir, const std::vector<std::pair<std::string, std::string>>& renames) {
+  for (const auto& [from, to] : renames) dir.Write("src/" + from, "content of " + from);
+  EXPECT_TRUE(Exits(RunOrintool({"arc", "pack", "--version", "0", dir / "src", dir / "a.dat"}), 0));
+  std::string bytes = test::ReadHostFile(dir / "a.dat");
+  for (const auto& [from, to] : renames) {
+    std::string stored = from;
+    std::replace(stored.begin(), stored.end(), '/', '\\');
+    const size_t at = bytes.find(stored);
+    EXPECT_NE(at, std::string::npos) << from;
+    if (at != std::string::npos) bytes.replace(at, from.size(), to);
+  }
+  test::WriteHostFile(dir / "a.dat", bytes);
+  return dir / "a.dat";
+}
+
+TEST(OrintoolArc, ExtractRefusesNamesWithANulByteAndNamesThatMeet) {
+  struct Case {
+    const char* what;
+    std::vector<std::pair<std::string, std::string>> renames;
+    const char* inErr;
+  };
+  const Case cases[] = {
+      {"nul", {{"xa.txt", std::string("x\0.txt", 6)}, {"xb.txt", std::string("x\0.txt", 6)}},
+       "x\\0.txt: the entry name holds a NUL byte"},
+      {"separators", {{"d/a.txt", "d/a.txt"}, {"d_a.txt", "d/a.txt"}}, "extracted to the same file"},
+  };
+  for (const Case& c : cases) {
+    test::TempDir dir;
+    const std::string archive = PackAndRename(dir, c.renames);
+    EXPECT_TRUE(Exits(RunOrintool({"arc", "extract", archive, dir / "out"}), 1, c.inErr)) << c.what;
+    EXPECT_FALSE(std::filesystem::exists(dir / "out")) << c.what;
+  }
+}
+
+TEST(OrintoolArc, ExtractIsAllOrNothingAndNamesTheDamagedEntry) {
+  test::TempDir dir;
+  dir.Write("src/a.txt", "first");
+  dir.Write("src/b.txt", test::PatternBytes(20000));  // compressed
+  const std::string archive = dir / "game.dat";
+  ASSERT_TRUE(Exits(RunOrintool({"arc", "pack", dir / "src", archive}), 0));
+  // Damage the compressed data of the later entry.
+  const auto json = RunOrintool({"arc", "list", "--json", archive});
+  const size_t entry = json.out.find("\"b.txt\"");
+  ASSERT_NE(entry, std::string::npos) << json.out;
+  const size_t offsetAt = json.out.find("\"offset\": ", entry) + 10;
+  const size_t offset = std::stoul(json.out.substr(offsetAt));
+  std::string bytes = test::ReadHostFile(archive);
+  for (size_t i = offset + 2; i < offset + 40; ++i) bytes[i] = static_cast<char>(0xFF);
+  test::WriteHostFile(archive, bytes);
+
+  for (const bool existing : {false, true}) {
+    const std::string out = dir / (existing ? "existing" : "fresh");
+    if (existing) dir.Write(std::string("existing/a.txt"), "kept");
+    EXPECT_TRUE(Exits(RunOrintool({"arc", "extract", archive, out}), 1, "b.txt: ")) << out;
+    if (existing)
+      EXPECT_EQ(test::ReadHostFile(out + "/a.txt"), "kept");
+    else
+      EXPECT_FALSE(std::filesystem::exists(out));
+    EXPECT_FALSE(std::filesystem::exists(out + "/b.txt"));
+  }
+  // Nothing is left beside the destination either.
+  for (const auto& e : std::filesystem::directory_iterator(dir.Path()))
+    EXPECT_EQ(e.path().filename().string().find(".orintool"), std::string::npos) << e.path();
+}
+
+TEST(OrintoolArc, ExtractIntoAnExistingFolderReplacesOnlyItsOwnFiles) {
+  GameFolder g;
+  const std::string archive = g.dir / "game.dat";
+  ASSERT_TRUE(Exits(RunOrintool({"arc", "pack", g.src, archive}), 0));
+  g.dir.Write("out/script.txt", "old");
+  g.dir.Write("out/mine.txt", "mine");
+  ASSERT_TRUE(Exits(RunOrintool({"arc", "extract", archive, g.dir / "out"}), 0));
+  EXPECT_EQ(test::ReadHostFile(g.dir / "out/script.txt"), test::ReadHostFile(g.src + "/script.txt"));
+  EXPECT_EQ(test::ReadHostFile(g.dir / "out/mine.txt"), "mine");
+
+  // A new folder deep down, and an existing folder reached through a link.
+  ASSERT_TRUE(Exits(RunOrintool({"arc", "extract", archive, g.dir / "deep/er/out"}), 0));
+  EXPECT_EQ(test::ReadHostFile(g.dir / "deep/er/out/se/Click.WAV"), test::ReadHostFile(g.src + "/se/Click.WAV"));
+  std::filesystem::create_symlink("out", g.dir / "linked");
+  g.dir.Write("out/script.txt", "old");
+  ASSERT_TRUE(Exits(RunOrintool({"arc", "extract", archive, g.dir / "linked"}), 0));
+  EXPECT_EQ(test::ReadHostFile(g.dir / "out/script.txt"), test::ReadHostFile(g.src + "/script.txt"));
+  for (const char* folder : {"", "out", "deep/er"})
+    for (const auto& e : std::filesystem::directory_iterator(g.dir / folder))
+      EXPECT_EQ(e.path().filename().string().find(".orintool"), std::string::npos) << e.path();
+
+  // A file where the archive needs a folder stops the extraction before anything moves.
+  g.dir.Write("out2/se", "a file");
+  EXPECT_TRUE(Exits(RunOrintool({"arc", "extract", archive, g.dir / "out2"}), 1, "in the way"));
+  EXPECT_FALSE(std::filesystem::exists(g.dir / "out2/script.txt"));
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 namespace orin {
 namespace {
 
+using test::Exits;
 using test::RunOrintool;
 
 TEST(OrintoolFont, WindowsFacesMapToTheirStandIns) {
@@ -25,13 +26,13 @@ TEST(OrintoolFont, WindowsFacesMapToTheirStandIns) {
   };
   for (const auto& c : cases) {
     auto r = RunOrintool({"font", "which", "--json", c.name});
-    ASSERT_EQ(r.exitCode, 0) << c.name << r.err;
+    ASSERT_TRUE(Exits(r, 0)) << c.name;
     EXPECT_NE(r.out.find(std::string("\"family\": \"") + c.family + "\""), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("\"match\": \"stand-in\""), std::string::npos) << r.out;
   }
   // A vertical face never matches; it falls to the default stand-in.
   auto vertical = RunOrintool({"font", "which", "--json", "@ＭＳ 明朝"});
-  ASSERT_EQ(vertical.exitCode, 0) << vertical.err;
+  ASSERT_TRUE(Exits(vertical, 0));
   EXPECT_NE(vertical.out.find("\"family\": \"IPAGothic\""), std::string::npos) << vertical.out;
 }
 
@@ -39,7 +40,7 @@ TEST(OrintoolFont, RenderWritesATransparentLineWithInk) {
   test::TempDir dir;
   auto r = RunOrintool({"font", "render", "--size", "24", "--border", "2", "--shadow", "2", "--color", "#FFFFFF",
                         "テスト", dir / "line.png"});
-  ASSERT_EQ(r.exitCode, 0) << r.err;
+  ASSERT_TRUE(Exits(r, 0));
   std::string png = test::ReadHostFile(dir / "line.png");
   DecodedPicture pic = DecodePng(reinterpret_cast<const uint8_t*>(png.data()), png.size());
   ASSERT_TRUE(pic.Surface.HasAlpha());
@@ -59,10 +60,10 @@ TEST(OrintoolFont, RenderWritesATransparentLineWithInk) {
 TEST(OrintoolFont, Errors) {
   test::TempDir dir;
   auto unmappable = RunOrintool({"font", "render", "😀", dir / "x.png"});
-  EXPECT_EQ(unmappable.exitCode, 1) << unmappable.err;
+  EXPECT_TRUE(Exits(unmappable, 1));
   EXPECT_FALSE(std::filesystem::exists(dir / "x.png"));
-  EXPECT_EQ(RunOrintool({"font", "render", "--mode", "9", "a", dir / "y.png"}).exitCode, 2);
-  EXPECT_EQ(RunOrintool({"font", "render"}).exitCode, 2);
+  EXPECT_TRUE(Exits(RunOrintool({"font", "render", "--mode", "9", "a", dir / "y.png"}), 2));
+  EXPECT_TRUE(Exits(RunOrintool({"font", "render"}), 2));
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 namespace orin {
 namespace {
 
+using test::Exits;
 using test::RunOrintool;
 
 // A 5x3 RGBA picture with a distinct colour and alpha per pixel.
@@ -56,14 +57,14 @@ TEST(OrintoolImg, PngThroughLayeredImageAndBackIsLossless) {
       args.insert(args.end(), keyArgs.begin(), keyArgs.end());
       args.insert(args.end(), {a, b, dir / "anim.mur"});
       auto made = RunOrintool(args);
-      ASSERT_EQ(made.exitCode, 0) << kind << key << made.err;
+      ASSERT_TRUE(Exits(made, 0)) << kind << key;
 
       for (int frame = 0; frame < 2; ++frame) {
         std::vector<std::string> back = {"img", "topng", "--frame", std::to_string(frame)};
         back.insert(back.end(), keyArgs.begin(), keyArgs.end());
         back.insert(back.end(), {dir / "anim.mur", dir / "out.png"});
         auto r = RunOrintool(back);
-        ASSERT_EQ(r.exitCode, 0) << r.err;
+        ASSERT_TRUE(Exits(r, 0));
         EXPECT_EQ(DecodedRgba(dir / "out.png"), frame == 0 ? rgba : opaque) << "kind " << kind << " key " << key;
       }
     }
@@ -73,22 +74,22 @@ TEST(OrintoolImg, PngThroughLayeredImageAndBackIsLossless) {
 TEST(OrintoolImg, InfoListsFramesAsJson) {
   test::TempDir dir;
   const std::string a = WritePng(dir, "a.png", Rgba(5, 3, false), 5, 3);
-  ASSERT_EQ(RunOrintool({"img", "frompng", "--delay", "70", a, a, dir / "x.mur"}).exitCode, 0);
+  ASSERT_TRUE(Exits(RunOrintool({"img", "frompng", "--delay", "70", a, a, dir / "x.mur"}), 0));
   auto r = RunOrintool({"img", "info", "--json", dir / "x.mur"});
-  ASSERT_EQ(r.exitCode, 0) << r.err;
+  ASSERT_TRUE(Exits(r, 0));
   EXPECT_NE(r.out.find("\"version\": 106"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("\"width\": 5, \"height\": 3"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("\"delay\": 70"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("\"alpha\": true"), std::string::npos) << r.out;
   auto text = RunOrintool({"img", "info", dir / "x.mur"});
-  EXPECT_EQ(text.exitCode, 0);
+  EXPECT_TRUE(Exits(text, 0));
   EXPECT_FALSE(text.out.empty());
 }
 
 TEST(OrintoolImg, ErrorsLeaveNoOutput) {
   test::TempDir dir;
   const std::string a = WritePng(dir, "a.png", Rgba(5, 3, false), 5, 3);
-  ASSERT_EQ(RunOrintool({"img", "frompng", a, dir / "x.mur"}).exitCode, 0);
+  ASSERT_TRUE(Exits(RunOrintool({"img", "frompng", a, dir / "x.mur"}), 0));
   std::string cut = test::ReadHostFile(dir / "x.mur");
   dir.Write("cut.mur", cut.substr(0, cut.size() / 2));
   struct Case {
@@ -106,7 +107,7 @@ TEST(OrintoolImg, ErrorsLeaveNoOutput) {
   };
   for (const auto& c : cases) {
     auto r = RunOrintool(c.args);
-    EXPECT_EQ(r.exitCode, c.exitCode) << c.args[1] << ": " << r.err;
+    EXPECT_TRUE(Exits(r, c.exitCode)) << c.args[1];
     EXPECT_FALSE(r.err.empty());
     if (!c.output.empty()) {
       EXPECT_FALSE(std::filesystem::exists(c.output)) << c.output;

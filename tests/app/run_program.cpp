@@ -36,3 +36,20 @@ ProgramResult RunProgram(const std::string& program, const std::vector<std::stri
 }
 
 }  // namespace orin::test
+
+namespace orin::test {
+
+::testing::AssertionResult Exits(const ProgramResult& r, int exitCode, std::string_view errHas,
+                                 std::string_view outHas) {
+  const bool ok = r.exitCode == exitCode && r.err.find(errHas) != std::string::npos &&
+                  r.out.find(outHas) != std::string::npos;
+  if (ok) return ::testing::AssertionSuccess();
+  auto failure = ::testing::AssertionFailure();
+  failure << "expected exit code " << exitCode;
+  if (!errHas.empty()) failure << " with \"" << errHas << "\" on stderr";
+  if (!outHas.empty()) failure << " with \"" << outHas << "\" on stdout";
+  failure << "\n  exit code " << r.exitCode << "\n  stdout: " << r.out << "\n  stderr: " << r.err;
+  return failure;
+}
+
+}  // namespace orin::test

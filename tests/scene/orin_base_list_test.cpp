@@ -2,9 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include "core/error.h"
+#include "resources/stream.h"
 #include "scene/orin_cabinet.h"
+#include "scene/orin_mes.h"
 #include "scene/orin_timer.h"
 #include "scene/property_table.h"
+#include "scene/text_services.h"
 #include "scene_test_support.h"
 
 namespace orin {
@@ -31,6 +35,89 @@ TEST(TOrinBaseList_Names, DefaultNamesTakeTheFirstFreeNumber) {
   EXPECT_EQ(s.list.Create(10), nullptr);
   EXPECT_EQ(s.list.Create(kKindButton), nullptr);
   EXPECT_EQ(s.list.Create(0x80 | kKindTimer)->Kind(), kKindTimer);
+}
+
+// A class of a later kind, made with the scene's services.
+class ServedControl : public TOrinControl {
+ public:
+  ServedControl(TOrinBaseList* owner, const SceneServices& services) : TOrinControl(owner), text(services.Text) {}
+  uint8_t Kind() const override { return kKindLabel; }
+  TextServices* text;
+};
+
+TEST(TOrinBaseList_Classes, KindsAreMadeFromOneTableWithTheScenesServices) {
+  TextServices text;
+  Scene s;
+  s.list.SetServices({.Text = &text});
+  const struct {
+    uint8_t kind;
+    bool control;
+  } standard[] = {{kKindBox, true}, {kKindMes, true}, {kKindCabinet, true}, {kKindTimer, false},
+                  {kKindPropMotion, false}};
+  for (const auto& c : standard) {
+    TOrinObject* o = s.list.Create(c.kind);
+    ASSERT_NE(o, nullptr) << int{c.kind};
+    EXPECT_EQ(o->Kind(), c.kind);
+    EXPECT_EQ(o->AsControl() != nullptr, c.control) << int{c.kind};
+  }
+  // Message windows made by kind reach the text services: no second registration is needed.
+  auto* mes = static_cast<TOrinMes*>(s.list.Create(kKindMes));
+  EXPECT_EQ(mes->Services(), &text);
+
+  // A class added to the table is made, and loaded from a save, like the others.
+  EXPECT_EQ(s.list.Create(kKindLabel), nullptr);
+  s.list.Classes().Set(kKindLabel, ObjectClasses::MakeOf<ServedControl>);
+  auto* served = static_cast<ServedControl*>(s.list.Create(kKindLabel));
+  ASSERT_NE(served, nullptr);
+  EXPECT_EQ(served->text, &text);
+  EXPECT_EQ(served->Parent(), &s.list.ActiveRoot());
+  served->Rename("served");
+  MemoryStream saved;
+  s.list.Save(saved, 134);
+  saved.SetPosition(0);
+  s.list.Load(saved, 134);
+  TOrinObject* back = s.list.Find("served");
+  ASSERT_NE(back, nullptr);
+  EXPECT_EQ(back->Kind(), kKindLabel);
+  EXPECT_EQ(static_cast<ServedControl*>(back)->text, &text);
+
+  // An empty maker takes the kind away again.
+  s.list.Classes().Set(kKindLabel, nullptr);
+  EXPECT_FALSE(s.list.HasKind(kKindLabel));
+}
+
+// The media layer's part: sounds made by what it implements.
+class SoundStub : public TOrinComponent {
+ public:
+  using TOrinComponent::TOrinComponent;
+  uint8_t Kind() const override { return kKindSound; }
+};
+class FakeMedia final : public MediaServices {
+ public:
+  std::unique_ptr<TOrinObject> MakeObject(uint8_t kind, TOrinBaseList& owner) override {
+    asked.push_back(kind);
+    return kind == kKindSound ? std::make_unique<SoundStub>(&owner) : nullptr;
+  }
+  std::vector<int> asked;
+};
+
+TEST(TOrinBaseList_Classes, MediaKindsComeFromTheMediaLayer) {
+  Scene s;
+  EXPECT_EQ(s.list.Create(kKindSound), nullptr);  // no media layer
+  FakeMedia media;
+  s.list.SetServices({.Media = &media});
+  TOrinObject* sound = s.list.Create(kKindSound);
+  ASSERT_NE(sound, nullptr);
+  EXPECT_EQ(sound->Kind(), kKindSound);
+  EXPECT_EQ(s.list.Create(kKindVideo), nullptr);  // not made by this media layer
+  EXPECT_EQ(media.asked, (std::vector<int>{kKindSound, kKindVideo}));
+
+  // A save holding a sound cannot be read by a scene without media: a clean error.
+  MemoryStream saved;
+  s.list.Save(saved, 134);
+  saved.SetPosition(0);
+  Scene silent;
+  EXPECT_THROW(silent.list.Load(saved, 134), Error);
 }
 
 TEST(TOrinBaseList_Names, RenameMovesTheOtherObjectAside) {

@@ -97,6 +97,87 @@ TEST(TOrinControl_Position, CoordinateConversionsAreRelativeToTheScreenPosition)
   EXPECT_EQ(box.ToClientY(20), -5);
 }
 
+// A scrolling container: its content offset moves its children.
+class Scroller : public TOrinControl {
+ public:
+  using TOrinControl::TOrinControl;
+  int32_t ContentOffsetX() const override { return scroll; }
+  void ScrollTo(int32_t x, bool tell) {
+    scroll = x;
+    if (tell) PlacementChanged();
+  }
+  int32_t scroll = 0;
+};
+
+// Positions are kept once computed; every change above a control must reach it.
+TEST(TOrinControl_Position, KeptPositionsFollowEveryChangeAbove) {
+  Scene s;
+  TOrinBox& a = s.Box("a", 10, 20, 100, 100);
+  auto* scroller = s.list.Make<Scroller>();
+  scroller->Rename("scroller");
+  scroller->SetParent(&a);
+  scroller->SetBounds(5, 5, 50, 50);
+  TOrinBox& c = s.Box("c", 1, 2, 10, 10, -1, scroller);
+  TOrinBox& d = s.Box("d", 3, 4, 5, 5, -1, &c);
+  auto expect = [&](int32_t x, int32_t y, const char* step) {
+    EXPECT_EQ(d.ScreenX(), x) << step;
+    EXPECT_EQ(d.ScreenY(), y) << step;
+    EXPECT_EQ(d.ScreenRect(), (Rect{x, y, x + 5, y + 5})) << step;
+  };
+  expect(19, 31, "built");
+  a.SetLeft(40);
+  expect(49, 31, "outermost moved");
+  test::SetInt(a, kPropOriginY, 10);
+  expect(49, 21, "outermost origin");
+  test::SetInt(*scroller, kPropOffsetX, 100);
+  expect(149, 21, "middle offset");
+  scroller->ScrollTo(30, true);
+  expect(119, 21, "middle scrolled");
+  c.SetBounds(0, 0, 10, 10);
+  expect(118, 19, "parent resized and moved");
+  scroller->SetParent(&s.list.ActiveRoot());
+  expect(78, 9, "middle re-parented");
+  c.SetParent(&a);
+  expect(43, 14, "parent re-parented");
+  EXPECT_EQ(d.Root(), &s.list.ActiveRoot());
+  a.SetParent(&s.list.InactiveRoot());
+  EXPECT_EQ(d.Root(), &s.list.InactiveRoot());
+
+  // A class that forgets to say so is right again from the next frame on.
+  c.SetParent(scroller);
+  expect(78, 9, "under the scroller again");
+  scroller->ScrollTo(0, false);
+  s.Frame(16);
+  expect(108, 9, "scrolled back, seen the next frame");
+}
+
+TEST(TOrinControl_Position, ImageParentsTellTheirChildrenOfANewImageSize) {
+  Scene s;
+  auto* parent = s.list.Make<ImageControl>();
+  parent->imageWidth = 100;
+  parent->SetBounds(0, 0, 200, 10);
+  auto* child = s.list.Make<ImageControl>();
+  child->SetParent(parent);
+  child->SetBounds(10, 0, 1, 1);
+  test::SetFlag(*child, kPropScalePosition, true);
+  EXPECT_EQ(child->ScreenX(), 20);
+  parent->imageWidth = 50;
+  parent->PlacementChanged();
+  EXPECT_EQ(child->ScreenX(), 40);
+}
+
+TEST(TOrinControl_Position, CabinetsAreSeenThroughKeptPlacements) {
+  Scene s;
+  TOrinBox& a = s.Box("a", 0, 0, 10, 10);
+  TOrinBox& b = s.Box("b", 0, 0, 10, 10, -1, &a);
+  EXPECT_FALSE(b.InsideCabinet());
+  TOrinControl* cabinet = s.list.Create(kKindCabinet)->AsControl();
+  a.SetParent(cabinet);
+  EXPECT_TRUE(b.InsideCabinet());
+  a.SetParent(&s.list.ActiveRoot());
+  EXPECT_FALSE(b.InsideCabinet());
+}
+
 TEST(TOrinControl_Draw, ChildrenDrawInOrderInsideTheirParentAndTheClipSubRectangle) {
   Scene s(8, 4);
   const int32_t red = 0x0000FF, green = 0x00FF00, blue = 0xFF0000;  // colours are 0x00BBGGRR

@@ -31,7 +31,7 @@ struct Fixture {
   }
 
   TOrinMes* MakeWindow(test::Scene& s) {
-    RegisterMessageWindows(s.list, &services);
+    s.list.SetServices({.Text = &services});
     auto* m = static_cast<TOrinMes*>(s.list.Create(kKindMes));
     m->Rename("mes");
     m->SetBounds(0, 0, 120, 48);

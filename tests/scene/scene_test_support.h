@@ -51,8 +51,8 @@ class ImageControl : public TOrinControl {
   int32_t ImageWidth() const override { return imageWidth; }
   int32_t ImageHeight() const override { return imageHeight; }
   void SetFlips(bool x, bool y) {
-    flipX_ = x;
-    flipY_ = y;
+    SetFlipX(x);
+    SetFlipY(y);
   }
   void Draw(ScreenSurface& surface) override {
     if (Color() >= 0) surface.Fill(surface.Clip(), surface.ColorToPixel(Color()));

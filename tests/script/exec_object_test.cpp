@@ -50,6 +50,17 @@ TEST(TComComponent_Create, PropertiesWithoutValueTakeTheCreationDefaults) {
   EXPECT_EQ(box->Parent(), &g.scene.ActiveRoot());  // an empty parent name
 }
 
+TEST(TComComponent_Create, ASoundWithoutTheMediaLayerMakesNothingAndTheGameGoesOn) {
+  TestGame g;
+  RunPage(g,
+      "propset Sound name\n"
+      "Sound chain\n    name={\"bgm\"}\n"
+      "VarNew name=\"after\" type=int value={1} scope=0 chain\n"
+      "Wait\n");
+  EXPECT_EQ(g.scene.Find("bgm"), nullptr);
+  EXPECT_EQ(g.Int("after"), 1);
+}
+
 TEST(TComComponent_Create, ParentPositionAndTimer) {
   TestGame g;
   g.AddPage("tick.osb", "Calc {ticks = ticks + 1}\n");

@@ -35,7 +35,7 @@ class TextGame : public TestGame {
     services.History = &history;
     services.ReadList = &reads;
     documents.SetInterpreter(callMan.get());
-    RegisterMessageWindows(scene, &services);
+    scene.SetServices({.Text = &services});
   }
 
   SaveSections& Sections() override { return messages; }

@@ -102,9 +102,19 @@ int List(const ArgParser& args) {
   return kOk;
 }
 
-// The host path of an entry under dir: "\" and "/" separate folders, names become UTF-8 (raw
-// bytes when they have no UTF-8 form). Names that would leave dir are refused.
-std::string ExtractPath(const std::string& dir, const std::string& name) {
+// An entry name as messages show it: a NUL byte, which no host name can hold, as "\0".
+std::string EntryLabel(const std::string& name) {
+  std::string out;
+  for (char c : name) out += c == '\0' ? std::string("\\0") : std::string(1, c);
+  return out;
+}
+
+// The path of an entry relative to the target folder: "\" and "/" separate folders, names become
+// UTF-8 (raw bytes when they have no UTF-8 form). Names that would leave the folder, or that hold
+// a NUL byte (the host would cut the name there, and two entries could meet), are refused.
+std::string ExtractPath(const std::string& name) {
+  if (name.find('\0') != std::string::npos)
+    throw Error(EntryLabel(name) + ": the entry name holds a NUL byte, which no file name can");
   std::string rel;
   size_t start = 0;
   auto addPart = [&](std::string_view part) {
@@ -122,8 +132,48 @@ std::string ExtractPath(const std::string& dir, const std::string& name) {
   }
   addPart(std::string_view(name).substr(start));
   if (rel.empty()) throw Error("an entry has an empty name");
-  return WithTrailingSlash(dir) + rel;
+  return rel;
 }
+
+// The nearest folder at or above path that exists ("." for a relative path with none).
+fs::path ExistingAncestor(const fs::path& path) {
+  std::error_code ec;
+  for (fs::path p = path.parent_path(); !p.empty(); p = p.parent_path()) {
+    if (fs::is_directory(p, ec)) return p;
+    if (p == p.parent_path()) break;
+  }
+  return ".";
+}
+
+// A fresh hidden folder "." + stem + ".orintool-XXXXXX" inside where, on the file system the
+// files go to (so that moving them into place is a rename); removed with what it still holds.
+class StagingFolder {
+ public:
+  StagingFolder(const fs::path& where, std::string stem) {
+    if (stem.empty() || stem == "." || stem == "..") stem = "extract";
+    std::string tmpl = (where / ("." + stem + ".orintool-XXXXXX")).string();
+    if (!::mkdtemp(tmpl.data()))
+      Fail(tmpl, std::string("cannot create a temporary folder (") + std::strerror(errno) + ")");
+    path_ = tmpl;
+  }
+  ~StagingFolder() {
+    if (path_.empty()) return;
+    std::error_code ec;
+    fs::remove_all(path_, ec);
+  }
+  // Moves the whole folder to target (which must not exist); it is then no longer removed.
+  void MoveTo(const std::string& target) {
+    if (::rename(path_.c_str(), target.c_str()) != 0)
+      Fail(target, std::string("cannot create the folder (") + std::strerror(errno) + ")");
+    path_.clear();
+  }
+  StagingFolder(const StagingFolder&) = delete;
+  StagingFolder& operator=(const StagingFolder&) = delete;
+  const std::string& Path() const { return path_; }
+
+ private:
+  std::string path_;
+};
 
 int Extract(const ArgParser& args) {
   args.ExpectPositionals(2, -1);
@@ -140,27 +190,70 @@ int Extract(const ArgParser& args) {
       std::string name = FromUtf8(pos[i]);
       TVrFile* e = archive.FindItem(name);
       if (!e || SameText(name, TVrFileCollection::kSentinel)) throw Error(name + ": no such entry in the archive");
-      chosen.push_back(e);
+      // An entry named twice (in any case) is extracted once.
+      if (std::find(chosen.begin(), chosen.end(), e) == chosen.end()) chosen.push_back(e);
     }
   } else {
     chosen = EntriesOf(archive);
   }
   std::vector<std::string> paths;
-  for (TVrFile* e : chosen) paths.push_back(ExtractPath(dir, e->Name()));
+  std::set<std::string> seen;
+  for (TVrFile* e : chosen) {
+    paths.push_back(ExtractPath(e->Name()));
+    // Entries that differ only in their separators would land on one file.
+    if (!seen.insert(paths.back()).second)
+      throw Error(EntryLabel(e->Name()) + ": another entry of the archive is extracted to the same file");
+  }
 
+  // Everything is written into a staging folder first and moved into place only when all of it
+  // could be read and written: a damaged entry leaves nothing behind. A new DIR is the staging
+  // folder itself, renamed at the end; into an existing DIR (perhaps a link or a mount point)
+  // the staging folder goes inside it, so that each file moves within one file system.
+  std::error_code ec;
+  const bool intoExisting = fs::is_directory(dir, ec);
+  const fs::path target = fs::absolute(fs::path(dir).lexically_normal());
+  StagingFolder staging(intoExisting ? fs::path(dir) : ExistingAncestor(target),
+                        intoExisting ? std::string("extract") : target.filename().string());
   for (size_t i = 0; i < chosen.size(); ++i) {
-    auto content = archive.EntryContent(*chosen[i]);
-    std::error_code ec;
-    fs::create_directories(fs::path(paths[i]).parent_path(), ec);
-    if (ec) Fail(paths[i], "cannot create the folder (" + ec.message() + ")");
+    const TVrFile& entry = *chosen[i];
+    const std::string path = staging.Path() + "/" + paths[i];
     try {
-      FileStream out(paths[i], FileStream::kCreate);
+      auto content = archive.EntryContent(entry);
+      fs::create_directories(fs::path(path).parent_path(), ec);
+      if (ec) throw Error("cannot create the folder (" + ec.message() + ")");
+      FileStream out(path, FileStream::kCreate);
       if (content) out.WriteBuffer(content->Data(), static_cast<int64_t>(content->Size()));
-    } catch (...) {
-      ::unlink(paths[i].c_str());
-      throw;
+    } catch (const Error& e) {
+      throw Error(EntryLabel(entry.Name()) + ": " + e.Message());
     }
-    if (chosen[i]->FileTime) SetHostFileDosTime(paths[i], chosen[i]->FileTime);
+    if (entry.FileTime) SetHostFileDosTime(path, entry.FileTime);
+  }
+
+  if (!intoExisting) {
+    if (fs::exists(dir, ec)) Fail(dir, "not a folder");
+    fs::create_directories(target.parent_path(), ec);
+    if (ec) Fail(target.parent_path().string(), "cannot create the folder (" + ec.message() + ")");
+    staging.MoveTo(target.string());
+    return kOk;
+  }
+
+  // A file cannot replace a folder, nor a folder a file: refused before anything moves.
+  for (size_t i = 0; i < paths.size(); ++i) {
+    const fs::path to = fs::path(WithTrailingSlash(dir) + paths[i]);
+    if (fs::is_directory(to, ec)) Fail(to.string(), "a folder is in the way of entry " + EntryLabel(chosen[i]->Name()));
+    for (fs::path up = to.parent_path(); !up.empty() && up != fs::path(dir).parent_path(); up = up.parent_path()) {
+      if (fs::exists(up, ec) && !fs::is_directory(up, ec))
+        Fail(up.string(), "a file is in the way of entry " + EntryLabel(chosen[i]->Name()));
+      if (up == up.parent_path()) break;
+    }
+  }
+  for (size_t i = 0; i < paths.size(); ++i) {
+    const std::string from = staging.Path() + "/" + paths[i];
+    const std::string to = WithTrailingSlash(dir) + paths[i];
+    fs::create_directories(fs::path(to).parent_path(), ec);
+    if (ec) Fail(fs::path(to).parent_path().string(), "cannot create the folder (" + ec.message() + ")");
+    if (::rename(from.c_str(), to.c_str()) != 0)
+      Fail(to, "cannot write entry " + EntryLabel(chosen[i]->Name()) + " (" + std::strerror(errno) + ")");
   }
   return kOk;
 }
@@ -198,13 +291,29 @@ int Pack(const ArgParser& args) {
     throw UsageError("--version takes 100, 101 or 102 (or 0 for the oldest form)");
   if (!IsHostDirectory(src)) Fail(src, "no such folder");
 
-  // Game names of every regular file below src, sorted by their bytes.
+  // Game names of every regular file below src, sorted by their bytes. A link to a file is
+  // stored under its own name with the content of the file it leads to; a link to a folder or to
+  // nothing is refused (following folders could loop, and a dangling link has no content).
   std::vector<std::string> names;
+  const std::string base = (fs::path(src) / "").string();
   std::error_code ec;
   for (auto it = fs::recursive_directory_iterator(src, ec); !ec && it != fs::recursive_directory_iterator();
        it.increment(ec)) {
+    std::error_code linkEc;
+    if (it->is_symlink(linkEc)) {
+      std::error_code targetEc;
+      const fs::file_status target = fs::status(it->path(), targetEc);
+      if (!fs::exists(target)) Fail(it->path().string(), "a link to something that does not exist; nothing was packed");
+      if (fs::is_directory(target))
+        Fail(it->path().string(), "a link to a folder; only links to files can be packed, nothing was packed");
+    }
     if (!it->is_regular_file()) continue;
-    std::string rel = fs::relative(it->path(), src).string();
+    // The iterator names every file as src joined with its relative path; taken apart by hand,
+    // as resolving links here would name a linked file after its target.
+    const std::string full = it->path().string();
+    if (full.size() <= base.size() || full.compare(0, base.size(), base) != 0)
+      Fail(full, "cannot be named relative to the folder");
+    std::string rel = full.substr(base.size());
     std::string name;
     size_t start = 0;
     for (size_t i = 0; i <= rel.size(); ++i) {

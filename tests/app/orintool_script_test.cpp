@@ -3,13 +3,14 @@
 
 #include <filesystem>
 
-#include "app/run_program.h"
-#include "script_test_support.h"
+#include "run_program.h"
+#include "script/script_test_support.h"
 #include "support/test_support.h"
 
 namespace orin {
 namespace {
 
+using test::Exits;
 using test::RunOrintool;
 
 const char* const kPageText =
@@ -33,18 +34,18 @@ TEST(OrintoolPage, AsmDisAsmGivesTheSameBytes) {
   test::TempDir dir;
   std::string text = dir.Write("start.txt", kPageText);
   auto a = RunOrintool({"page", "asm", text, "-o", dir / "start.osb"});
-  ASSERT_EQ(a.exitCode, 0) << a.err;
+  ASSERT_TRUE(Exits(a, 0));
   EXPECT_FALSE(std::filesystem::exists(dir / "start.osb.partial"));
 
   auto d = RunOrintool({"page", "dis", dir / "start.osb"});
-  ASSERT_EQ(d.exitCode, 0) << d.err;
+  ASSERT_TRUE(Exits(d, 0));
   EXPECT_EQ(d.err, "");
   EXPECT_NE(d.out.find("Jump page=\"start.osb\" target=@L1"), std::string::npos) << d.out;
   EXPECT_NE(d.out.find("Comment \"日本語\""), std::string::npos) << d.out;
 
   dir.Write("back.txt", d.out);
   auto again = RunOrintool({"page", "asm", dir / "back.txt", "-o", dir / "back.osb"});
-  ASSERT_EQ(again.exitCode, 0) << again.err;
+  ASSERT_TRUE(Exits(again, 0));
   EXPECT_EQ(test::ReadHostFile(dir / "back.osb"), test::ReadHostFile(dir / "start.osb"));
 }
 
@@ -55,9 +56,9 @@ TEST(OrintoolPage, EveryKindPageSurvivesDisAndAsm) {
   const std::string bytes = test::PageBytes(page);
   dir.Write("every.osb", bytes);
   auto d = RunOrintool({"page", "dis", dir / "every.osb", "-o", dir / "every.txt"});
-  ASSERT_EQ(d.exitCode, 0) << d.err;
+  ASSERT_TRUE(Exits(d, 0));
   auto a = RunOrintool({"page", "asm", dir / "every.txt", "-o", dir / "back.osb"});
-  ASSERT_EQ(a.exitCode, 0) << a.err;
+  ASSERT_TRUE(Exits(a, 0));
   EXPECT_EQ(test::ReadHostFile(dir / "back.osb"), bytes);
 }
 
@@ -65,27 +66,25 @@ TEST(OrintoolPage, BadInputFailsWithALineAndWritesNothing) {
   test::TempDir dir;
   std::string text = dir.Write("bad.txt", "Calc {1}\nIf {x >}\n");
   auto r = RunOrintool({"page", "asm", text, "-o", dir / "bad.osb"});
-  EXPECT_EQ(r.exitCode, 1);
-  EXPECT_NE(r.err.find("bad.txt: line 2: the expression {x >} does not compile"), std::string::npos) << r.err;
+  EXPECT_TRUE(Exits(r, 1, "bad.txt: line 2: the expression {x >} does not compile"));
   EXPECT_FALSE(std::filesystem::exists(dir / "bad.osb"));
   EXPECT_FALSE(std::filesystem::exists(dir / "bad.osb.partial"));
 
   dir.Write("new.osb", std::string("\x6f\x00\x00\x00", 4));  // version 111
   auto tooNew = RunOrintool({"page", "dis", dir / "new.osb"});
-  EXPECT_EQ(tooNew.exitCode, 1);
-  EXPECT_NE(tooNew.err.find("newer than 110"), std::string::npos) << tooNew.err;
+  EXPECT_TRUE(Exits(tooNew, 1, "newer than 110"));
 
   dir.Write("cut.osb", std::string("\x6e\x00\x00\x00\x01", 5));
-  EXPECT_EQ(RunOrintool({"page", "dis", dir / "cut.osb"}).exitCode, 1);
-  EXPECT_EQ(RunOrintool({"page", "dis", dir / "missing.osb"}).exitCode, 1);
+  EXPECT_TRUE(Exits(RunOrintool({"page", "dis", dir / "cut.osb"}), 1));
+  EXPECT_TRUE(Exits(RunOrintool({"page", "dis", dir / "missing.osb"}), 1));
 }
 
 TEST(OrintoolPage, UsageErrors) {
-  EXPECT_EQ(RunOrintool({"page"}).exitCode, 2);
-  EXPECT_EQ(RunOrintool({"page", "frob", "x"}).exitCode, 2);
-  EXPECT_EQ(RunOrintool({"page", "asm", "x.txt"}).exitCode, 2) << "no -o";
-  EXPECT_EQ(RunOrintool({"project", "asm", "x.txt"}).exitCode, 2);
-  EXPECT_EQ(RunOrintool({"install", "asm", "x.txt"}).exitCode, 2);
+  EXPECT_TRUE(Exits(RunOrintool({"page"}), 2));
+  EXPECT_TRUE(Exits(RunOrintool({"page", "frob", "x"}), 2));
+  EXPECT_TRUE(Exits(RunOrintool({"page", "asm", "x.txt"}), 2)) << "no -o";
+  EXPECT_TRUE(Exits(RunOrintool({"project", "asm", "x.txt"}), 2));
+  EXPECT_TRUE(Exits(RunOrintool({"install", "asm", "x.txt"}), 2));
 }
 
 TEST(OrintoolProject, AsmDisAsmGivesTheSameBytes) {
@@ -94,30 +93,29 @@ TEST(OrintoolProject, AsmDisAsmGivesTheSameBytes) {
                                "version 110\ntitle \"ゲーム\"\nscreen 800 600\nstart \"start.osb\"\n"
                                "var int score 0\nvar float rate 0.1\nfolder \"bgm\" 2\n");
   auto a = RunOrintool({"project", "asm", text, "-o", dir / "orin.opb"});
-  ASSERT_EQ(a.exitCode, 0) << a.err;
+  ASSERT_TRUE(Exits(a, 0));
   auto d = RunOrintool({"project", "dis", dir / "orin.opb"});
-  ASSERT_EQ(d.exitCode, 0) << d.err;
+  ASSERT_TRUE(Exits(d, 0));
   EXPECT_EQ(d.err, "");
   EXPECT_NE(d.out.find("title \"ゲーム\"\n"), std::string::npos) << d.out;
   EXPECT_NE(d.out.find("var float \"rate\" 0.1\n"), std::string::npos) << d.out;
   dir.Write("back.txt", d.out);
-  ASSERT_EQ(RunOrintool({"project", "asm", dir / "back.txt", "-o", dir / "back.opb"}).exitCode, 0);
+  ASSERT_TRUE(Exits(RunOrintool({"project", "asm", dir / "back.txt", "-o", dir / "back.opb"}), 0));
   EXPECT_EQ(test::ReadHostFile(dir / "back.opb"), test::ReadHostFile(dir / "orin.opb"));
 
   dir.Write("old.txt", "version 108\nstreamed \".ogg\"\n");
   auto old = RunOrintool({"project", "asm", dir / "old.txt", "-o", dir / "old.opb"});
-  EXPECT_EQ(old.exitCode, 1);
-  EXPECT_NE(old.err.find("line 2: streamed needs version 109 or later"), std::string::npos) << old.err;
+  EXPECT_TRUE(Exits(old, 1, "line 2: streamed needs version 109 or later"));
 }
 
 TEST(OrintoolInstall, AsmWritesAnInstallSetThatDisShows) {
   test::TempDir dir;
   std::string text = dir.Write("install.txt", "identifier \"GAME-01\"\ndisc 0\nfullinstall 1\n");
   auto a = RunOrintool({"install", "asm", text, "-o", dir / "install.dat"});
-  ASSERT_EQ(a.exitCode, 0) << a.err;
+  ASSERT_TRUE(Exits(a, 0));
   EXPECT_EQ(test::ReadHostFile(dir / "install.dat").substr(0, 5), "is107");
   auto d = RunOrintool({"install", "dis", dir / "install.dat"});
-  ASSERT_EQ(d.exitCode, 0) << d.err;
+  ASSERT_TRUE(Exits(d, 0));
   EXPECT_EQ(d.out, "identifier \"GAME-01\"\ndisc 0\nfullinstall 1\n");
 }
 
@@ -146,12 +144,12 @@ TEST(OrintoolDocs, TheExamplesAssembleAndComeBack) {
     ASSERT_GT(examples.size(), c.index) << c.doc;
     std::string text = dir.Write("example.txt", examples[c.index]);
     auto a = RunOrintool({c.command, "asm", text, "-o", dir / "example.bin"});
-    ASSERT_EQ(a.exitCode, 0) << c.doc << ": " << a.err;
+    ASSERT_TRUE(Exits(a, 0)) << c.doc << ": ";
     auto d = RunOrintool({c.command, "dis", dir / "example.bin", "-o", dir / "back.txt"});
-    ASSERT_EQ(d.exitCode, 0) << c.doc << ": " << d.err;
+    ASSERT_TRUE(Exits(d, 0)) << c.doc << ": ";
     EXPECT_EQ(d.err, "");
     auto again = RunOrintool({c.command, "asm", dir / "back.txt", "-o", dir / "back.bin"});
-    ASSERT_EQ(again.exitCode, 0) << again.err;
+    ASSERT_TRUE(Exits(again, 0));
     EXPECT_EQ(test::ReadHostFile(dir / "back.bin"), test::ReadHostFile(dir / "example.bin")) << c.doc;
   }
 }

@@ -1,0 +1,53 @@
+#include "imaging/wipes/wipe_table.h"
+
+#include "imaging/wipes/plain_wipes.h"
+
+namespace orin {
+
+namespace {
+
+// Default parameters (p0, p1) of kinds 1-38.
+constexpr int32_t kDefaults[WipeTable::kKinds][2] = {
+    {0, 0},   {20, 1}, {20, 1}, {30, 1}, {30, 1}, {0, 0}, {0, 0},  {80, 30}, {80, 30}, {80, 30},
+    {0, 0},   {0, 0},  {0, 0},  {0, 0},  {0, 0},  {0, 0}, {0, 0},  {0, 0},   {0, 0},   {0, 0},
+    {0, 0},   {0, 0},  {0, 0},  {5, 0},  {0, 0},  {0, 0}, {0, 0},  {0, 0},   {64, 3},  {0, 0},
+    {0, 0},   {0, 0},  {0, 0},  {0, 0},  {0, 0},  {0, 0}, {60, 0}, {60, 0},
+};
+
+template <class T, class... Args>
+WipeTable::Maker MakerOf(Args... args) {
+  return [=] { return std::make_unique<T>(args...); };
+}
+
+}  // namespace
+
+WipeTable WipeTable::Standard() {
+  WipeTable table;
+  for (int k = 1; k <= kKinds; ++k) {
+    table.kinds_[static_cast<size_t>(k)].Param0 = kDefaults[k - 1][0];
+    table.kinds_[static_cast<size_t>(k)].Param1 = kDefaults[k - 1][1];
+  }
+  table.Set(1, MakerOf<TWipeFade>());
+  table.Set(12, MakerOf<TWipeWhite>(false));
+  table.Set(13, MakerOf<TWipeWhite>(true));
+  table.Set(14, MakerOf<TWipeFlash>());
+  return table;
+}
+
+void WipeTable::Set(int kind, Maker maker) {
+  if (kind >= 1 && kind <= kKinds) kinds_[static_cast<size_t>(kind)].Make = std::move(maker);
+}
+
+bool WipeTable::Has(int kind) const { return kind >= 1 && kind <= kKinds && kinds_[static_cast<size_t>(kind)].Make; }
+
+std::unique_ptr<TCustomWipe> WipeTable::Make(int kind) const {
+  if (!Has(kind)) return nullptr;
+  const Kind& k = kinds_[static_cast<size_t>(kind)];
+  std::unique_ptr<TCustomWipe> wipe = k.Make();
+  if (!wipe) return nullptr;
+  wipe->SetParam(0, k.Param0);
+  wipe->SetParam(1, k.Param1);
+  return wipe;
+}
+
+}  // namespace orin
