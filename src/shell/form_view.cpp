@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <exception>
 
+#include "core/clock.h"
 #include "core/cp932.h"
 #include "core/error.h"
 #include "core/text.h"
