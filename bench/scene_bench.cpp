@@ -14,7 +14,7 @@
 #include "bench_support.h"
 #include "imaging/dib_surface.h"
 #include "imaging/screen_surface.h"
-#include "scene/orin_base_list.h"
+#include "scene/model/orin_base_list.h"
 
 namespace orin {
 namespace {

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "bench_support.h"
-#include "scene/orin_base_list.h"
-#include "scene/orin_box.h"
+#include "scene/model/orin_base_list.h"
+#include "scene/objects/orin_box.h"
 
 namespace orin {
 namespace {

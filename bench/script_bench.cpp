@@ -16,7 +16,7 @@
 #include "resources/file_manager.h"
 #include "resources/stream.h"
 #include "resources/temp_folder.h"
-#include "scene/orin_base_list.h"
+#include "scene/model/orin_base_list.h"
 #include "script/call_man.h"
 #include "script/game_context.h"
 #include "script/game_save.h"

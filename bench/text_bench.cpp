@@ -14,13 +14,13 @@
 #include "imaging/font_finder.h"
 #include "imaging/font_pixel.h"
 #include "imaging/freetype_rasterizer.h"
-#include "scene/orin_base_list.h"
-#include "scene/orin_mes.h"
-#include "scene/text_services.h"
-#include "scene/tp_word.h"
-#include "scene/word_layout.h"
-#include "scene/word_markup.h"
-#include "scene/word_render.h"
+#include "scene/model/orin_base_list.h"
+#include "scene/objects/orin_mes.h"
+#include "scene/text/text_services.h"
+#include "scene/text/tp_word.h"
+#include "scene/text/word_layout.h"
+#include "scene/text/word_markup.h"
+#include "scene/text/word_render.h"
 
 namespace orin {
 namespace {

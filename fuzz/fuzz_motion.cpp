@@ -8,7 +8,7 @@
 
 #include "core/error.h"
 #include "resources/stream.h"
-#include "scene/motion_film.h"
+#include "scene/model/motion_film.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 1) return 0;

@@ -7,7 +7,7 @@
 
 #include "core/error.h"
 #include "resources/stream.h"
-#include "scene/orin_base_list.h"
+#include "scene/model/orin_base_list.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 1) return 0;

@@ -9,10 +9,10 @@
 
 #include "core/error.h"
 #include "resources/stream.h"
-#include "scene/tp_word.h"
-#include "scene/word_layout.h"
-#include "scene/word_markup.h"
-#include "scene/word_stream.h"
+#include "scene/text/tp_word.h"
+#include "scene/text/word_layout.h"
+#include "scene/text/word_markup.h"
+#include "scene/text/word_stream.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 1) return 0;

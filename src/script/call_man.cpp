@@ -9,7 +9,7 @@
 #include "params/custom_param.h"
 #include "params/param_collection.h"
 #include "resources/file_manager.h"
-#include "scene/orin_base_list.h"
+#include "scene/model/orin_base_list.h"
 #include "script/command.h"
 #include "script/game_context.h"
 #include "script/page.h"

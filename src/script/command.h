@@ -17,7 +17,7 @@
 #include <string_view>
 #include <vector>
 
-#include "scene/property_table.h"
+#include "scene/model/property_table.h"
 #include "script/command_expr.h"
 
 namespace orin {

@@ -10,7 +10,7 @@
 #include "params/custom_param.h"
 #include "params/db_manager.h"
 #include "params/param_collection.h"
-#include "scene/orin_base_list.h"
+#include "scene/model/orin_base_list.h"
 #include "script/call_man.h"
 #include "script/commands_flow.h"
 #include "script/game_context.h"

@@ -1,8 +1,8 @@
 #include "script/flip_transition.h"
 
 #include "imaging/screen_surface.h"
-#include "scene/orin_base_list.h"
-#include "scene/scene_transition.h"
+#include "scene/model/orin_base_list.h"
+#include "scene/model/scene_transition.h"
 
 namespace orin {
 

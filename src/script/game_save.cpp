@@ -18,7 +18,7 @@
 #include "resources/file_collection.h"
 #include "resources/host_error.h"
 #include "resources/stream.h"
-#include "scene/orin_base_list.h"
+#include "scene/model/orin_base_list.h"
 #include "script/call_man.h"
 #include "script/game_context.h"
 #include "script/page.h"

@@ -1,9 +1,9 @@
 #include "script/message_sections.h"
 
-#include "scene/orin_base_list.h"
-#include "scene/orin_mes.h"
-#include "scene/orin_new_history.h"
-#include "scene/orin_read_list.h"
+#include "scene/model/orin_base_list.h"
+#include "scene/objects/orin_mes.h"
+#include "scene/text/orin_new_history.h"
+#include "scene/text/orin_read_list.h"
 #include "script/versions.h"
 
 namespace orin {

@@ -12,7 +12,7 @@
 #include <optional>
 #include <string>
 
-#include "scene/text_services.h"
+#include "scene/text/text_services.h"
 
 namespace orin {
 

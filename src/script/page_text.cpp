@@ -5,7 +5,7 @@
 #include <set>
 
 #include "core/cp932.h"
-#include "scene/word_markup.h"
+#include "scene/text/word_markup.h"
 #include "script/commands_flow.h"
 #include "script/commands_object.h"
 #include "script/expr_text.h"

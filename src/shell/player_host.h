@@ -28,7 +28,7 @@
 #include "core/log.h"
 #include "resources/file_manager.h"
 #include "resources/temp_folder.h"
-#include "scene/text_services.h"
+#include "scene/text/text_services.h"
 #include "script/game_context.h"
 #include "script/save_sections.h"
 #include "shell/data_paths.h"

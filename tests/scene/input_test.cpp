@@ -3,8 +3,8 @@
 
 #include <algorithm>
 
-#include "scene/property_table.h"
-#include "scene_test_support.h"
+#include "scene/model/property_table.h"
+#include "scene/scene_test_support.h"
 
 namespace orin {
 namespace {

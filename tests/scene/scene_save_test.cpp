@@ -6,11 +6,11 @@
 
 #include "core/error.h"
 #include "resources/stream.h"
-#include "scene/orin_cabinet.h"
-#include "scene/orin_prop_motion.h"
-#include "scene/orin_timer.h"
-#include "scene/property_table.h"
-#include "scene_test_support.h"
+#include "scene/objects/orin_cabinet.h"
+#include "scene/objects/orin_prop_motion.h"
+#include "scene/objects/orin_timer.h"
+#include "scene/model/property_table.h"
+#include "scene/scene_test_support.h"
 
 namespace orin {
 namespace {

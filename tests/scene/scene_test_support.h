@@ -10,8 +10,8 @@
 
 #include "imaging/screen_surface.h"
 #include "params/custom_param.h"
-#include "scene/orin_base_list.h"
-#include "scene/orin_box.h"
+#include "scene/model/orin_base_list.h"
+#include "scene/objects/orin_box.h"
 
 namespace orin::test {
 

@@ -13,10 +13,10 @@
 #include "core/cp932.h"
 #include "imaging/font_pixel.h"
 #include "imaging/glyph_rasterizer.h"
-#include "scene/text_services.h"
-#include "scene/tp_word.h"
-#include "scene/word_layout.h"
-#include "scene/word_markup.h"
+#include "scene/text/text_services.h"
+#include "scene/text/tp_word.h"
+#include "scene/text/word_layout.h"
+#include "scene/text/word_markup.h"
 
 namespace orin::test {
 

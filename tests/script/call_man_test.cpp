@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "game_test_support.h"
-#include "scene/orin_box.h"
+#include "scene/objects/orin_box.h"
 #include "script/commands_flow.h"
 #include "script/game_save.h"
 

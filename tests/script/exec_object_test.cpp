@@ -4,9 +4,9 @@
 #include <gtest/gtest.h>
 
 #include "game_test_support.h"
-#include "scene/orin_box.h"
-#include "scene/orin_prop_motion.h"
-#include "scene/scene_transition.h"
+#include "scene/objects/orin_box.h"
+#include "scene/objects/orin_prop_motion.h"
+#include "scene/model/scene_transition.h"
 #include "script/commands_object.h"
 #include "script/flip_transition.h"
 

@@ -4,9 +4,9 @@
 
 #include "core/cp932.h"
 #include "core/error.h"
-#include "scene/tp_word.h"
-#include "scene/word_markup.h"
-#include "scene/word_stream.h"
+#include "scene/text/tp_word.h"
+#include "scene/text/word_markup.h"
+#include "scene/text/word_stream.h"
 #include "script/commands_text.h"
 #include "script/page.h"
 #include "script/page_text.h"

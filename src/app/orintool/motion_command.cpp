@@ -9,8 +9,8 @@
 #include "core/error.h"
 #include "resources/host_error.h"
 #include "resources/stream.h"
-#include "scene/motion_film.h"
-#include "scene/orin_motion.h"
+#include "scene/model/motion_film.h"
+#include "scene/model/orin_motion.h"
 
 namespace orin::tool {
 
