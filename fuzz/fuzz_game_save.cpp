@@ -42,8 +42,8 @@ class FuzzGame final : public orin::GameContext, public orin::CallManOwner {
   void SetClosing(bool c) override { closing = c; }
   void PostClose() override {}
   void SetTitle(const std::string&) override {}
-  orin::BoxAnswer ShowMessage(const std::string&, const std::string&, orin::BoxButtons, orin::BoxIcon) override {
-    return orin::BoxAnswer::kOk;
+  orin::MessageResult ShowMessage(const std::string&, const std::string&, orin::MessageButtons, orin::MessageIcon) override {
+    return orin::MessageResult::kOk;
   }
   std::string GameFolder() override { return {}; }
   std::string SaveFilePath() override { return {}; }
