@@ -174,11 +174,11 @@ std::string MakeBmp(const BmpLayout& b) {
   Bytes info;
   info.U32(40).I32(b.width).I32(b.height).U16(1).U16(uint16_t(b.bits)).U32(b.compression).U32(0).U32(0).U32(0);
   info.U32(b.colorsUsed).U32(0);
-  const std::string body = info.Str() + b.masks + b.palette;
+  const std::string body = info.Get() + b.masks + b.palette;
   if (!b.fileHeader) return body + b.pixels;
   Bytes out;
   out.Raw("BM").U32(uint32_t(14 + body.size() + b.pixels.size())).U32(0).U32(uint32_t(14 + body.size()));
-  return out.Str() + body + b.pixels;
+  return out.Get() + body + b.pixels;
 }
 
 DecodedPicture Bmp(const BmpLayout& layout) {
@@ -201,10 +201,10 @@ TEST(DecodeBmp, EveryDepth) {
                             .pixels = std::string("\x01\x02\0\0\x03\x00\0\0", 8)}, 8, {1, 2, 3, 0}},
       {"16 bits are 5-5-5", {.bits = 16, .width = 1, .height = 1, .pixels = std::string("\xFF\x7F\0\0", 4)}, 15, {0x7FFF}},
       {"16 bits with 5-6-5 masks", {.bits = 16, .width = 1, .height = 1, .compression = 3,
-                                    .masks = Bytes().U32(0xF800).U32(0x7E0).U32(0x1F).Str(),
+                                    .masks = Bytes().U32(0xF800).U32(0x7E0).U32(0x1F).Get(),
                                     .pixels = std::string("\x34\x12\0\0", 4)}, 16, {0x1234}},
       {"16 bits with other masks", {.bits = 16, .width = 1, .height = 1, .compression = 3,
-                                    .masks = Bytes().U32(0xF00).U32(0xF0).U32(0xF).Str(),
+                                    .masks = Bytes().U32(0xF00).U32(0xF0).U32(0xF).Get(),
                                     .pixels = std::string("\x5F\x0A\0\0", 4)}, 24, {0xAA55FF}},
       {"24 bits with padding", {.bits = 24, .width = 1, .height = 2, .pixels = std::string("\x01\x02\x03\0\x04\x05\x06\0", 8)},
        24, {0x060504, 0x030201}},

@@ -13,44 +13,9 @@
 #include "core/endian.h"
 #include "imaging/dib_surface.h"
 #include "resources/compression.h"
+#include "support/byte_builder.h"
 
 namespace orin::test {
-
-class Bytes {
- public:
-  Bytes& U8(uint8_t v) {
-    s_.push_back(static_cast<char>(v));
-    return *this;
-  }
-  Bytes& U16(uint16_t v) {
-    char b[2];
-    StoreU16LE(b, v);
-    s_.append(b, 2);
-    return *this;
-  }
-  Bytes& U32(uint32_t v) {
-    char b[4];
-    StoreU32LE(b, v);
-    s_.append(b, 4);
-    return *this;
-  }
-  Bytes& I32(int32_t v) { return U32(static_cast<uint32_t>(v)); }
-  Bytes& Raw(std::string_view b) {
-    s_.append(b);
-    return *this;
-  }
-  // uint32 length, then the bytes (names and blocks).
-  Bytes& Block(std::string_view b) {
-    U32(static_cast<uint32_t>(b.size()));
-    return Raw(b);
-  }
-  size_t Size() const { return s_.size(); }
-  const std::string& Str() const { return s_; }
-  std::string& Mutable() { return s_; }
-
- private:
-  std::string s_;
-};
 
 inline std::string Zlib(std::string_view plain) {
   auto b = DeflateBytes(reinterpret_cast<const uint8_t*>(plain.data()), plain.size());

@@ -42,7 +42,7 @@ Bytes Header(const HeaderLayout& h) {
   Bytes record;
   record.I32(h.version).I32(0).I32(0).I32(0).U32(h.frames).U8(1).U8(h.scrambled).U8(h.kind).U8(0);
   record.U32(h.background).I32(h.tileWidth).I32(h.tileHeight).U8(h.firstLayerOpaque).U8(70).U16(0);
-  std::string r = record.Str();
+  std::string r = record.Get();
   r.resize(h.headerLength, '\x77');  // longer records carry bytes nobody reads
   b.U32(h.headerLength).Raw(r);
   return b;
@@ -259,7 +259,7 @@ TEST(TMuraFrameList, WriterLayoutIsExact) {
   e.Block(std::string("\x33\x22\x11\x66\x55\x44\0\0", 8));
   e.Block(std::string("\x80\0\0\0", 4));
   e.U32(0).U32(0);
-  EXPECT_EQ(std::string(out.View()), e.Str());
+  EXPECT_EQ(std::string(out.View()), e.Get());
 
   // With the game's code the planes are raw whatever kind is asked for, rows permuted.
   TMuraFrameList keyed(kKey);
@@ -306,7 +306,7 @@ TEST(TMuraFrameList_V0, NoSignatureStartsWithTheFrameCount) {
   FrameHead(b, 3, 2, 8, 1, -1, 100, palette);
   // Before version 100 a layer has neither UseAlpha nor an alpha block; planes are zlib.
   b.I32(0).I32(0).U8(1).I32(-1).I32(255).Block("L").Block(test::Zlib(Rows8(3, {1, 2, 3, 4, 5, 6})));
-  auto loaded = Load(b.Str());
+  auto loaded = Load(b.Get());
   TMuraFrameList& list = *loaded;
   EXPECT_EQ(list.Version, 0);
   ASSERT_EQ(list.Count(), 1);
@@ -320,7 +320,7 @@ TEST(TMuraFrameList_V100, AlphaBlockWithoutUseAlphaGivesTheFrameNoAlpha) {
   FrameHead(b, 2, 1, 24, 1);
   Layer(b, 100, {.transparent = 5, .pixels = test::Zlib(Rows24(2, {0x010203, 0x040506})),
                  .alpha = test::Zlib(std::string("\x10\x20\0\0", 4))});
-  auto loaded = Load(b.Str());
+  auto loaded = Load(b.Get());
   TMuraFrameList& list = *loaded;
   EXPECT_FALSE(list[0].Surface.HasAlpha());
   // The alpha block resets the layer's transparent value, so it is copied whole.
@@ -333,7 +333,7 @@ TEST(TMuraFrameList_V101, UseAlphaOnLayerZeroGivesTheFrameItsAlpha) {
   FrameHead(b, 2, 1, 24, 1);
   Layer(b, 101, {.useAlpha = 1, .pixels = test::Zlib(Rows24(2, {0x010203, 0x040506})),
                  .alpha = test::Zlib(std::string("\x10\x20\0\0", 4))});
-  auto loaded = Load(b.Str());
+  auto loaded = Load(b.Get());
   TMuraFrameList& list = *loaded;
   EXPECT_EQ(list.Version, 101);
   EXPECT_EQ(list.Background, 0u);
@@ -346,7 +346,7 @@ TEST(TMuraFrameList_V102, BackgroundShowsWhereNoLayerDraws) {
   Bytes b = Header({.version = 102, .background = 0x00332211});
   FrameHead(b, 2, 1, 24, 1);
   Layer(b, 102, {.visible = 0, .pixels = test::Zlib(Rows24(2, {0xFFFFFF, 0xFFFFFF}))});
-  auto loaded = Load(b.Str());
+  auto loaded = Load(b.Get());
   TMuraFrameList& list = *loaded;
   EXPECT_EQ(list.Background, 0x00332211u);
   EXPECT_EQ(list[0].Surface.GetPixel(0, 0), 0x112233u);  // 0x00BBGGRR became 0x00RRGGBB
@@ -360,7 +360,7 @@ TEST(TMuraFrameList_V103, HeaderLengthsOtherThan40) {
     FrameHead(b, 1, 1, 8, 1);
     Layer(b, 105, {.transparent = 5, .pixels = Rows8(1, {5})});
     NoRects(b);
-    auto loaded = Load(b.Str());
+    auto loaded = Load(b.Get());
   TMuraFrameList& list = *loaded;
     EXPECT_EQ(list.Header.HeaderLength, length);
     // A record cut before the FirstLayerOpaque byte leaves it 0, so the layer's key applies.
@@ -369,7 +369,7 @@ TEST(TMuraFrameList_V103, HeaderLengthsOtherThan40) {
   }
   Bytes huge;
   huge.Raw("Mura106").U32(0xFFFFFFF0u).Raw(std::string(40, '\0'));
-  EXPECT_THROW(Load(huge.Str()), Error);
+  EXPECT_THROW(Load(huge.Get()), Error);
 }
 
 // ---- Composing layers
@@ -420,7 +420,7 @@ TEST(TMuraFrameList, ComposesLayers) {
     FrameHead(b, 2, 1, c.depth, static_cast<uint32_t>(c.layers.size()), -1, 100, palette);
     for (LayerLayout l : c.layers) Layer(b, 106, l);
     NoRects(b);
-    auto loaded = Load(b.Str());
+    auto loaded = Load(b.Get());
   TMuraFrameList& list = *loaded;
     ASSERT_EQ(list.Count(), 1);
     EXPECT_EQ(list[0].Surface.GetPixel(0, 0), c.expected[0]) << std::hex << list[0].Surface.GetPixel(0, 0);
@@ -437,7 +437,7 @@ TEST(TMuraFrameList, TransparentValueGivesTheColourItShows) {
   FrameHead(b, 1, 1, 24, 1, 0x0000FF);
   Layer(b, 106, {.pixels = Rows24(1, {0})});
   NoRects(b);
-  auto loaded = Load(b.Str());
+  auto loaded = Load(b.Get());
   TMuraFrameList& list = *loaded;
   EXPECT_EQ(list[0].TransparentValue, 0xFF);
   EXPECT_EQ(list[0].TransparentColor, 0xFF0000);  // blue, as 0x00BBGGRR
@@ -472,7 +472,7 @@ std::string TiledPlane(const std::vector<TileEntry>& table, bool scrambled, uint
         b.U8(uint8_t(p)).U8(uint8_t(p >> 8)).U8(uint8_t(p >> 16));
       }
   }
-  return b.Str();
+  return b.Get();
 }
 
 TEST(TMuraFrameList_Tiles, StoredCopiedAndReferencedTiles) {
@@ -490,7 +490,7 @@ TEST(TMuraFrameList_Tiles, StoredCopiedAndReferencedTiles) {
       FrameHead(b, 5, 3, 24, 1);
       Layer(b, 106, {.pixels = block(TiledPlane({{0, 0}, {-1, 0}, {0, 0}, {0, 0}, {0, 0}, {0, 0}}, scrambled, 2))});
       NoRects(b);
-      auto loaded = Load(b.Str(), scrambled ? kKey : 0);
+      auto loaded = Load(b.Get(), scrambled ? kKey : 0);
   TMuraFrameList& list = *loaded;
       ASSERT_EQ(list.Count(), 2);
       for (int y = 0; y < 3; ++y)
@@ -518,16 +518,16 @@ TEST(TMuraFrameList_Tiles, SubBytePixelsAndAlphaPlanes) {
   Bytes alpha;
   alpha.I32(-1).I32(0).I32(-2).I32(0).I32(-1).I32(0);
   alpha.Raw("\x01\x02\x03\x04\x05\x06").Raw("\x07\x08");
-  Layer(b, 106, {.useAlpha = 1, .pixels = plane.Str(), .alpha = alpha.Str()});
+  Layer(b, 106, {.useAlpha = 1, .pixels = plane.Get(), .alpha = alpha.Get()});
   NoRects(b);
   // The second frame takes everything, alpha included, from the first frame's layer.
   FrameHead(b, 7, 2, 4, 1);
   Bytes refs, alphaRefs;
   refs.I32(0).I32(0).I32(0).I32(0).I32(0).I32(0);
   alphaRefs.I32(0).I32(0).I32(0).I32(0).I32(0).I32(0);
-  Layer(b, 106, {.useAlpha = 1, .pixels = refs.Str(), .alpha = alphaRefs.Str()});
+  Layer(b, 106, {.useAlpha = 1, .pixels = refs.Get(), .alpha = alphaRefs.Get()});
   NoRects(b);
-  auto loaded = Load(b.Str());
+  auto loaded = Load(b.Get());
   TMuraFrameList& list = *loaded;
   const uint32_t expected[2][7] = {{1, 2, 3, 7, 8, 9, 0xD}, {4, 5, 6, 0xA, 0xB, 0xC, 0xE}};
   const uint32_t expectedAlpha[2][7] = {{1, 2, 3, 1, 2, 3, 7}, {4, 5, 6, 4, 5, 6, 8}};
@@ -573,7 +573,7 @@ TEST(TMuraFrameList_Tiles, ReferencesToWhatIsNotReadYetAreErrors) {
     if (frames == 2) {
       FrameHead(b, 5, 3, 24, 1);
       std::string alphaTable;
-      for (const TileEntry& e : c.second) alphaTable += Bytes().I32(e.kind).I32(e.value).Str();
+      for (const TileEntry& e : c.second) alphaTable += Bytes().I32(e.kind).I32(e.value).Get();
       // Only the last case asks the alpha plane; the others would fail on the pixels first.
       Layer(b, 106, {.pixels = TiledPlane(std::string(c.what).find("alpha") != std::string::npos
                                               ? std::vector<TileEntry>{{-1, 0}, {-1, 0}, {-1, 0}, {-1, 0}, {-1, 0}, {-1, 0}}
@@ -583,7 +583,7 @@ TEST(TMuraFrameList_Tiles, ReferencesToWhatIsNotReadYetAreErrors) {
       NoRects(b);
     }
     try {
-      Load(b.Str());
+      Load(b.Get());
       ADD_FAILURE() << "loaded";
     } catch (const Error& e) {
       EXPECT_NE(std::string(e.what()).find("damaged image"), std::string::npos) << e.what();
@@ -598,14 +598,14 @@ TEST(TMuraFrameList_Tiles, TableAndTileDataMustFit) {
     FrameHead(b, 5, 3, 24, 1);
     Layer(b, 106, {.pixels = full.substr(0, cut)});
     NoRects(b);
-    EXPECT_THROW(Load(b.Str()), Error) << cut;
+    EXPECT_THROW(Load(b.Get()), Error) << cut;
   }
   // A zlib plane that inflates beyond anything the tiles could hold.
   Bytes b = Header({.version = 106, .kind = 0, .tileWidth = 2, .tileHeight = 2});
   FrameHead(b, 5, 3, 24, 1);
   Layer(b, 106, {.pixels = test::Zlib(full + std::string(100000, '\0'))});
   NoRects(b);
-  EXPECT_THROW(Load(b.Str()), Error);
+  EXPECT_THROW(Load(b.Get()), Error);
 }
 
 // ---- Damage
@@ -634,7 +634,7 @@ TEST(TMuraFrameList, ScrambledRowsInEveryStorageKind) {
     FrameHead(b, 3, 6, 24, 1);
     Layer(b, 106, {.pixels = kind == 0 ? test::Zlib(permuted) : permuted});
     NoRects(b);
-    auto loaded = Load(b.Str(), kKey);
+    auto loaded = Load(b.Get(), kKey);
     EXPECT_TRUE(test::SamePixels((*loaded)[0].Surface, picture)) << kind;
   }
   std::string jpeg = SampleFile(2, 0);
@@ -693,7 +693,7 @@ TEST(TMuraFrameList, DamagedDataFails) {
     FrameHead(b, 2, 2, 24, 1);
     Layer(b, 106, {.pixels = test::Zlib(std::string(10, '\0'))});
     NoRects(b);
-    cases.push_back({"a zlib plane too short for its picture", b.Str()});
+    cases.push_back({"a zlib plane too short for its picture", b.Get()});
   }
   {
     Bytes b = Header({.version = 106, .kind = 0});
@@ -702,14 +702,14 @@ TEST(TMuraFrameList, DamagedDataFails) {
     z.resize(z.size() - 2);  // the checksum is cut
     Layer(b, 106, {.pixels = z});
     NoRects(b);
-    cases.push_back({"a zlib stream without its end", b.Str()});
+    cases.push_back({"a zlib stream without its end", b.Get()});
   }
   {
     Bytes b = Header({.version = 106, .kind = 1});
     FrameHead(b, 2, 2, 24, 1);
     Layer(b, 106, {.pixels = std::string(15, '\0')});
     NoRects(b);
-    cases.push_back({"a raw plane too short", b.Str()});
+    cases.push_back({"a raw plane too short", b.Get()});
   }
   {
     Bytes b = Header({.version = 106, .kind = 2});
@@ -717,34 +717,34 @@ TEST(TMuraFrameList, DamagedDataFails) {
     TDIBSurface other(3, 2, 24);
     Layer(b, 106, {.pixels = test::BufferString(*EncodeJpeg(other, 80))});
     NoRects(b);
-    cases.push_back({"a JPEG plane of another size", b.Str()});
+    cases.push_back({"a JPEG plane of another size", b.Get()});
   }
   {
     Bytes b = Header({.version = 106, .kind = 3});
-    cases.push_back({"an unknown storage kind", b.Str()});
+    cases.push_back({"an unknown storage kind", b.Get()});
   }
   for (auto [w, h, depth] : {std::tuple{65536, 1, 24}, {8193, 8193, 8}, {-1, 1, 8}, {1, 1, 7}, {1, 1, 0}}) {
     Bytes b = Header({.version = 106, .kind = 1});
     FrameHead(b, w, h, depth, 1);
     b.Raw(std::string(64, '\0'));
-    cases.push_back({"an absurd frame", b.Str()});
+    cases.push_back({"an absurd frame", b.Get()});
   }
   {
     Bytes b;
     b.Raw("MuraX06").Raw(std::string(60, '\0'));
-    cases.push_back({"a signature without a number", b.Str()});
+    cases.push_back({"a signature without a number", b.Get()});
   }
   {
     Bytes b = Header({.version = 106, .kind = 1});
     FrameHead(b, 1, 1, 8, 1);
     Layer(b, 106, {.pixels = Rows8(1, {0})});
     b.U32(0x10000000);  // rectangles that are not there
-    cases.push_back({"a rectangle count beyond the data", b.Str()});
+    cases.push_back({"a rectangle count beyond the data", b.Get()});
   }
   {
     Bytes b = Header({.version = 106, .kind = 1});
     b.U32(0xFFFFFFFF);  // a frame name longer than the file
-    cases.push_back({"a name beyond the data", b.Str()});
+    cases.push_back({"a name beyond the data", b.Get()});
   }
   for (const Case& c : cases) {
     TMuraFrameList list;
@@ -847,8 +847,8 @@ TEST(TMuraFrameList, LoadFromFileChoosesByExtension) {
   Bytes bmp;
   bmp.Raw("BM").U32(0).U32(0).U32(54).U32(40).I32(1).I32(1).U16(1).U16(24).U32(0).U32(4).U32(0).U32(0).U32(0).U32(0);
   bmp.Raw(std::string("\x30\x20\x10\0", 4));
-  test::WriteHostFile(dir / "b.bmp", bmp.Str());
-  test::WriteHostFile(dir / "c.dib", bmp.Str());
+  test::WriteHostFile(dir / "b.bmp", bmp.Get());
+  test::WriteHostFile(dir / "c.dib", bmp.Get());
   test::WriteHostFile(dir / "d.txt", "whatever");
   for (const char* name : {"a.PNG", "b.bmp", "c.dib"}) {
     TMuraFrameList list;

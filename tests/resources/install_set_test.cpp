@@ -10,6 +10,7 @@
 #include "core/text.h"
 #include "resources/folder_disk_list.h"
 #include "support/test_support.h"
+#include "support/byte_builder.h"
 
 namespace orin {
 namespace {
@@ -17,35 +18,7 @@ namespace {
 using namespace literals;
 
 // Little-endian byte builder for hand-made layouts.
-class Bytes {
- public:
-  Bytes& I32(int32_t v) {
-    char b[4];
-    StoreI32LE(b, v);
-    data.append(b, 4);
-    return *this;
-  }
-  Bytes& I64(int64_t v) {
-    char b[8];
-    StoreI64LE(b, v);
-    data.append(b, 8);
-    return *this;
-  }
-  Bytes& U8(uint8_t v) {
-    data.push_back(static_cast<char>(v));
-    return *this;
-  }
-  Bytes& Str(std::string_view s) {
-    I32(static_cast<int32_t>(s.size()));
-    data.append(s);
-    return *this;
-  }
-  Bytes& Raw(std::string_view s) {
-    data.append(s);
-    return *this;
-  }
-  std::string data;
-};
+using test::Bytes;
 
 struct Layout {
   int version;
@@ -78,7 +51,7 @@ std::string HandMade(const Layout& l) {
   if (v >= 105) b.U8(0x18);
   if (v >= 106) b.I32(2).Str("x").Str("");
   if (v >= 107) b.Str("t8");
-  return b.data;
+  return b.Get();
 }
 
 TOrinInstallSet Expected(int v) {
@@ -288,7 +261,7 @@ TEST(TFolderDiskList, StreamRoundTripAndDamage) {
   MemoryStream m;
   map.SaveToStream(m);
   const std::string bytes(m.View());
-  EXPECT_EQ(bytes, Bytes().I32(3).Str("bg").I32(1).Str("").I32(2).Str("音声"_sj).I32(-3).data);
+  EXPECT_EQ(bytes, Bytes().I32(3).Str("bg").I32(1).Str("").I32(2).Str("音声"_sj).I32(-3).Get());
 
   MemoryStream in;
   in.Assign(bytes + "tail");
@@ -305,10 +278,10 @@ TEST(TFolderDiskList, StreamRoundTripAndDamage) {
     EXPECT_THROW(read.LoadFromStream(cut), Error) << n << " bytes";
   }
   MemoryStream absurd;
-  absurd.Assign(Bytes().I32(0x7FFFFFFF).Str("bg").I32(1).data);
+  absurd.Assign(Bytes().I32(0x7FFFFFFF).Str("bg").I32(1).Get());
   EXPECT_THROW(read.LoadFromStream(absurd), Error);
   MemoryStream longName;
-  longName.Assign(Bytes().I32(1).I32(0x7FFFFFFF).I32(1).data);
+  longName.Assign(Bytes().I32(1).I32(0x7FFFFFFF).I32(1).Get());
   EXPECT_THROW(read.LoadFromStream(longName), Error);
 }
 

@@ -17,9 +17,12 @@
 #include "script/message_sections.h"
 #include "script/page_documents.h"
 #include "script/versions.h"
+#include "support/byte_builder.h"
 
 namespace orin {
 namespace {
+
+using test::Le32;
 
 using test::TestGame;
 
@@ -69,12 +72,6 @@ constexpr int32_t kAfterHead = 4;
 
 // Two pages, revealed at once.
 const char* kTwoPages = "text=\"<WAIT VALUE=0>あいう<BR CLEAR>えお\"";
-
-std::string Le32(int32_t v) {
-  const auto u = static_cast<uint32_t>(v);
-  return {static_cast<char>(u & 0xFF), static_cast<char>(u >> 8 & 0xFF), static_cast<char>(u >> 16 & 0xFF),
-          static_cast<char>(u >> 24 & 0xFF)};
-}
 
 std::vector<int32_t> SegmentFirsts(const TOrinMes& mes) {
   std::vector<int32_t> out;

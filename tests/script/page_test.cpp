@@ -14,6 +14,7 @@
 #include "script/commands_text.h"
 #include "script/property_order.h"
 #include "script_test_support.h"
+#include "support/byte_builder.h"
 
 namespace orin {
 namespace {
@@ -24,34 +25,10 @@ using test::FieldDump;
 using test::LoadPageBytes;
 using test::PageBytes;
 
-// Little-endian byte builder for hand-made pages.
-struct Bytes {
-  std::string b;
-  Bytes& I32(int32_t v) {
-    char x[4];
-    StoreI32LE(x, v);
-    b.append(x, 4);
-    return *this;
-  }
-  Bytes& U8(uint8_t v) {
-    b += static_cast<char>(v);
-    return *this;
-  }
-  Bytes& Str(std::string_view s) {
-    I32(static_cast<int32_t>(s.size()));
-    b.append(s);
-    return *this;
-  }
-  Bytes& Raw(std::string_view s) {
-    b.append(s);
-    return *this;
-  }
+// The byte builder with the records of hand-made pages.
+struct Bytes : test::BasicBytes<Bytes> {
   // Version, return type 1 and a kind table of 61 empty records (or the given sets).
-  Bytes& Head(int32_t version) {
-    I32(version).U8(1).I32(61).I32(21);
-    b.append(61 * 21, '\0');
-    return *this;
-  }
+  Bytes& Head(int32_t version) { return I32(version).U8(1).I32(61).I32(21).Zeros(61 * 21); }
   // Kind byte and header: indent 0, enabled, not chained, id.
   Bytes& Command(uint8_t kind, int32_t id = 0) { return U8(kind).I32(0).U8(0).U8(0).I32(id); }
   // The expression "____arg = v" with an integer constant.
@@ -125,7 +102,7 @@ TEST(TPage_Records, KindByteWithTopBitReadsAsItsKind) {
   b.Head(110).I32(1);
   b.Command(0x85, 42).Str("sub.osb").I32(3).Str("r").IntExpr(1).I32(1).IntExpr(9);
   TPage page;
-  LoadPageBytes(page, b.b);
+  LoadPageBytes(page, b.Get());
   ASSERT_EQ(page.Count(), 1);
   auto* call = dynamic_cast<TComCall*>(page.Commands[0].get());
   ASSERT_NE(call, nullptr);
@@ -137,7 +114,7 @@ TEST(TPage_Records, KindByteWithTopBitReadsAsItsKind) {
   ASSERT_EQ(call->Arguments.size(), 1u);
   TParamCollection vars;
   EXPECT_EQ(call->Arguments[0].GetInt(vars), 9);
-  EXPECT_EQ(PageBytes(page), b.b) << "the top bit is written back";
+  EXPECT_EQ(PageBytes(page), b.Get()) << "the top bit is written back";
 }
 
 TEST(TPage_Records, Version103WaitHasTwoExpressions) {
@@ -146,14 +123,14 @@ TEST(TPage_Records, Version103WaitHasTwoExpressions) {
   b.Command(7).EmptyExpr().IntExpr(500);
   b.Command(14).IntExpr(1);
   TPage page;
-  LoadPageBytes(page, b.b);
+  LoadPageBytes(page, b.Get());
   ASSERT_EQ(page.Count(), 2);
   auto& wait = static_cast<TComWait&>(*page.Commands[0]);
   TParamCollection vars;
   EXPECT_EQ(wait.Duration.GetInt(vars), 500);
   EXPECT_TRUE(wait.NoInterrupt.Empty());
   EXPECT_EQ(page.Commands[1]->Kind(), ComKind::Calc);
-  EXPECT_EQ(PageBytes(page), b.b);
+  EXPECT_EQ(PageBytes(page), b.Get());
 }
 
 TEST(TPage_Records, EmptyPropertySetReadsTheBareHeader) {
@@ -162,7 +139,7 @@ TEST(TPage_Records, EmptyPropertySetReadsTheBareHeader) {
   b.Command(8, 1);  // BoxNew: no property of its kind is in the set
   b.Command(6, 2).IntExpr(1);
   TPage page;
-  LoadPageBytes(page, b.b);
+  LoadPageBytes(page, b.Get());
   ASSERT_EQ(page.Count(), 2);
   EXPECT_TRUE(static_cast<TComComponent&>(*page.Commands[0]).Properties.empty());
   EXPECT_EQ(page.Commands[1]->Id, 2);
@@ -178,7 +155,7 @@ TEST(TPage_Records, PropertiesFollowTheSetOfTheirKindInAscendingOrder) {
   }
   b.I32(1).Command(9).IntExpr(10).IntExpr(30).IntExpr(1610);
   TPage page;
-  LoadPageBytes(page, b.b);
+  LoadPageBytes(page, b.Get());
   auto& img = static_cast<TComComponent&>(*page.Commands[0]);
   ASSERT_EQ(img.Properties.size(), 3u);
   TParamCollection vars;
@@ -196,7 +173,7 @@ TEST(TPage_Records, KindAbove60FailsWithTheSystemsMessage) {
   TPage page;
   page.Name = "bad.osb";
   try {
-    LoadPageBytes(page, b.b);
+    LoadPageBytes(page, b.Get());
     FAIL() << "no error";
   } catch (const Error& e) {
     EXPECT_EQ(e.Message(), "不正なコマンド"_sj);
@@ -222,20 +199,20 @@ TEST(TPage_Records, CountsBeyondTheDataFailWithoutAllocating) {
     std::string bytes;
     const char* message;
   } cases[] = {
-      {"negative kind records", Bytes().I32(110).U8(1).I32(-1).I32(21).I32(0).b,
+      {"negative kind records", Bytes().I32(110).U8(1).I32(-1).I32(21).I32(0).Get(),
        "start.osb: damaged page: the kind table: negative count"},
-      {"kind table larger than the file", Bytes().I32(110).U8(1).I32(0x7FFFFFFF).I32(0x7FFFFFFF).b,
+      {"kind table larger than the file", Bytes().I32(110).U8(1).I32(0x7FFFFFFF).I32(0x7FFFFFFF).Get(),
        "start.osb: damaged page: the kind table: count runs past the end"},
-      {"command count beyond the data", Bytes().Head(110).I32(0x7FFFFFFF).b,
+      {"command count beyond the data", Bytes().Head(110).I32(0x7FFFFFFF).Get(),
        "start.osb: damaged page: the commands: count runs past the end"},
       {"call argument count beyond the data",
-       Bytes().Head(110).I32(1).Command(5).Str("").I32(0).Str("").EmptyExpr().I32(0x40000000).b,
+       Bytes().Head(110).I32(1).Command(5).Str("").I32(0).Str("").EmptyExpr().I32(0x40000000).Get(),
        "start.osb: damaged page: command 0: "},
-      {"text data beyond the data", Bytes().Head(110).I32(1).Command(20).I32(0x7FFFFFF0).b,
+      {"text data beyond the data", Bytes().Head(110).I32(1).Command(20).I32(0x7FFFFFF0).Get(),
        "start.osb: damaged page: command 0: "},
-      {"negative text data length", Bytes().Head(110).I32(1).Command(20).I32(-1).b,
+      {"negative text data length", Bytes().Head(110).I32(1).Command(20).I32(-1).Get(),
        "start.osb: damaged page: command 0: "},
-      {"expression operation count beyond the data", Bytes().Head(110).I32(1).Command(14).I32(0x10000000).b,
+      {"expression operation count beyond the data", Bytes().Head(110).I32(1).Command(14).I32(0x10000000).Get(),
        "start.osb: damaged page: command 0: "},
   };
   for (const Case& c : cases) {
@@ -261,20 +238,20 @@ TEST(TPage_Versions, TooNewIsEmptyAndTooOldAsksForARebuild) {
   TPage page;
   page.Name = "old.osb";
   MemoryStream newer;
-  newer.Assign(Bytes().Head(111).I32(1).Command(14).IntExpr(1).b);
+  newer.Assign(Bytes().Head(111).I32(1).Command(14).IntExpr(1).Get());
   EXPECT_EQ(page.LoadFromStream(newer, &messages), PageLoadResult::kTooNew);
   EXPECT_EQ(page.Count(), 0);
   EXPECT_TRUE(messages.texts.empty());
 
   MemoryStream old;
-  old.Assign(Bytes().Head(102).I32(1).Command(14).IntExpr(1).b);
+  old.Assign(Bytes().Head(102).I32(1).Command(14).IntExpr(1).Get());
   EXPECT_EQ(page.LoadFromStream(old, &messages), PageLoadResult::kTooOld);
   EXPECT_EQ(page.Count(), 0);
   ASSERT_EQ(messages.texts.size(), 1u);
   EXPECT_EQ(messages.texts[0], "old.osb\r\n" + "リビルドしてください"_sj);
 
   MemoryStream oldest;
-  oldest.Assign(Bytes().I32(103).b);  // the oldest readable version, cut short
+  oldest.Assign(Bytes().I32(103).Get());  // the oldest readable version, cut short
   EXPECT_THROW(page.LoadFromStream(oldest, &messages), Error);
 }
 
@@ -291,14 +268,14 @@ TEST(TPage_KindTable, SurplusBytesAndRecordsAreKeptAndOnlyTheSetIsUsed) {
   }
   b.I32(1).Command(9).IntExpr(5);
   TPage page;
-  LoadPageBytes(page, b.b);
+  LoadPageBytes(page, b.Get());
   EXPECT_TRUE(page.PropSets[9].Test(0));
   EXPECT_FALSE(page.PropSets[9].Test(22 * 8 + 1));
   ASSERT_EQ(page.Count(), 1);
   EXPECT_EQ(static_cast<TComComponent&>(*page.Commands[0]).Properties.size(), 1u);
   EXPECT_EQ(page.KindRecordCount, 63);
   EXPECT_EQ(page.KindRecordLength, 24);
-  EXPECT_EQ(PageBytes(page), b.b);
+  EXPECT_EQ(PageBytes(page), b.Get());
 }
 
 TEST(TPage_KindTable, ShortRecordsFillTheStartOfTheSet) {
@@ -307,12 +284,12 @@ TEST(TPage_KindTable, ShortRecordsFillTheStartOfTheSet) {
   for (int k = 0; k < 10; ++k) b.U8(k == 9 ? 0x04 : 0).U8(k == 9 ? 0x01 : 0);  // ImgNew: 2 and 8
   b.I32(1).Command(9).IntExpr(2).IntExpr(8);
   TPage page;
-  LoadPageBytes(page, b.b);
+  LoadPageBytes(page, b.Get());
   auto& img = static_cast<TComComponent&>(*page.Commands[0]);
   ASSERT_EQ(img.Properties.size(), 2u);
   EXPECT_EQ(img.Properties[0].Number, 2);
   EXPECT_EQ(img.Properties[1].Number, 8);
-  EXPECT_EQ(PageBytes(page), b.b);
+  EXPECT_EQ(PageBytes(page), b.Get());
 
   page.PropSets[9].Set(40);  // byte 5 of the set: beyond a 2-byte record
   EXPECT_THROW(PageBytes(page), Error);
@@ -322,9 +299,9 @@ TEST(TPage_Records, TrailingBytesAreKept) {
   Bytes b;
   b.Head(110).I32(1).Command(22).Raw("tail");
   TPage page;
-  LoadPageBytes(page, b.b);
+  LoadPageBytes(page, b.Get());
   EXPECT_EQ(page.Trailer, "tail");
-  EXPECT_EQ(PageBytes(page), b.b);
+  EXPECT_EQ(PageBytes(page), b.Get());
 }
 
 TEST(TPage_Records, NonCanonicalExpressionBytesAreWrittenBackAsRead) {
@@ -332,11 +309,11 @@ TEST(TPage_Records, NonCanonicalExpressionBytesAreWrittenBackAsRead) {
   Bytes e;
   e.I32(1).U8(2).Str("____0").I32(3).U8(0x81).I32(5).U8(3).U8(2).U8(9).Str("v");
   Bytes b;
-  b.Head(110).I32(1).Command(14).Raw(e.b);
+  b.Head(110).I32(1).Command(14).Raw(e.Get());
   TPage page;
-  LoadPageBytes(page, b.b);
-  EXPECT_EQ(static_cast<TComCalc&>(*page.Commands[0]).Expression.Record(), e.b);
-  EXPECT_EQ(PageBytes(page), b.b);
+  LoadPageBytes(page, b.Get());
+  EXPECT_EQ(static_cast<TComCalc&>(*page.Commands[0]).Expression.Record(), e.Get());
+  EXPECT_EQ(PageBytes(page), b.Get());
 }
 
 TEST(TPage, LoadReadsThroughTheFileManager) {

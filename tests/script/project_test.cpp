@@ -15,30 +15,14 @@
 #include "resources/stream.h"
 #include "script/project_file.h"
 #include "script/project_text.h"
+#include "support/byte_builder.h"
 
 namespace orin {
 namespace {
 
 using namespace literals;
 
-struct Bytes {
-  std::string b;
-  Bytes& I32(int32_t v) {
-    char x[4];
-    StoreI32LE(x, v);
-    b.append(x, 4);
-    return *this;
-  }
-  Bytes& U8(uint8_t v) {
-    b += static_cast<char>(v);
-    return *this;
-  }
-  Bytes& Str(std::string_view s) {
-    I32(static_cast<int32_t>(s.size()));
-    b.append(s);
-    return *this;
-  }
-};
+using test::Bytes;
 
 ProjectFile Sample(int32_t version) {
   ProjectFile p;
@@ -109,7 +93,7 @@ TEST(ProjectFile, Version103KeepsTheDefaultsOfTheFieldsItLacks) {
   Bytes b;
   b.I32(103).Str("T").I32(640).I32(480).I32(640).I32(480).Str("s.osb").Str("key").I32(7);
   b.Str("prompt").Str("quit").I32(0).I32(0);
-  ProjectFile p = Loaded(b.b);
+  ProjectFile p = Loaded(b.Get());
   EXPECT_EQ(p.SaveEnabled, 1);
   EXPECT_EQ(p.FramePacing, 0);
   EXPECT_EQ(p.StreamedExtensions, ".wav.wma.ogg.mid");
@@ -117,12 +101,12 @@ TEST(ProjectFile, Version103KeepsTheDefaultsOfTheFieldsItLacks) {
   EXPECT_EQ(p.RegistryKey, "key");
   EXPECT_EQ(p.ImageCode, 7);
   EXPECT_EQ(p.DiscPrompt, "prompt");
-  EXPECT_EQ(Saved(p), b.b);
+  EXPECT_EQ(Saved(p), b.Get());
 }
 
 TEST(ProjectFile, TooNewIsNotRead) {
   MemoryStream s;
-  s.Assign(Bytes().I32(111).Str("T").b);
+  s.Assign(Bytes().I32(111).Str("T").Get());
   ProjectFile p;
   p.Title = "kept";
   EXPECT_FALSE(p.LoadFromStream(s));
@@ -145,9 +129,9 @@ TEST(ProjectFile, DamageFailsCleanly) {
     const char* what;
     std::string bytes;
   } cases[] = {
-      {"a variable type without a value", Bytes(head).I32(1).U8(5).Str("v").I32(0).b},
-      {"a variable count beyond the data", Bytes(head).I32(0x10000000).b},
-      {"a negative variable count", Bytes(head).I32(-1).I32(0).b},
+      {"a variable type without a value", Bytes(head).I32(1).U8(5).Str("v").I32(0).Get()},
+      {"a variable count beyond the data", Bytes(head).I32(0x10000000).Get()},
+      {"a negative variable count", Bytes(head).I32(-1).I32(0).Get()},
   };
   for (const Case& c : cases) {
     MemoryStream s;

@@ -13,39 +13,15 @@
 #include "resources/stream.h"
 #include "scene/text_test_support.h"
 #include "scene/text/tp_word.h"
+#include "support/byte_builder.h"
 
 namespace orin {
 namespace {
 
 using test::DocText;
 
-class Bytes {
- public:
-  Bytes& U8(uint8_t v) {
-    s_ += static_cast<char>(v);
-    return *this;
-  }
-  Bytes& U16(uint16_t v) {
-    char b[2];
-    StoreU16LE(b, v);
-    s_.append(b, 2);
-    return *this;
-  }
-  Bytes& I32(int32_t v) {
-    char b[4];
-    StoreI32LE(b, v);
-    s_.append(b, 4);
-    return *this;
-  }
-  Bytes& Str(std::string_view v) {
-    I32(static_cast<int32_t>(v.size()));
-    s_.append(v);
-    return *this;
-  }
-  Bytes& Raw(std::string_view v) {
-    s_.append(v);
-    return *this;
-  }
+// The byte builder with the records of stored text documents.
+struct Bytes : test::BasicBytes<Bytes> {
   // A style record of the version's layout.
   Bytes& Style(int version, int32_t refs, int32_t colour, int32_t size, uint8_t style, int32_t border,
                std::string_view font = {}, std::string_view ruby = {}) {
@@ -61,10 +37,6 @@ class Bytes {
   Bytes& Char(std::string_view link, int32_t wait, uint16_t code, int32_t style) {
     return U8(kWdKindChar).Str(link).I32(wait).U16(code).I32(style);
   }
-  const std::string& Get() const { return s_; }
-
- private:
-  std::string s_;
 };
 
 TEST(TTpWordStream, DocumentWithoutHeaderIsVersionZero) {
