@@ -16,13 +16,6 @@ int64_t FixedStartTimeOfDayMs() {
 
 }  // namespace
 
-uint32_t RunTimeRandom::TimeOfDaySeed() {
-  using namespace std::chrono;
-  const auto now = system_clock::now().time_since_epoch();
-  const int64_t ms = duration_cast<milliseconds>(now).count();
-  return static_cast<uint32_t>(((ms % kDayMs) + kDayMs) % kDayMs);
-}
-
 uint32_t FixedStartSeed() { return static_cast<uint32_t>(FixedStartTimeOfDayMs()); }
 
 LocalDateTime FixedDateAfter(uint32_t ms) {

@@ -26,7 +26,7 @@
 
 #include "params/custom_param.h"
 #include "params/function_dispatcher.h"
-#include "params/runtime_random.h"
+#include "core/runtime_random.h"
 
 namespace orin {
 

@@ -40,6 +40,7 @@ bool WipeTransitions::Start(TOrinBaseList& scene, const FlipRequest& request) {
   const ScreenSurface& incoming = scene.InactiveRoot().Surface();
   // A scene that was never sized has nothing to show in between.
   if (outgoing.Width() <= 0 || outgoing.Height() <= 0) return false;
+  wipe->SetRandom(random_);
   wipe->SetReverse(request.Reverse);
   if (request.Param0) wipe->SetParam(0, *request.Param0);
   if (request.Param1) wipe->SetParam(1, *request.Param1);

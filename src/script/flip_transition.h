@@ -41,15 +41,20 @@ class TransitionFactory {
   virtual bool Start(TOrinBaseList& scene, const FlipRequest& request) = 0;
   // The project's screen size, known at game start (kind 30's default centre follows it).
   virtual void SetScreenSize(int32_t /*width*/, int32_t /*height*/) {}
+  // The player's run-time generator, handed to every transition (null: the random kinds draw
+  // from one of their own).
+  virtual void SetRandom(RunTimeRandom* /*random*/) {}
 };
 
 class WipeTransitions final : public TransitionFactory {
  public:
   explicit WipeTransitions(WipeTable table = WipeTable::Standard()) : table_(std::move(table)) {}
+  void SetRandom(RunTimeRandom* random) override { random_ = random; }
   bool Start(TOrinBaseList& scene, const FlipRequest& request) override;
 
  private:
   WipeTable table_;
+  RunTimeRandom* random_ = nullptr;
 };
 
 class CreationHooks {

@@ -278,6 +278,7 @@ void PlayerHost::Initialise(const GameSettings&, MainWindow& window) {
   }
   scene_ = std::make_unique<TOrinBaseList>(&files_, SceneServices{.Text = &text_});
   paramHost_ = std::make_unique<PlayerParamHost>(*this, *scene_, *sections_, state_, files_);
+  wipes_->SetRandom(&paramHost_->Roles().Random);
   vars_->SetHost(&paramHost_->Roles());
   project_ = std::make_unique<TProject>(static_cast<GameContext&>(*this));
   documents_->SetInterpreter(project_->CallMan());
@@ -303,6 +304,7 @@ void PlayerHost::Close() {
   if (vars_) vars_->SetHost(nullptr);
   text_.Vars = nullptr;
   vars_.reset();
+  if (wipes_) wipes_->SetRandom(nullptr);
   paramHost_.reset();
   scene_.reset();
   // The media managers go here once the player has them.

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "fake_param_host.h"
-#include "params/runtime_random.h"
+#include "core/runtime_random.h"
 
 namespace orin {
 namespace {

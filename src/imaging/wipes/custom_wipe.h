@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <string>
 
+#include "core/runtime_random.h"
 #include "imaging/dib_surface.h"
 #include "imaging/geometry.h"
 
@@ -47,6 +48,11 @@ class TCustomWipe {
   // Draws the picture at Time(); true (nothing drawn) once Time() ≥ Duration().
   virtual bool Step() = 0;
 
+  // The player's run-time generator, which the random kinds draw from so that a script that
+  // seeds it sees the same transition again. Without one a kind draws from a generator of its
+  // own seeded 0.
+  void SetRandom(RunTimeRandom* random) { random_ = random; }
+
   void SetTime(int32_t time) { time_ = time; }
   int32_t Time() const { return time_; }
   int32_t Duration() const { return duration_; }
@@ -59,6 +65,8 @@ class TCustomWipe {
   bool Done() const { return time_ >= duration_; }
   // Records that the whole target was redrawn.
   void MarkChanged();
+  // 0 .. range − 1 from the run-time generator (RunTimeRandom::Next).
+  int32_t Random(int32_t range) { return (random_ ? *random_ : ownRandom_).Next(range); }
 
   std::array<int32_t, 2> params_{};
 
@@ -70,6 +78,8 @@ class TCustomWipe {
   int32_t duration_ = 1;
   int32_t time_ = 0;
   Rect changed_{};
+  RunTimeRandom* random_ = nullptr;
+  RunTimeRandom ownRandom_{0};
 };
 
 class TWipeMask : public TCustomWipe {
