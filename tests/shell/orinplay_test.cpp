@@ -251,6 +251,34 @@ TEST(Orinplay, SignalEndsAGameWhoseScriptNeverYields) {
   EXPECT_NE(r.out.find("exit.osb(5)"), std::string::npos) << r.out;
 }
 
+// Headless, nobody can close the window and --frames is never reached while the first frame
+// loops: the stall limit closes the game as the close box would (the exit page runs, the status
+// data is written) and the run fails, saying why.
+TEST(Orinplay, HeadlessStallLimitEndsAFrameThatNeverYields) {
+  test::TempDir dir;
+  const std::string game =
+      MakeGame(dir, "game", std::string(kProject) + "exit \"exit.osb\"\nvar int ended 0\n");
+  const std::string start = dir.Write("loop.txt",
+                                      "loop: While {TRUE} exit=@done chain\n"
+                                      "  WhileLoop {} start=@loop chain\n"
+                                      "done: Wait\n");
+  ASSERT_EQ(RunOrintool({"page", "asm", start, "-o", game + "/start.osb"}).exitCode, 0);
+  const std::string exit = dir.Write("exit.txt", "Calc {ended = ended + 1} chain\n");
+  ASSERT_EQ(RunOrintool({"page", "asm", exit, "-o", game + "/exit.osb"}).exitCode, 0);
+
+  auto r = RunOrinplay({"--headless", "--frames", "5", "--stall-limit", "300", "--save-dir",
+                        dir / "saves", game});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.err.find("frame 0 ran longer than 300 ms without its script yielding"), std::string::npos)
+      << r.err;
+  EXPECT_TRUE(IsHostFile(dir / "saves/save.dat"));
+  EXPECT_NE(test::ReadHostFile(dir / "saves/orinplay.log")
+                .find("shell: the game closes while the script has not yielded"),
+            std::string::npos);
+
+  EXPECT_EQ(RunOrinplay({"--headless", "--stall-limit", "x", game}).exitCode, 2);
+}
+
 TEST(Orinplay, SignalEndsANormalRunCleanly) {
   test::TempDir dir;
   const std::string game = MakeGame(dir, "game", kProject);

@@ -52,6 +52,8 @@ constexpr const char* kUsage =
     "  --headless               no window and no sound device (also ORIN_PLATFORM=headless)\n"
     "  --frames N               stop after N frames\n"
     "  --delta MS               fixed frame delta in headless runs, 0-3000 (default 16)\n"
+    "  --stall-limit MS         headless: real time one frame may run before the run is ended\n"
+    "                           as by the close box and fails (default 10000; 0: no limit)\n"
     "  --input FILE             scripted input for headless runs, one event per line:\n"
     "                           FRAME click|rclick|down|up|move X Y, FRAME wheel up|down,\n"
     "                           FRAME key VK, FRAME keyup VK\n"
@@ -71,6 +73,7 @@ struct PlayerOptions {
   bool Headless = false;
   std::optional<int64_t> Frames;
   uint32_t DeltaMs = 16;
+  uint32_t StallLimitMs = 10000;
   std::string InputFile;
   std::string Screenshot;
   int64_t ScreenshotEvery = 0;
@@ -109,7 +112,7 @@ PlayerOptions ParseCommandLine(std::vector<std::string> args) {
   }
   ArgParser p(
       args, {"--headless", "--trace", "--config", "--help"},
-      {"--frames", "--delta", "--input", "--screenshot", "--answer", "--save-dir", "--log-level",
+      {"--frames", "--delta", "--stall-limit", "--input", "--screenshot", "--answer", "--save-dir", "--log-level",
        "--audio-out"});
   if (p.Flag("--help")) throw UsageError("");
   PlayerOptions o;
@@ -119,6 +122,9 @@ PlayerOptions ParseCommandLine(std::vector<std::string> args) {
     o.Frames = ParseCount("--frames", p.Value("--frames"), 0, INT64_C(1) << 40);
   if (p.Has("--delta"))
     o.DeltaMs = static_cast<uint32_t>(ParseCount("--delta", p.Value("--delta"), 0, 3000));
+  if (p.Has("--stall-limit"))
+    o.StallLimitMs =
+        static_cast<uint32_t>(ParseCount("--stall-limit", p.Value("--stall-limit"), 0, 3600000));
   o.InputFile = p.Value("--input");
   o.Screenshot = p.Value("--screenshot");
   if (!everyCount.empty()) {
@@ -228,6 +234,7 @@ int Play(const PlayerOptions& o) {
     if (!o.InputFile.empty()) h.Input = LoadInputScript(o.InputFile);
     h.Answers = o.Answers;
     h.AudioOut = o.AudioOut;
+    h.StallLimitMs = o.StallLimitMs;
     auto made = std::make_unique<HeadlessPlatform>(std::move(h));
     headless = made.get();
     platform = std::move(made);
@@ -295,6 +302,10 @@ int Play(const PlayerOptions& o) {
       }
     }
     form.FormClose();
+    if (headless != nullptr && headless->Stalled() && failure.empty())
+      failure = "frame " + std::to_string(headless->StalledFrame()) + " ran longer than " +
+                std::to_string(o.StallLimitMs) +
+                " ms without its script yielding (--stall-limit): the game was closed";
     if (headless != nullptr) {
       try {
         headless->Audio().FinishRecording();

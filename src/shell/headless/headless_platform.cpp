@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "core/clock.h"
 #include "core/cp932.h"
 
 namespace orin {
@@ -28,6 +29,22 @@ void HeadlessPlatform::PollEvents(int64_t framesRun, std::vector<InputEvent>& ou
   messagesSincePoll_ = 0;
   while (next_ < options_.Input.size() && options_.Input[next_].Frame <= framesRun)
     out.push_back(options_.Input[next_++].Event);
+}
+
+void HeadlessPlatform::PollEventsInFrame(int64_t framesRun, std::vector<InputEvent>& out) {
+  if (options_.StallLimitMs == 0 || stalled_) return;
+  const uint32_t now = MonotonicMilliseconds();
+  if (framesRun != stallFrame_) {
+    // The window only looks from inside a frame that has already run a while: count from here.
+    stallFrame_ = framesRun;
+    stallSince_ = now;
+    return;
+  }
+  if (now - stallSince_ < options_.StallLimitMs) return;
+  stalled_ = true;
+  InputEvent close;
+  close.Kind = InputKind::kClose;
+  out.push_back(close);
 }
 
 bool HeadlessPlatform::SetFullScreen(bool on) {

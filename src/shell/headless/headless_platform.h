@@ -11,6 +11,9 @@
 //     A run that shows more than kMaxMessagesWithoutFrame boxes without a frame between them is
 //     stuck in a question loop: the platform throws HeadlessStuck.
 //   * WaitEvents answers false: nothing can arrive that the script did not bring.
+//   * A frame whose script never yields would hold a run forever (nobody is there to close the
+//     window, and --frames is never reached): once one frame has run StallLimitMs of real time,
+//     the platform asks the window to close, as the close box would, and Stalled() says so.
 //   * The screen: a fixed desktop of 1920 × 1080, 32 bits, 60 Hz (kDesktop), and the modes of
 //     kDisplayModes. Full screen is only a flag (Screen() stays the panel); the scale filter is
 //     remembered.
@@ -44,6 +47,7 @@ struct HeadlessOptions {
   std::vector<MessageResult> Answers;
   FILE* Messages = stderr;  // where message boxes are printed; null: nowhere
   std::string AudioOut;     // a WAV file that receives the sound; empty: none
+  uint32_t StallLimitMs = 10000;  // real time one frame may run; 0: no limit
 };
 
 class HeadlessPlatform final : public Platform {
@@ -59,8 +63,9 @@ class HeadlessPlatform final : public Platform {
   void CreateWindow(const WindowLayout& layout) override;
   void SetCaption(const std::string& cp932) override { caption_ = cp932; }
   void PollEvents(int64_t framesRun, std::vector<InputEvent>& out) override;
-  // Scripted input comes between frames, and the virtual clock moves only there.
-  void PollEventsInFrame(int64_t, std::vector<InputEvent>&) override {}
+  // Scripted input comes between frames, and the virtual clock moves only there; from inside a
+  // frame the platform only watches the stall limit.
+  void PollEventsInFrame(int64_t framesRun, std::vector<InputEvent>& out) override;
   bool WaitEvents(uint32_t) override { return false; }
   bool Present(const FrameView& panel, const std::vector<Rect>& dirty) override;
   void PresentDock(const FrameView&) override {}
@@ -88,6 +93,9 @@ class HeadlessPlatform final : public Platform {
   int MessagesShown() const { return messagesShown_; }
   bool ScriptDone() const { return next_ >= options_.Input.size(); }
   ScaleFilter Filter() const { return filter_; }
+  // The frame that ran past the stall limit (and how long it had run), when one did.
+  bool Stalled() const { return stalled_; }
+  int64_t StalledFrame() const { return stallFrame_; }
   // The sound device; FinishRecording reports a recording that could not be written.
   NullAudioDevice& Audio() { return audio_; }
 
@@ -105,6 +113,10 @@ class HeadlessPlatform final : public Platform {
   bool fullScreen_ = false;
   ScaleFilter filter_ = ScaleFilter::kLinear;
   NullAudioDevice audio_;
+  // The frame being watched from inside, and when (real time) the platform first saw it.
+  int64_t stallFrame_ = -1;
+  uint32_t stallSince_ = 0;
+  bool stalled_ = false;
 };
 
 }  // namespace orin
