@@ -244,6 +244,8 @@ size_t TTpWord::ExpandVariables(size_t begin, size_t end, TParamCollection* vars
   // The range is built anew: an earlier expansion's glyphs go, each mark's value follows it.
   std::vector<std::unique_ptr<TWdGlyph>> out;
   out.reserve(end - begin);
+  // Glyphs outside the range stay; what the marks make may fill the document up to its limit.
+  const size_t outside = Glyphs.size() - (end - begin);
   for (size_t i = begin; i < end; ++i) {
     if (fromMark(Glyphs[i])) continue;
     if (Glyphs[i]->IsReal()) {
@@ -271,7 +273,10 @@ size_t TTpWord::ExpandVariables(size_t begin, size_t end, TParamCollection* vars
     }
     const int32_t index = mark.Index;
     const DecoratePtr style = mark.Style;
+    size_t made = 0;
     ForEachChar(value, [&](size_t at, size_t) {
+      if (made >= kMaxMarkChars || outside + out.size() >= kMaxGlyphs) return;
+      ++made;
       const uint16_t code = CharCodeAt(value, at);
       if (code == '\r') {
         auto r = std::make_unique<TWdVarReturn>();

@@ -47,6 +47,14 @@ struct RevealResult {
 class TTpWord {
  public:
   static constexpr int32_t kDefaultWait = 50;
+  // A document holds at most kMaxGlyphs glyphs (about a thousand pages of text, some 150 MB in
+  // memory): markup beyond that is refused with an error and a stored document beyond it is
+  // damaged. A variable mark shows at most kMaxMarkChars characters of its value, and the marks
+  // together only as many as the document has room for; the rest of a value is not shown. Each
+  // glyph is an object of its own, so without these a 20 MB text variable shown in a window took
+  // gigabytes.
+  static constexpr size_t kMaxGlyphs = size_t{1} << 20;
+  static constexpr size_t kMaxMarkChars = 65536;
   static const std::string& DefaultFontName();  // "ＭＳ ゴシック"
 
   TTpWord();

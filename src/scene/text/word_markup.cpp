@@ -435,6 +435,8 @@ class MarkupParser {
   }
 
   void Add(std::unique_ptr<TWdGlyph> g) {
+    if (doc_.Glyphs.size() >= TTpWord::kMaxGlyphs)
+      throw Error(Format("the text is longer than %d characters and marks", static_cast<int>(TTpWord::kMaxGlyphs)));
     g->Index = static_cast<int32_t>(doc_.Glyphs.size());
     doc_.Glyphs.push_back(std::move(g));
   }

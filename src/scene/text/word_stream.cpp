@@ -76,6 +76,8 @@ void ReadStoredDocument(Stream& s, TTpWord& doc) {
 
   const int32_t glyphCount = ReadInt32(s);
   if (glyphCount < 0 || glyphCount > s.Remaining()) Damaged("the glyph count runs past the end");
+  if (doc.Glyphs.size() + static_cast<size_t>(glyphCount) > TTpWord::kMaxGlyphs)
+    Damaged("the text holds more glyphs than a text may");
   for (int32_t i = 0; i < glyphCount; ++i) {
     const uint8_t kind = ReadByte(s) & 0x7F;
     std::unique_ptr<TWdGlyph> g;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "core/error.h"
 #include "params/custom_param.h"
 #include "params/param_collection.h"
 #include "resources/stream.h"
@@ -153,6 +154,28 @@ TEST(TTpWordVariables, MarksTakeLocalVariablesOrEvaluateAndKeepTheValue) {
   auto none = Parse("a<VAR NAME=name>");
   none->ExpandVariables(0, none->Glyphs.size(), nullptr, 50);
   EXPECT_EQ(DocText(*none), "a[VAR name]");
+}
+
+// A huge value shows only its first kMaxMarkChars characters, and the marks together never grow
+// the document past kMaxGlyphs; markup longer than that is refused. Each glyph is an object, so
+// unbounded, a 20 MB variable took gigabytes.
+TEST(TTpWordVariables, HugeValuesAndTextsAreBounded) {
+  TParamCollection vars;
+  vars.AddVariable(kTypeStr, "big").Value->SetAsStr(std::string(TTpWord::kMaxMarkChars + 1000, 'x'));
+  auto doc = Parse("<VAR NAME=big>a");
+  doc->ExpandVariables(0, doc->Glyphs.size(), &vars, 30);
+  EXPECT_EQ(doc->Glyphs.size(), 1 + TTpWord::kMaxMarkChars + 1);
+  EXPECT_EQ(doc->Glyphs.back()->Type, WdType::kChar) << "the text after the mark stays";
+
+  // Sixteen such marks would make over a million glyphs: they stop at the document's limit.
+  std::string marks;
+  for (int i = 0; i < 17; ++i) marks += "<VAR NAME=big>";
+  auto many = Parse(marks);
+  many->ExpandVariables(0, many->Glyphs.size(), &vars, 30);
+  EXPECT_EQ(many->Glyphs.size(), TTpWord::kMaxGlyphs + 1) << "the last mark itself is kept";
+
+  TTpWord refused;
+  EXPECT_THROW(ParseMarkup(std::string(TTpWord::kMaxGlyphs + 1, 'x'), refused, 30), Error);
 }
 
 TEST(TTpWordSettings, RecordOfEachVersion) {
