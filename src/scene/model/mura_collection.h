@@ -62,6 +62,10 @@ class TMuraCollection {
   // The game's image identification code, known once the project is read.
   void SetKey(int32_t key) { key_ = key; }
   void SetReporter(Reporter reporter) { reporter_ = std::move(reporter); }
+  // Says a line through the reporter (image objects say so for motion files they cannot play).
+  void Report(const std::string& line) const {
+    if (reporter_) reporter_(line);
+  }
   // The game's dithering switch (@CGDither). It is kept for the scripts that read it back; it
   // changes nothing, since dithering only serves palette screens and the player composes in
   // 32 bits.

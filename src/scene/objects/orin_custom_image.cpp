@@ -150,7 +150,9 @@ void TOrinCustomImage::Draw(ScreenSurface& surface) {
   if (!picture_ || alpha_ < 1) return;
   const TDIBSurface& color = picture_->Color;
   DrawOptions options;
-  options.Opacity = alpha_;
+  // The drawing kernels take additive levels up to 65535; what a script may set beyond that
+  // (alpha is any int32) would overflow their arithmetic.
+  options.Opacity = std::min(alpha_, 256 + 65535);
   options.Key = picture_->TransparentValue;
   options.FlipX = FlipX();
   options.FlipY = FlipY();

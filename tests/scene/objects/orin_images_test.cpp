@@ -340,6 +340,30 @@ TEST(TOrinImages, IndexWithAMotionMovesTheMotionTime) {
   EXPECT_EQ(image.Index(), -1);
 }
 
+// A motion file attaches a motion that starts at once; one cut short is reported and the object
+// goes without.
+TEST(TOrinImages, MotionFilesAttachOrAreReported) {
+  ImageScene s;
+  MotionFilm film;
+  film.Fields = MotionFilm::kPosition;
+  film.Frames.resize(4);
+  MemoryStream bytes;
+  film.Write(bytes);
+  const std::string whole(bytes.View());
+  s.dir.Write("walk.omt", whole);
+  s.dir.Write("cut.omt", whole.substr(0, whole.size() - 3));
+  TOrinImages& image = s.Image("a", "WALK.omt");
+  ASSERT_NE(image.Motion(), nullptr);
+  EXPECT_EQ(image.ImageCount(), 4);
+  EXPECT_TRUE(image.Busy());
+  EXPECT_TRUE(s.reported.empty());
+  SetStr(image, kPropFile, "cut.omt");
+  EXPECT_EQ(image.Motion(), nullptr);
+  ASSERT_EQ(s.reported.size(), 1u);
+  EXPECT_NE(s.reported[0].find("cut.omt"), std::string::npos);
+  s.Frame(16);
+}
+
 // A motion's frames show images of the files it names, through the same cache.
 TEST(TOrinImages, MotionFramesShowImagesOfFiles) {
   ImageScene s;
@@ -414,6 +438,7 @@ TEST(TOrinImages, OpacityModesWithAndWithoutAnAlphaPlane) {
       {"plane.mur", 128, {d, Blend(d, src, 128), Blend(d, src, 64)}},
       {"plane.mur", 256 + 100, {d, Add(d, src, 100), Add(d, src, 50)}},
       {"plane.mur", 0, {d, d, d}},
+      {"key.mur", INT32_MAX, {d, Add(d, src, 65535), Add(d, src, 65535)}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.File);
