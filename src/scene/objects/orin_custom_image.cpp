@@ -133,7 +133,15 @@ void TOrinCustomImage::TurnCentre(int32_t& x, int32_t& y) const {
 }
 
 Rect TOrinCustomImage::ScreenRect() const {
-  if ((rotation_ & 0xFF) == 0 || !picture_) return TOrinControl::ScreenRect();
+  if (!picture_) return TOrinControl::ScreenRect();
+  if ((rotation_ & 0xFF) == 0) {
+    const Rect r = TOrinControl::ScreenRect();
+    if (offsetX_ == 0 && offsetY_ == 0) return r;
+    // A cropped picture lies where it lay in its frame.
+    const int64_t dx = int64_t{offsetX_} * ZoomX() / 256, dy = int64_t{offsetY_} * ZoomY() / 256;
+    auto clamp = [](int64_t v) { return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)); };
+    return Rect{clamp(r.Left + dx), clamp(r.Top + dy), clamp(r.Right + dx), clamp(r.Bottom + dy)};
+  }
   RotatedDraw g;
   TurnCentre(g.CenterX, g.CenterY);
   g.OriginX = OriginX() - offsetX_;

@@ -239,6 +239,27 @@ TEST(TOrinImages, UnshowableFilesLeaveTheObjectEmpty) {
   EXPECT_EQ(s.reported.size(), before);
 }
 
+// "?m" gives a keyed picture an alpha plane; "?t" crops it to its visible part and draws the part
+// where it lay in the frame. Each form is cached apart from the plain one.
+TEST(TMuraCollection, MaskAndTrimForms) {
+  ImageScene s;
+  const uint32_t k = 0x00FF00, r = 0xFF0000;
+  s.Write("spot.mur", {{.Width = 4, .Height = 3, .Pixels = {k, k, k, k, k, k, r, r, k, k, r, r}, .Key = 0x00FF00}});
+  EXPECT_FALSE(s.cache.Images("spot.mur")->Images[0].Picture.Color.HasAlpha());
+  auto masked = s.cache.Images("spot.mur?m");
+  ASSERT_TRUE(masked->Images[0].Picture.Color.HasAlpha());
+  EXPECT_EQ(masked->Images[0].Picture.Color.Alpha->GetPixel(0, 0), 0u);
+  EXPECT_EQ(masked->Images[0].Picture.Color.Alpha->GetPixel(2, 1), 255u);
+  TOrinImages& image = s.Image("t", "spot.mur?t", 10, 10);
+  EXPECT_EQ(image.Width(), 2);
+  EXPECT_EQ(image.Height(), 2);
+  s.Draw();
+  EXPECT_EQ(s.Pixel(12, 11), r);
+  EXPECT_EQ(s.Pixel(13, 12), r);
+  EXPECT_EQ(s.Pixel(10, 10), 0x404040u);
+  EXPECT_EQ(s.cache.Decodes(), 3u);
+}
+
 // ---- The animation
 
 TEST(TOrinImages, TwoImagesWithoutLoopRaiseFinishedOnceAndStay) {
