@@ -293,7 +293,7 @@ void TOrinCustomImages::ShowImage(int32_t n) {
   index_ = n;
   ApplyBrightness(n);
   timer_ += list[n].Duration;
-  if (n == count - 1 && count >= 2) timer_ += EndDelay();
+  if (n == count - 1 && count >= 2 && !restoring_) timer_ += EndDelay();
 }
 
 void TOrinCustomImages::ApplyBrightness(int32_t n) {
@@ -384,7 +384,11 @@ void TOrinCustomImages::ShowMotionImage(const std::string& file, int32_t index) 
 
 void TOrinCustomImages::RestoreSavedIndex() {
   if (Motion()) return;
+  // A load runs before the variables are back, so the end delay is not evaluated here: the
+  // saved timer already holds it.
+  restoring_ = true;
   ShowImage(savedIndex_);
+  restoring_ = false;
   if (index_ >= 0) timer_ = savedTimer_;
 }
 

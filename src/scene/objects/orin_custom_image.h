@@ -196,6 +196,8 @@ class TOrinCustomImages : public TOrinCustomImage {
   std::unique_ptr<TOrinParser> endDelay_;
   int32_t savedTimer_ = 0;
   int32_t savedIndex_ = -1;
+  // Set while a load restores the index: the saved timer stands, the end delay is not run.
+  bool restoring_ = false;
   // The files the attached motion's frames show, kept while it runs so that a motion that
   // alternates between files does not decode them again and again.
   std::unordered_map<std::string, ImageList> motionImages_;

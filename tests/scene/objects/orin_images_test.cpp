@@ -343,9 +343,49 @@ TEST(TOrinImages, EndDelayLengthensTheLastImage) {
   delay.Value->SetAsInt(150);
   SetInt(image, kPropIndex, 1);
   EXPECT_EQ(image.ImageTimer(), 100 + 100 + 300);
+  // A loaded object keeps its saved timer; the expression is not run while the game loads (its
+  // variables are not back yet).
+  MemoryStream saved;
+  s.scene.Save(saved, kSceneSaveVersion);
+  saved.SetPosition(0);
+  ImageScene t;
+  t.Write("two.mur", {{.Fill = 1, .Delay = 100}, {.Fill = 2, .Delay = 100}});
+  TParamCollectionItem& counter = t.vars.AddVariable(kTypeInt, "delay");
+  counter.Value->SetAsInt(1000);
+  t.scene.Load(saved, kSceneSaveVersion);
+  auto* loaded = dynamic_cast<TOrinImages*>(t.scene.FindControl("a"));
+  ASSERT_NE(loaded, nullptr);
+  EXPECT_EQ(loaded->Index(), 1);
+  EXPECT_EQ(loaded->ImageTimer(), 500);
   // A single image is not lengthened.
   SetStr(image, kPropFile, "one.mur");
   EXPECT_EQ(image.ImageTimer(), 100);
+}
+
+// The end delay runs each time the last image is entered, but not while a game loads: the
+// variables it reads are not back yet, and the saved timer already holds its value.
+TEST(TOrinImages, EndDelayIsNotRunWhileLoading) {
+  ImageScene s;
+  s.Write("two.mur", {{.Fill = 1, .Delay = 100}, {.Fill = 2, .Delay = 100}});
+  TParamCollectionItem& runs = s.vars.AddVariable(kTypeInt, "runs");
+  runs.Value->SetAsInt(0);
+  TOrinImages& image = s.Image("a", "two.mur");
+  image.SetEndDelay(*Expression("runs = runs + 1"));
+  SetInt(image, kPropIndex, 1);
+  SetInt(image, kPropIndex, 1);
+  EXPECT_EQ(runs.Value->GetAsInt(), 2);
+  MemoryStream saved;
+  s.scene.Save(saved, kSceneSaveVersion);
+  saved.SetPosition(0);
+  ImageScene t;
+  t.Write("two.mur", {{.Fill = 1, .Delay = 100}, {.Fill = 2, .Delay = 100}});
+  TParamCollectionItem& loadedRuns = t.vars.AddVariable(kTypeInt, "runs");
+  loadedRuns.Value->SetAsInt(0);
+  t.scene.Load(saved, kSceneSaveVersion);
+  EXPECT_EQ(loadedRuns.Value->GetAsInt(), 0);
+  auto* loaded = dynamic_cast<TOrinImages*>(t.scene.FindControl("a"));
+  ASSERT_NE(loaded, nullptr);
+  EXPECT_EQ(loaded->ImageTimer(), image.ImageTimer());
 }
 
 TEST(TOrinImages, IndexWithAMotionMovesTheMotionTime) {
