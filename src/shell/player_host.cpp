@@ -29,6 +29,7 @@
 #include "script/call_man.h"
 #include "script/flip_transition.h"
 #include "script/message_sections.h"
+#include "script/object_creation_hooks.h"
 #include "script/page.h"
 #include "script/page_documents.h"
 #include "script/project.h"
@@ -131,8 +132,8 @@ class PlayerParamHost final : public CallRole,
   int32_t HistoryMaxCount() override { return sections_.HistoryMaxCount(); }
   void SetHistoryMaxCount(int32_t n) override { sections_.SetHistoryMaxCount(n); }
 
-  // ScreenRole: the window's full screen, display modes, dithering and screen capture are not
-  // the player's yet, so they answer as the null role does.
+  // ScreenRole: the window's full screen, display modes and screen capture are not the player's
+  // yet, so they answer as the null role does; dithering is the image cache's switch.
   int32_t ScreenWidth() override { return host_.ScreenWidth(); }
   int32_t ScreenHeight() override { return host_.ScreenHeight(); }
   std::string Title() override { return host_.HasProject() ? host_.Title() : std::string(); }
@@ -154,8 +155,10 @@ class PlayerParamHost final : public CallRole,
     }
     return names;
   }
-  bool CGDither() override { return nullScreen_.CGDither(); }
-  void SetCGDither(bool v) override { nullScreen_.SetCGDither(v); }
+  bool CGDither() override { return host_.ImageCache() && host_.ImageCache()->Dither(); }
+  void SetCGDither(bool v) override {
+    if (TMuraCollection* images = host_.ImageCache()) images->SetDither(v);
+  }
   void SaveScreen(FunctionArgs args, TCustomParam& dest) override { nullScreen_.SaveScreen(args, dest); }
 
   // ClockRole
@@ -250,6 +253,13 @@ PlayerHost::PlayerHost(TVrFileManager& files, PendingDeletes& pending, ShellStat
   vars_->SetFunctions(functions_.get());
   wipes_ = std::make_unique<WipeTransitions>();
   transitions_ = wipes_.get();
+  ownCreationHooks_ = std::make_unique<ObjectCreationHooks>(ObjectCreationHooks::Standard());
+  SetCreationHooks(ownCreationHooks_.get());
+  // A picture the game cannot show is said once in the trace and the log; the game goes on.
+  images_->SetReporter([this](const std::string& line) {
+    if (trace_) trace_->Write(Format("%.8x : -- ", static_cast<uint32_t>(state_.RunningClock)) + line);
+    Logger().Warn(LogChannel::kFiles, line);
+  });
   text_.Images = images_.get();
   text_.Vars = vars_.get();
   text_.Documents = documents_.get();
