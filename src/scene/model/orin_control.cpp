@@ -329,6 +329,7 @@ void TOrinControl::DrawTree(ScreenSurface& surface) {
   Rect r;
   if (!IntersectRect(r, VisibleRect(), surface.Clip())) return;
   bounds_ = ScreenRect();
+  if (!DrawsTree()) return;
   surface.PushClip(r);
   if (underlayFlag_ && Kind() != kKindVideo) {
     if (!underlay_) underlay_ = std::make_unique<TDIBSurface>();

@@ -161,6 +161,9 @@ class TOrinControl : public TOrinComponent {
   void DrawTree(ScreenSurface& surface);
   // The control's own pixels; the clip is its visible rectangle.
   virtual void Draw(ScreenSurface& /*surface*/) {}
+  // False while the control draws nothing at all, its children included (an image object
+  // without a picture).
+  virtual bool DrawsTree() const { return true; }
   // The back buffer under the control as it was before the control drew (underlay classes).
   const TDIBSurface* Underlay() const { return underlay_.get(); }
 

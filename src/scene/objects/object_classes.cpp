@@ -2,6 +2,7 @@
 
 #include "scene/objects/orin_box.h"
 #include "scene/objects/orin_cabinet.h"
+#include "scene/objects/orin_images.h"
 #include "scene/objects/orin_mes.h"
 #include "scene/objects/orin_prop_motion.h"
 #include "scene/objects/orin_timer.h"
@@ -28,6 +29,7 @@ struct ClassEntry {
 // Every class of the player, one line each.
 constexpr ClassEntry kClasses[] = {
     {kKindBox, ObjectClasses::MakeOf<TOrinBox>},
+    {kKindImages, ObjectClasses::MakeOf<TOrinImages>},
     {kKindMes, ObjectClasses::MakeOf<TOrinMes>},
     {kKindTimer, ObjectClasses::MakeOf<TOrinTimer>},
     {kKindPropMotion, ObjectClasses::MakeOf<TOrinPropMotion>},
