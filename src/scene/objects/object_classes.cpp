@@ -1,6 +1,7 @@
 #include "scene/objects/object_classes.h"
 
 #include "scene/objects/orin_box.h"
+#include "scene/objects/orin_button.h"
 #include "scene/objects/orin_cabinet.h"
 #include "scene/objects/orin_images.h"
 #include "scene/objects/orin_mes.h"
@@ -29,6 +30,7 @@ struct ClassEntry {
 // Every class of the player, one line each.
 constexpr ClassEntry kClasses[] = {
     {kKindBox, ObjectClasses::MakeOf<TOrinBox>},
+    {kKindButton, ObjectClasses::MakeOf<TOrinButton>},
     {kKindImages, ObjectClasses::MakeOf<TOrinImages>},
     {kKindMes, ObjectClasses::MakeOf<TOrinMes>},
     {kKindTimer, ObjectClasses::MakeOf<TOrinTimer>},
