@@ -29,6 +29,7 @@
 #include "script/call_man.h"
 #include "script/flip_transition.h"
 #include "script/message_sections.h"
+#include "script/object_creation_hooks.h"
 #include "script/page.h"
 #include "script/page_documents.h"
 #include "script/project.h"
@@ -250,6 +251,13 @@ PlayerHost::PlayerHost(TVrFileManager& files, PendingDeletes& pending, ShellStat
   vars_->SetFunctions(functions_.get());
   wipes_ = std::make_unique<WipeTransitions>();
   transitions_ = wipes_.get();
+  ownCreationHooks_ = std::make_unique<ObjectCreationHooks>(ObjectCreationHooks::Standard());
+  SetCreationHooks(ownCreationHooks_.get());
+  // A picture the game cannot show is said once in the trace and the log; the game goes on.
+  images_->SetReporter([this](const std::string& line) {
+    if (trace_) trace_->Write(Format("%.8x : -- ", static_cast<uint32_t>(state_.RunningClock)) + line);
+    Logger().Warn(LogChannel::kFiles, line);
+  });
   text_.Images = images_.get();
   text_.Vars = vars_.get();
   text_.Documents = documents_.get();

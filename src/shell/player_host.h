@@ -38,6 +38,7 @@
 namespace orin {
 
 class FontFinder;
+class ObjectCreationHooks;
 class PageDocuments;
 class SystemFunctions;
 class TFontPixelManager;
@@ -146,6 +147,8 @@ class PlayerHost final : public GameHost, private GameContext {
   std::unique_ptr<TransitionFactory> wipes_;
   TransitionFactory* transitions_ = nullptr;
   CreationHooks* creationHooks_ = nullptr;
+  // The player's own creation hooks, installed unless SetCreationHooks gives others.
+  std::unique_ptr<ObjectCreationHooks> ownCreationHooks_;
   Log* log_ = nullptr;
 
   // Close frees these in its own order; the order here does not matter.

@@ -4,11 +4,14 @@
 #include <gtest/gtest.h>
 
 #include "game_test_support.h"
+#include "params/orin_parser.h"
 #include "scene/objects/orin_box.h"
+#include "scene/objects/orin_custom_image.h"
 #include "scene/objects/orin_prop_motion.h"
 #include "scene/model/scene_transition.h"
 #include "script/commands_object.h"
 #include "script/flip_transition.h"
+#include "script/object_creation_hooks.h"
 
 namespace orin {
 namespace {
@@ -85,15 +88,15 @@ TEST(TComComponent_Create, ParentPositionAndTimer) {
 TEST(TComComponent_Create, KindsWithoutAClassMakeNothingAndSaySo) {
   TestGame g;
   RunPage(g,
-      "propset ImgNew name\n"
-      "ImgNew chain\n    name={\"picture\"}\n"
+      "propset FireNew name\n"
+      "FireNew chain\n    name={\"picture\"}\n"
       "VarNew name=\"after\" type=int value={1} scope=0 chain\n"
       "Wait\n");
   EXPECT_EQ(g.scene.Find("picture"), nullptr);
   EXPECT_EQ(g.Int("after"), 1);
   bool noted = false;
   for (const std::string& line : g.trace)
-    if (line.find("-- ImgNew: ") != std::string::npos) noted = true;
+    if (line.find("-- FireNew: ") != std::string::npos) noted = true;
   EXPECT_TRUE(noted);
 }
 
@@ -121,6 +124,36 @@ TEST(TComComponent_Create, HooksSurroundTheProperties) {
   ASSERT_EQ(g.hooks.log.size(), 2u);
   EXPECT_EQ(g.hooks.log[0], "before 8 [object0] 1");
   EXPECT_EQ(g.hooks.log[1], "after 8 [b]");
+}
+
+// The player's hooks: an image object takes the record's property-26 expression as its end delay
+// and evaluates it itself later; without the expression it has none.
+class PlayerHookedGame : public TestGame {
+ public:
+  ObjectCreationHooks hooks = ObjectCreationHooks::Standard();
+  CreationHooks* Creation() override { return &hooks; }
+};
+
+TEST(TComComponent_Create, ImagesTakeTheirEndDelayExpression) {
+  PlayerHookedGame g;
+  RunPage(g,
+      "propset ImgNew name interval\n"
+      "VarNew name=\"pause\" type=int value={100} scope=0 chain\n"
+      "ImgNew chain\n    name={\"with\"}\n    interval={pause * 3}\n"
+      "ImgNew chain\n    name={\"without\"}\n    interval={}\n"
+      "Calc {pause = 7}\n"
+      "Wait\n");
+  auto* with = dynamic_cast<TOrinCustomImages*>(g.scene.Find("with"));
+  auto* without = dynamic_cast<TOrinCustomImages*>(g.scene.Find("without"));
+  ASSERT_NE(with, nullptr);
+  ASSERT_NE(without, nullptr);
+  ASSERT_NE(with->EndDelayExpression(), nullptr);
+  EXPECT_EQ(without->EndDelayExpression(), nullptr);
+  TOrinParser copy;
+  copy.Assign(*with->EndDelayExpression());
+  copy.Execute(g.vars);
+  ASSERT_NE(copy.Result, nullptr);
+  EXPECT_EQ(copy.Result->GetAsInt(), 21);  // evaluated when asked, not at creation
 }
 
 TEST(TComSetProp, PropertiesByNumber) {

@@ -151,6 +151,8 @@ class TOrinCustomImages : public TOrinCustomImage {
   bool AnimationFinished() const { return finished_; }
   // Takes a copy of the expression whose value (milliseconds) lengthens the last image.
   void SetEndDelay(const TOrinParser& expression);
+  // The end-delay expression, or null when the object has none.
+  const TOrinParser* EndDelayExpression() const { return endDelay_.get(); }
 
   bool Step() override;
   void GetProp(int number, TCustomParam& dest) override;

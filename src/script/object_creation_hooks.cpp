@@ -1,0 +1,34 @@
+#include "script/object_creation_hooks.h"
+
+#include "scene/model/property_table.h"
+#include "scene/objects/orin_custom_image.h"
+#include "script/command_expr.h"
+#include "script/commands_object.h"
+
+namespace orin {
+
+namespace {
+
+void TakeEndDelay(TOrinObject& object, const TComComponent& command) {
+  auto* images = dynamic_cast<TOrinCustomImages*>(&object);
+  const CommandExpr* expression = command.Property(kPropInterval);
+  if (images && expression && !expression->Empty()) images->SetEndDelay(expression->Parser());
+}
+
+}  // namespace
+
+ObjectCreationHooks ObjectCreationHooks::Standard() {
+  ObjectCreationHooks hooks;
+  hooks.AddBefore(ComKind::ImgNew, TakeEndDelay);
+  return hooks;
+}
+
+void ObjectCreationHooks::BeforeProperties(ComKind kind, TOrinObject& object, const TComComponent& command) {
+  if (auto it = before_.find(kind); it != before_.end() && it->second) it->second(object, command);
+}
+
+void ObjectCreationHooks::AfterProperties(ComKind kind, TOrinObject& object, const TComComponent& command) {
+  if (auto it = after_.find(kind); it != after_.end() && it->second) it->second(object, command);
+}
+
+}  // namespace orin
