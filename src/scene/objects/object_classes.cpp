@@ -6,6 +6,7 @@
 #include "scene/objects/orin_images.h"
 #include "scene/objects/orin_mes.h"
 #include "scene/objects/orin_prop_motion.h"
+#include "scene/objects/orin_tile.h"
 #include "scene/objects/orin_timer.h"
 #include "scene/text/text_services.h"
 
@@ -34,6 +35,7 @@ constexpr ClassEntry kClasses[] = {
     {kKindImages, ObjectClasses::MakeOf<TOrinImages>},
     {kKindMes, ObjectClasses::MakeOf<TOrinMes>},
     {kKindTimer, ObjectClasses::MakeOf<TOrinTimer>},
+    {kKindTile, ObjectClasses::MakeOf<TOrinTile>},
     {kKindPropMotion, ObjectClasses::MakeOf<TOrinPropMotion>},
     {kKindCabinet, ObjectClasses::MakeOf<TOrinCabinet>},
     {kKindVideo, MediaKind<kKindVideo>},
