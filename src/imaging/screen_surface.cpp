@@ -272,13 +272,11 @@ void ScreenSurface::FillMasked(int x, int y, uint32_t pixel, const TDIBSurface& 
   AddChanged(ToRect(l, t, r, b));
 }
 
-namespace {
-
 // The geometry of a rotated draw in floating point: the mirrored origin and the turn.
-struct Turn {
+struct RotatedTurn {
   double ox, oy, zx, zy, cosA, sinA;
 
-  Turn(const RotatedDraw& g, int width, int height, bool flipX, bool flipY) {
+  RotatedTurn(const RotatedDraw& g, int width, int height, bool flipX, bool flipY) {
     ox = flipX ? width - g.OriginX - 1 : g.OriginX;
     oy = flipY ? height - g.OriginY - 1 : g.OriginY;
     zx = std::max(g.ZoomX, 1) / 256.0;
@@ -297,6 +295,31 @@ struct Turn {
   }
 };
 
+namespace {
+
+int64_t FloorDiv(int64_t a, int64_t b) {
+  const int64_t q = a / b;
+  return (a % b != 0 && ((a < 0) != (b < 0))) ? q - 1 : q;
+}
+
+// Narrows [first, last] to the i with 0 ≤ start + i·d < span; false when none is left.
+bool RunInside(int64_t start, int64_t d, int64_t span, int& first, int& last) {
+  int64_t lo = first, hi = last;
+  if (d == 0) {
+    if (start < 0 || start >= span) return false;
+  } else if (d > 0) {
+    lo = std::max(lo, -FloorDiv(start, d));                // i·d ≥ −start
+    hi = std::min(hi, FloorDiv(span - 1 - start, d));      // i·d ≤ span − 1 − start
+  } else {
+    hi = std::min(hi, FloorDiv(start, -d));                // i·(−d) ≤ start
+    lo = std::max(lo, FloorDiv(start - span, -d) + 1);     // i·(−d) > start − span
+  }
+  if (lo > hi) return false;
+  first = static_cast<int>(lo);
+  last = static_cast<int>(hi);
+  return true;
+}
+
 // Floating values that are integers up to rounding noise count as those integers, so that
 // quarter turns and zooms by powers of two give exact edges.
 double Snap(double v) {
@@ -308,7 +331,7 @@ double Snap(double v) {
 
 Rect ScreenSurface::RotatedBounds(const RotatedDraw& g, int width, int height, bool flipX, bool flipY) {
   if (width <= 0 || height <= 0) return Rect{};
-  const Turn turn(g, width, height, flipX, flipY);
+  const RotatedTurn turn(g, width, height, flipX, flipY);
   double minX = 0, minY = 0, maxX = 0, maxY = 0;
   bool first = true;
   for (int corner = 0; corner < 4; ++corner) {
@@ -342,7 +365,7 @@ Rect ScreenSurface::DrawRotated(const RotatedDraw& g, const TDIBSurface& source,
     copy->AssignFrom(source);
     from = copy.get();
   }
-  const Turn turn(g, width, height, options.FlipX, options.FlipY);
+  const RotatedTurn turn(g, width, height, options.FlipX, options.FlipY);
   const int count = static_cast<int>(r - l);
   const int bpp = picture_.StorageBits() / 8;
   rowMask_.resize(static_cast<size_t>(count));
@@ -353,6 +376,11 @@ Rect ScreenSurface::DrawRotated(const RotatedDraw& g, const TDIBSurface& source,
   DrawOptions rowOptions = options;
   rowOptions.Key = -1;
   const double ux = turn.cosA / turn.zx, vx = -turn.sinA / turn.zy;
+  if (bpp == 4) {
+    DrawRotatedRows32(g, turn, l, t, r, b, *from, mask, options, rowOptions);
+    AddChanged(ToRect(l, t, r, b));
+    return bounds;
+  }
   for (int64_t y = t; y < b; ++y) {
     const double ey = y + 0.5 - g.CenterY;
     const double ex0 = l + 0.5 - g.CenterX;
@@ -385,6 +413,61 @@ Rect ScreenSurface::DrawRotated(const RotatedDraw& g, const TDIBSurface& source,
   }
   AddChanged(ToRect(l, t, r, b));
   return bounds;
+}
+
+void ScreenSurface::DrawRotatedRows32(const RotatedDraw& g, const RotatedTurn& turn, int64_t l, int64_t t, int64_t r,
+                                      int64_t b, const TDIBSurface& from, const TDIBSurface* mask,
+                                      const DrawOptions& options, const DrawOptions& rowOptions) {
+  // The turned source position steps in 32.32 fixed point along a row: floor is a shift, the
+  // inside test two unsigned compares, and a mirror maps [0, size) onto itself exactly
+  // (size − 1 − floor(u) = floor of (size << 32) − 1 − U).
+  constexpr double kOne = 4294967296.0;
+  const int width = from.Width(), height = from.Height();
+  const int64_t spanU = int64_t{width} << 32, spanV = int64_t{height} << 32;
+  const double ux = turn.cosA / turn.zx, vx = -turn.sinA / turn.zy;
+  int64_t dU = std::llround(ux * kOne), dV = std::llround(vx * kOne);
+  if (options.FlipX) dU = -dU;
+  if (options.FlipY) dV = -dV;
+  const int count = static_cast<int>(r - l);
+  uint32_t* gathered = reinterpret_cast<uint32_t*>(RowBuffer(count));
+  uint8_t* weights = rowMask_.data();
+  const uint8_t* bits = from.Bits();
+  const ptrdiff_t step = from.RowStep();
+  const uint8_t* maskBits = mask ? mask->Bits() : nullptr;
+  const ptrdiff_t maskStep = mask ? mask->RowStep() : 0;
+  const uint32_t key = static_cast<uint32_t>(options.Key);
+  for (int64_t y = t; y < b; ++y) {
+    const double ey = y + 0.5 - g.CenterY;
+    const double ex0 = l + 0.5 - g.CenterX;
+    const double u0 = turn.ox + (ex0 * turn.cosA + ey * turn.sinA) / turn.zx;
+    const double v0 = turn.oy + (-ex0 * turn.sinA + ey * turn.cosA) / turn.zy;
+    int64_t U = static_cast<int64_t>(std::floor(u0 * kOne)), V = static_cast<int64_t>(std::floor(v0 * kOne));
+    if (options.FlipX) U = spanU - 1 - U;
+    if (options.FlipY) V = spanV - 1 - V;
+    // U and V are exact linear functions of the column, so the columns that land in the source
+    // form one run, found by solving 0 ≤ U + i·dU < spanU (and V alike); every column of it is
+    // inside, so the copy loops need no test.
+    int first = 0, last = count - 1;
+    if (!RunInside(U, dU, spanU, first, last) || !RunInside(V, dV, spanV, first, last)) continue;
+    int64_t u = U + first * dU, v = V + first * dV;
+    if (maskBits) {
+      for (int i = first; i <= last; ++i, u += dU, v += dV) {
+        const ptrdiff_t sx = static_cast<ptrdiff_t>(u >> 32), sy = static_cast<ptrdiff_t>(v >> 32);
+        std::memcpy(gathered + i, bits + sy * step + sx * 4, 4);
+        weights[i] = maskBits[sy * maskStep + sx];
+      }
+    } else {
+      for (int i = first; i <= last; ++i, u += dU, v += dV) {
+        const ptrdiff_t sx = static_cast<ptrdiff_t>(u >> 32), sy = static_cast<ptrdiff_t>(v >> 32);
+        uint32_t pixel;
+        std::memcpy(&pixel, bits + sy * step + sx * 4, 4);
+        gathered[i] = pixel;
+        weights[i] = pixel == key ? 0 : 255;
+      }
+    }
+    ApplyRow(ScanLine(static_cast<int>(y)) + (l + first) * 4, reinterpret_cast<uint8_t*>(gathered + first),
+             weights + first, last - first + 1, rowOptions);
+  }
 }
 
 }  // namespace orin

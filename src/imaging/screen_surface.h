@@ -42,6 +42,9 @@
 
 namespace orin {
 
+// The turn of a rotated draw (screen_surface.cpp).
+struct RotatedTurn;
+
 struct DrawOptions {
   int Opacity = 255;
   // Compared with the whole source pixel (32 bits: all four bytes, so −1 matches nothing a
@@ -152,6 +155,10 @@ class ScreenSurface {
   void ApplyRow(uint8_t* dst, const uint8_t* src, const uint8_t* mask, int count, const DrawOptions& o);
   void DrawMapped(const Rect& dest, const TDIBSurface& source, const Rect& sourceRect, const TDIBSurface* mask,
                   const DrawOptions& options);
+  // The rows t .. b − 1, columns l .. r − 1 of a rotated draw onto 32-bit pixels.
+  void DrawRotatedRows32(const RotatedDraw& g, const RotatedTurn& turn, int64_t l, int64_t t, int64_t r, int64_t b,
+                         const TDIBSurface& from, const TDIBSurface* mask, const DrawOptions& options,
+                         const DrawOptions& rowOptions);
 
   TDIBSurface picture_;
   Rect changed_{};

@@ -172,6 +172,12 @@ void TOrinCustomImage::Draw(ScreenSurface& surface) {
   if (x < INT32_MIN || y < INT32_MIN || x + w > INT32_MAX || y + h > INT32_MAX) return;
   const Rect dest{static_cast<int32_t>(x), static_cast<int32_t>(y), static_cast<int32_t>(x + w),
                   static_cast<int32_t>(y + h)};
+  // An opaque picture without a key, shown as it is, is a plain copy (backgrounds).
+  if (!mask && options.Key < 0 && alpha_ == 255 && w == color.Width() && h == color.Height() && !options.FlipX &&
+      !options.FlipY) {
+    surface.Copy(dest.Left, dest.Top, color, color.ClientRect());
+    return;
+  }
   surface.DrawScaled(dest, color, color.ClientRect(), mask, options);
 }
 
