@@ -132,8 +132,8 @@ class PlayerParamHost final : public CallRole,
   int32_t HistoryMaxCount() override { return sections_.HistoryMaxCount(); }
   void SetHistoryMaxCount(int32_t n) override { sections_.SetHistoryMaxCount(n); }
 
-  // ScreenRole: the window's full screen, display modes, dithering and screen capture are not
-  // the player's yet, so they answer as the null role does.
+  // ScreenRole: the window's full screen, display modes and screen capture are not the player's
+  // yet, so they answer as the null role does; dithering is the image cache's switch.
   int32_t ScreenWidth() override { return host_.ScreenWidth(); }
   int32_t ScreenHeight() override { return host_.ScreenHeight(); }
   std::string Title() override { return host_.HasProject() ? host_.Title() : std::string(); }
@@ -155,8 +155,10 @@ class PlayerParamHost final : public CallRole,
     }
     return names;
   }
-  bool CGDither() override { return nullScreen_.CGDither(); }
-  void SetCGDither(bool v) override { nullScreen_.SetCGDither(v); }
+  bool CGDither() override { return host_.ImageCache() && host_.ImageCache()->Dither(); }
+  void SetCGDither(bool v) override {
+    if (TMuraCollection* images = host_.ImageCache()) images->SetDither(v);
+  }
   void SaveScreen(FunctionArgs args, TCustomParam& dest) override { nullScreen_.SaveScreen(args, dest); }
 
   // ClockRole

@@ -99,6 +99,8 @@ class PlayerHost final : public GameHost, private GameContext {
   GameContext& Context() { return *this; }
 
   TOrinNewHistory& History() { return *history_; }
+  // The game's shared image cache; null after Close.
+  TMuraCollection* ImageCache() { return images_.get(); }
   TOrinReadList& ReadList() { return *readList_; }
   // The font finder, made on first use; throws Error when the machine has no outline font.
   FontFinder& Fonts();

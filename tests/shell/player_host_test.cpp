@@ -8,6 +8,7 @@
 #include "core/cp932.h"
 #include "core/error.h"
 #include "core/text.h"
+#include "imaging/mura.h"
 #include "params/param_collection.h"
 #include "params/param_host.h"
 #include "params/params_test_support.h"
@@ -15,6 +16,8 @@
 #include "resources/file_manager.h"
 #include "resources/install_set.h"
 #include "resources/stream.h"
+#include "scene/model/orin_base_list.h"
+#include "scene/objects/orin_custom_image.h"
 #include "script/page.h"
 #include "script/page_text.h"
 #include "script/project_file.h"
@@ -150,6 +153,56 @@ TEST(PlayerHost, RunsDrawsAndAnswersTheSystemVariables) {
   saves.Open(folder + "save.dat");
   EXPECT_GE(saves.IndexOf("STATUSSAVEDATA"), 0);
   EXPECT_GE(saves.IndexOf("GAMESAVEDATA7"), 0);
+}
+
+class LinesTrace final : public TraceSink {
+ public:
+  void Write(const std::string& cp932Line) override { lines.push_back(ToUtf8(cp932Line)); }
+  std::vector<std::string> lines;
+};
+
+// The player's image objects: ImgNew shows a picture from the game folder through the shared
+// cache, takes its end delay, a missing picture is said once in the trace, and @CGDither keeps
+// what a script sets.
+TEST(PlayerHost, ShowsImageObjectsAndReportsMissingPictures) {
+  test::TempDir dir;
+  const std::string folder = dir / "game/";
+  WriteGame(folder, "version 110\ntitle \"t\"\nscreen 32 24\nstart \"start.osb\"\npacing 0\n",
+            "propset ImgNew name file left top interval\n"
+            "ImgNew chain\n    name={\"bg\"}\n    file={\"Pic\\\\Blue.mur\"}\n    interval={250}\n"
+            "ImgNew chain\n    name={\"a\"}\n    file={\"gone.mur\"}\n"
+            "ImgNew chain\n    name={\"b\"}\n    file={\"GONE.mur\"}\n    left={4}\n"
+            "VarNew name=\"dither\" type=str value={\"\"} scope=0 chain\n"
+            "Calc {@CGDither = TRUE} chain\n"
+            "Calc {dither = \"\" ++ @CGDither} chain\n"
+            "Wait\n");
+  {
+    TMuraFrameList pic;
+    TMuraFrame& f = pic.AddFrame();
+    f.Surface.SetSize(32, 24, 32);
+    f.Surface.FillRect(f.Surface.ClientRect(), 0x0000FF);
+    std::filesystem::create_directories(folder + "pic");
+    pic.SaveToFile(folder + "pic/blue.mur");
+  }
+  LinesTrace trace;
+  Player p(folder, &trace);
+  p.host.Initialise(GameSettings{}, p.window);
+  ASSERT_TRUE(p.host.HasProject());
+  p.Frame();
+  auto* bg = dynamic_cast<TOrinCustomImages*>(p.host.GameScene()->Find("bg"));
+  ASSERT_NE(bg, nullptr);
+  EXPECT_NE(bg->EndDelayExpression(), nullptr);
+  EXPECT_EQ(bg->Width(), 32);
+  int missing = 0;
+  for (const std::string& line : trace.lines)
+    if (line.find("gone.mur") != std::string::npos || line.find("GONE.mur") != std::string::npos) ++missing;
+  EXPECT_EQ(missing, 1);
+  EXPECT_EQ(p.Str("dither"), "TRUE");
+  DrawnFrame frame = p.host.Draw();
+  ASSERT_EQ(frame.BackBuffer.Height, 24);
+  EXPECT_EQ(frame.BackBuffer.Row(10)[10] & 0xFFFFFF, 0x0000FFu);
+  p.state.Closing = true;
+  p.host.Close();
 }
 
 TEST(PlayerHost, RefusesAScreenTooLargeToAllocate) {

@@ -62,6 +62,15 @@ class TMuraCollection {
   // The game's image identification code, known once the project is read.
   void SetKey(int32_t key) { key_ = key; }
   void SetReporter(Reporter reporter) { reporter_ = std::move(reporter); }
+  // Says a line through the reporter (image objects say so for motion files they cannot play).
+  void Report(const std::string& line) const {
+    if (reporter_) reporter_(line);
+  }
+  // The game's dithering switch (@CGDither). It is kept for the scripts that read it back; it
+  // changes nothing, since dithering only serves palette screens and the player composes in
+  // 32 bits.
+  bool Dither() const { return dither_; }
+  void SetDither(bool dither) { dither_ = dither; }
 
   // Every image of the file; never null (an empty list for a missing or unreadable file or an
   // empty name). Asking again while someone holds the list answers the same list.
@@ -85,6 +94,7 @@ class TMuraCollection {
   TVrFileManager* files_;
   int32_t key_;
   Reporter reporter_;
+  bool dither_ = false;
   std::unordered_map<std::string, std::weak_ptr<const MuraImages>> items_;
   // What Add put in, kept alive by the cache itself.
   std::unordered_map<std::string, std::shared_ptr<const MuraImages>> kept_;

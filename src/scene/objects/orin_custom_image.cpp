@@ -133,7 +133,15 @@ void TOrinCustomImage::TurnCentre(int32_t& x, int32_t& y) const {
 }
 
 Rect TOrinCustomImage::ScreenRect() const {
-  if ((rotation_ & 0xFF) == 0 || !picture_) return TOrinControl::ScreenRect();
+  if (!picture_) return TOrinControl::ScreenRect();
+  if ((rotation_ & 0xFF) == 0) {
+    const Rect r = TOrinControl::ScreenRect();
+    if (offsetX_ == 0 && offsetY_ == 0) return r;
+    // A cropped picture lies where it lay in its frame.
+    const int64_t dx = int64_t{offsetX_} * ZoomX() / 256, dy = int64_t{offsetY_} * ZoomY() / 256;
+    auto clamp = [](int64_t v) { return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)); };
+    return Rect{clamp(r.Left + dx), clamp(r.Top + dy), clamp(r.Right + dx), clamp(r.Bottom + dy)};
+  }
   RotatedDraw g;
   TurnCentre(g.CenterX, g.CenterY);
   g.OriginX = OriginX() - offsetX_;
@@ -150,7 +158,9 @@ void TOrinCustomImage::Draw(ScreenSurface& surface) {
   if (!picture_ || alpha_ < 1) return;
   const TDIBSurface& color = picture_->Color;
   DrawOptions options;
-  options.Opacity = alpha_;
+  // The drawing kernels take additive levels up to 65535; what a script may set beyond that
+  // (alpha is any int32) would overflow their arithmetic.
+  options.Opacity = std::min(alpha_, 256 + 65535);
   options.Key = picture_->TransparentValue;
   options.FlipX = FlipX();
   options.FlipY = FlipY();
@@ -283,7 +293,7 @@ void TOrinCustomImages::ShowImage(int32_t n) {
   index_ = n;
   ApplyBrightness(n);
   timer_ += list[n].Duration;
-  if (n == count - 1 && count >= 2) timer_ += EndDelay();
+  if (n == count - 1 && count >= 2 && !restoring_) timer_ += EndDelay();
 }
 
 void TOrinCustomImages::ApplyBrightness(int32_t n) {
@@ -382,7 +392,11 @@ void TOrinCustomImages::RestoreSavedIndex() {
       ShowMotionImage(film.ImageFiles[static_cast<size_t>(file - 1)], MotionImageIndex());
     return;
   }
+  // A load runs before the variables are back, so the end delay is not evaluated here: the
+  // saved timer already holds it.
+  restoring_ = true;
   ShowImage(savedIndex_);
+  restoring_ = false;
   if (index_ >= 0) timer_ = savedTimer_;
 }
 

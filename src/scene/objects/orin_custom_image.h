@@ -9,7 +9,8 @@
 //   * opacity = alpha: through the picture's alpha plane when it has one (1-254 blend through
 //     the plane, 255 the plane alone, 256 and above additive at alpha − 256), else 1-254 blend,
 //     255 copy, 256 and above additive, skipping the colour key (ScreenSurface's rules);
-//   * rotation 0: at the screen position, scaled by the zoom and mirrored by the flips;
+//   * rotation 0: at the screen position, scaled by the zoom and mirrored by the flips (a picture
+//     the cache cropped ("?t") at its place in the frame, and so is the screen rectangle);
 //   * rotation ≠ 0: turned and zoomed about the origin point (image pixels; mirrored with the
 //     flips), which lands where the control's origin lies on the screen. The screen rectangle
 //     (ScreenRect: dirty rectangles, clipping, hit tests) is then the bounding rectangle of the
@@ -196,6 +197,8 @@ class TOrinCustomImages : public TOrinCustomImage {
   std::unique_ptr<TOrinParser> endDelay_;
   int32_t savedTimer_ = 0;
   int32_t savedIndex_ = -1;
+  // Set while a load restores the index: the saved timer stands, the end delay is not run.
+  bool restoring_ = false;
   // The files the attached motion's frames show, kept while it runs so that a motion that
   // alternates between files does not decode them again and again.
   std::unordered_map<std::string, ImageList> motionImages_;

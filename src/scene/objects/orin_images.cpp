@@ -1,6 +1,10 @@
 #include "scene/objects/orin_images.h"
 
 #include "core/cp932.h"
+#include "core/error.h"
+#include "resources/file_manager.h"
+#include "scene/model/motion_film.h"
+#include "scene/model/orin_base_list.h"
 #include "params/custom_param.h"
 #include "resources/stream.h"
 #include "scene/model/property_table.h"
@@ -36,10 +40,27 @@ void TOrinImages::SetFile(const std::string& file) {
   DetachMotion();
   ClearMotionImages();
   const FileKind kind = LoadList(0, file);
-  if (kind == FileKind::kMotion) LoadMotionFile(file);
+  if (kind == FileKind::kMotion) LoadMotion(file);
   if (kind == FileKind::kNone || (kind == FileKind::kImages && List(0).Empty()))
     SetBounds(Left(), Top(), 0, 0);
   if ((Index() < 0 || Index() >= Images().Count()) && Images().Count() > 0) ShowImage(0);
+}
+
+void TOrinImages::LoadMotion(const std::string& file) {
+  TVrFileManager* files = Owner() ? Owner()->Files() : nullptr;
+  if (!files) return;
+  auto film = std::make_unique<MotionFilm>();
+  try {
+    MemoryStream content;
+    files->LoadToStream(content, file);
+    content.SetPosition(0);
+    film->Read(content);
+  } catch (const Error& e) {
+    // The object stays without a motion; the game goes on.
+    if (TMuraCollection* cache = Services().Images()) cache->Report(file + ": the motion cannot be played: " + e.Message());
+    return;
+  }
+  AttachMotion(std::move(film), file);
 }
 
 void TOrinImages::SetLoop(bool loop) {

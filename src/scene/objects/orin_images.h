@@ -4,8 +4,8 @@
 //
 // Setting the file (property 2), when the name changed: the list is cleared and the motion
 // dropped; a ".mur" file is loaded into the list through the shared cache; a ".omt" file gets a
-// motion attached that starts at once; any other name (or a missing file) sets width and height
-// to 0. Then, if no image is current and the list has images, image 0 is shown.
+// motion attached that starts at once (a missing or damaged one is reported and leaves the object
+// without a motion); any other name (or a missing picture) sets width and height to 0. Then, if no image is current and the list has images, image 0 is shown.
 // Switching loop on restarts a finished motion, or shows image 0 when no image is current.
 //
 // Save record, after TOrinCustomImages': loop (byte), free when finished (byte), the file, the
@@ -49,6 +49,9 @@ class TOrinImages : public TOrinCustomImages {
   // Loads an image file into list `list` (cleared first); other kinds of name leave it empty.
   // Returns what the name named.
   FileKind LoadList(int list, const std::string& file);
+  // Attaches and starts the motion of a motion file; one that cannot be read is reported through
+  // the image cache and leaves the object without a motion.
+  void LoadMotion(const std::string& file);
 
  private:
   bool loop_ = false;

@@ -239,6 +239,27 @@ TEST(TOrinImages, UnshowableFilesLeaveTheObjectEmpty) {
   EXPECT_EQ(s.reported.size(), before);
 }
 
+// "?m" gives a keyed picture an alpha plane; "?t" crops it to its visible part and draws the part
+// where it lay in the frame. Each form is cached apart from the plain one.
+TEST(TMuraCollection, MaskAndTrimForms) {
+  ImageScene s;
+  const uint32_t k = 0x00FF00, r = 0xFF0000;
+  s.Write("spot.mur", {{.Width = 4, .Height = 3, .Pixels = {k, k, k, k, k, k, r, r, k, k, r, r}, .Key = 0x00FF00}});
+  EXPECT_FALSE(s.cache.Images("spot.mur")->Images[0].Picture.Color.HasAlpha());
+  auto masked = s.cache.Images("spot.mur?m");
+  ASSERT_TRUE(masked->Images[0].Picture.Color.HasAlpha());
+  EXPECT_EQ(masked->Images[0].Picture.Color.Alpha->GetPixel(0, 0), 0u);
+  EXPECT_EQ(masked->Images[0].Picture.Color.Alpha->GetPixel(2, 1), 255u);
+  TOrinImages& image = s.Image("t", "spot.mur?t", 10, 10);
+  EXPECT_EQ(image.Width(), 2);
+  EXPECT_EQ(image.Height(), 2);
+  s.Draw();
+  EXPECT_EQ(s.Pixel(12, 11), r);
+  EXPECT_EQ(s.Pixel(13, 12), r);
+  EXPECT_EQ(s.Pixel(10, 10), 0x404040u);
+  EXPECT_EQ(s.cache.Decodes(), 3u);
+}
+
 // ---- The animation
 
 TEST(TOrinImages, TwoImagesWithoutLoopRaiseFinishedOnceAndStay) {
@@ -322,9 +343,49 @@ TEST(TOrinImages, EndDelayLengthensTheLastImage) {
   delay.Value->SetAsInt(150);
   SetInt(image, kPropIndex, 1);
   EXPECT_EQ(image.ImageTimer(), 100 + 100 + 300);
+  // A loaded object keeps its saved timer; the expression is not run while the game loads (its
+  // variables are not back yet).
+  MemoryStream saved;
+  s.scene.Save(saved, kSceneSaveVersion);
+  saved.SetPosition(0);
+  ImageScene t;
+  t.Write("two.mur", {{.Fill = 1, .Delay = 100}, {.Fill = 2, .Delay = 100}});
+  TParamCollectionItem& counter = t.vars.AddVariable(kTypeInt, "delay");
+  counter.Value->SetAsInt(1000);
+  t.scene.Load(saved, kSceneSaveVersion);
+  auto* loaded = dynamic_cast<TOrinImages*>(t.scene.FindControl("a"));
+  ASSERT_NE(loaded, nullptr);
+  EXPECT_EQ(loaded->Index(), 1);
+  EXPECT_EQ(loaded->ImageTimer(), 500);
   // A single image is not lengthened.
   SetStr(image, kPropFile, "one.mur");
   EXPECT_EQ(image.ImageTimer(), 100);
+}
+
+// The end delay runs each time the last image is entered, but not while a game loads: the
+// variables it reads are not back yet, and the saved timer already holds its value.
+TEST(TOrinImages, EndDelayIsNotRunWhileLoading) {
+  ImageScene s;
+  s.Write("two.mur", {{.Fill = 1, .Delay = 100}, {.Fill = 2, .Delay = 100}});
+  TParamCollectionItem& runs = s.vars.AddVariable(kTypeInt, "runs");
+  runs.Value->SetAsInt(0);
+  TOrinImages& image = s.Image("a", "two.mur");
+  image.SetEndDelay(*Expression("runs = runs + 1"));
+  SetInt(image, kPropIndex, 1);
+  SetInt(image, kPropIndex, 1);
+  EXPECT_EQ(runs.Value->GetAsInt(), 2);
+  MemoryStream saved;
+  s.scene.Save(saved, kSceneSaveVersion);
+  saved.SetPosition(0);
+  ImageScene t;
+  t.Write("two.mur", {{.Fill = 1, .Delay = 100}, {.Fill = 2, .Delay = 100}});
+  TParamCollectionItem& loadedRuns = t.vars.AddVariable(kTypeInt, "runs");
+  loadedRuns.Value->SetAsInt(0);
+  t.scene.Load(saved, kSceneSaveVersion);
+  EXPECT_EQ(loadedRuns.Value->GetAsInt(), 0);
+  auto* loaded = dynamic_cast<TOrinImages*>(t.scene.FindControl("a"));
+  ASSERT_NE(loaded, nullptr);
+  EXPECT_EQ(loaded->ImageTimer(), image.ImageTimer());
 }
 
 TEST(TOrinImages, IndexWithAMotionMovesTheMotionTime) {
@@ -338,6 +399,30 @@ TEST(TOrinImages, IndexWithAMotionMovesTheMotionTime) {
   EXPECT_EQ(image.Motion()->Elapsed(), 167);
   EXPECT_EQ(image.ImageCount(), 30);
   EXPECT_EQ(image.Index(), -1);
+}
+
+// A motion file attaches a motion that starts at once; one cut short is reported and the object
+// goes without.
+TEST(TOrinImages, MotionFilesAttachOrAreReported) {
+  ImageScene s;
+  MotionFilm film;
+  film.Fields = MotionFilm::kPosition;
+  film.Frames.resize(4);
+  MemoryStream bytes;
+  film.Write(bytes);
+  const std::string whole(bytes.View());
+  s.dir.Write("walk.omt", whole);
+  s.dir.Write("cut.omt", whole.substr(0, whole.size() - 3));
+  TOrinImages& image = s.Image("a", "WALK.omt");
+  ASSERT_NE(image.Motion(), nullptr);
+  EXPECT_EQ(image.ImageCount(), 4);
+  EXPECT_TRUE(image.Busy());
+  EXPECT_TRUE(s.reported.empty());
+  SetStr(image, kPropFile, "cut.omt");
+  EXPECT_EQ(image.Motion(), nullptr);
+  ASSERT_EQ(s.reported.size(), 1u);
+  EXPECT_NE(s.reported[0].find("cut.omt"), std::string::npos);
+  s.Frame(16);
 }
 
 // A motion's frames show images of the files it names, through the same cache.
@@ -414,6 +499,7 @@ TEST(TOrinImages, OpacityModesWithAndWithoutAnAlphaPlane) {
       {"plane.mur", 128, {d, Blend(d, src, 128), Blend(d, src, 64)}},
       {"plane.mur", 256 + 100, {d, Add(d, src, 100), Add(d, src, 50)}},
       {"plane.mur", 0, {d, d, d}},
+      {"key.mur", INT32_MAX, {d, Add(d, src, 65535), Add(d, src, 65535)}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.File);
