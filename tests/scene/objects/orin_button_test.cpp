@@ -6,6 +6,7 @@
 
 #include <sstream>
 
+#include "core/error.h"
 #include "resources/file_manager.h"
 #include "resources/stream.h"
 #include "resources/temp_folder.h"
@@ -420,6 +421,26 @@ TEST(TOrinButton, SaveRoundTrip) {
     // The loaded button works.
     u.Play(*lb, "move 12 32 down up");
     EXPECT_EQ(lb->State(), version >= 104 ? 3 : 0) << version;
+  }
+}
+
+// A damaged record fails with Error wherever it is cut, and the scene is left usable.
+TEST(TOrinButton, CutRecordsFailCleanly) {
+  ButtonScene t;
+  for (int i = 0; i < 2; ++i) {
+    TOrinButton& r = t.Button(std::string("r").append(std::to_string(i)), 10 * i, 0, "h.mur", "on.mur", "c.mur");
+    SetInt(r, kPropGroup, 1);
+  }
+  t.s.list.Create(kKindTile)->Rename("tile");
+  MemoryStream saved;
+  t.s.list.Save(saved, kSceneSaveVersion);
+  const std::string good(saved.View());
+  for (size_t n = 0; n < good.size(); ++n) {
+    MemoryStream cut;
+    cut.Assign(std::string_view(good).substr(0, n));
+    ButtonScene u;
+    EXPECT_THROW(u.s.list.Load(cut, kSceneSaveVersion), Error) << n;
+    u.Play(*static_cast<TOrinButton*>(u.s.list.Create(kKindButton)), "move 1 1 down up wait 50");
   }
 }
 
