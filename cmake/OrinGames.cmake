@@ -1,11 +1,23 @@
 # Games built from their text sources by orintool at build time.
-#   orin_game(NAME SOURCE_DIR PAGE...)  SOURCE_DIR/{PAGE.txt, project.txt, install.txt} become
-#                                       ${CMAKE_BINARY_DIR}/games/NAME/game.dat, target NAME_game.
+#   orin_game(NAME SOURCE_DIR PAGE... [FILES FILE...])
+#       SOURCE_DIR/{PAGE.txt, project.txt, install.txt} become ${CMAKE_BINARY_DIR}/games/NAME/game.dat,
+#       target NAME_game. Each FILE (pictures, motions, made by custom commands of the calling
+#       directory) goes into the archive under its own file name.
 function(orin_game name src)
+  cmake_parse_arguments(G "" "" "FILES" ${ARGN})
   set(data ${CMAKE_BINARY_DIR}/games/${name}-data)
   set(game ${CMAKE_BINARY_DIR}/games/${name})
   set(files)
-  foreach(page ${ARGN})
+  foreach(extra ${G_FILES})
+    get_filename_component(base ${extra} NAME)
+    add_custom_command(OUTPUT ${data}/${base}
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${data}
+      COMMAND ${CMAKE_COMMAND} -E copy ${extra} ${data}/${base}
+      DEPENDS ${extra}
+      VERBATIM)
+    list(APPEND files ${data}/${base})
+  endforeach()
+  foreach(page ${G_UNPARSED_ARGUMENTS})
     add_custom_command(OUTPUT ${data}/${page}.osb
       COMMAND ${CMAKE_COMMAND} -E make_directory ${data}
       COMMAND orintool page asm ${src}/${page}.txt -o ${data}/${page}.osb

@@ -229,13 +229,13 @@ TEST(SceneSave, DamagedRecordsFailCleanly) {
     plain.list.Save(m, kSceneSaveVersion);
     std::string bytes(m.View());
     // The first root's child count sits right before the second root's name; make it 1 and
-    // put a button (kind 3) there.
+    // put an edit field (kind 5) there.
     Scene t;
     MemoryStream r;
     t.list.ActiveRoot().Save(r, kSceneSaveVersion);
     const size_t countAt = r.Size() - 4;
     bytes[countAt] = 1;
-    bytes.insert(countAt + 4, 1, static_cast<char>(kKindButton));
+    bytes.insert(countAt + 4, 1, static_cast<char>(kKindEdit));
     EXPECT_THROW(Load(t.list, bytes, kSceneSaveVersion), Error);
   }
 }

@@ -197,6 +197,10 @@ class TOrinControl : public TOrinComponent {
   void RestartMotion();
   int32_t MotionX() const { return motionWords_[0]; }
   int32_t MotionY() const { return motionWords_[1]; }
+  // The picture the motion's last applied frame showed: the film's image-file index + 1 (0: none)
+  // and the picture index; kept in saves.
+  int32_t MotionImageFile() const { return motionWords_[2]; }
+  int32_t MotionImageIndex() const { return motionWords_[3]; }
   // Shows a frame of the attached motion; the base point is where relative frames start.
   virtual void ApplyMotionFrame(const MotionFilm& film, int32_t frame, int32_t baseX, int32_t baseY);
   // Frame fields the base control has no use for; image classes take them.

@@ -1,10 +1,12 @@
 #include "scene/objects/object_classes.h"
 
 #include "scene/objects/orin_box.h"
+#include "scene/objects/orin_button.h"
 #include "scene/objects/orin_cabinet.h"
 #include "scene/objects/orin_images.h"
 #include "scene/objects/orin_mes.h"
 #include "scene/objects/orin_prop_motion.h"
+#include "scene/objects/orin_tile.h"
 #include "scene/objects/orin_timer.h"
 #include "scene/text/text_services.h"
 
@@ -29,9 +31,11 @@ struct ClassEntry {
 // Every class of the player, one line each.
 constexpr ClassEntry kClasses[] = {
     {kKindBox, ObjectClasses::MakeOf<TOrinBox>},
+    {kKindButton, ObjectClasses::MakeOf<TOrinButton>},
     {kKindImages, ObjectClasses::MakeOf<TOrinImages>},
     {kKindMes, ObjectClasses::MakeOf<TOrinMes>},
     {kKindTimer, ObjectClasses::MakeOf<TOrinTimer>},
+    {kKindTile, ObjectClasses::MakeOf<TOrinTile>},
     {kKindPropMotion, ObjectClasses::MakeOf<TOrinPropMotion>},
     {kKindCabinet, ObjectClasses::MakeOf<TOrinCabinet>},
     {kKindVideo, MediaKind<kKindVideo>},

@@ -383,7 +383,15 @@ void TOrinCustomImages::ShowMotionImage(const std::string& file, int32_t index) 
 }
 
 void TOrinCustomImages::RestoreSavedIndex() {
-  if (Motion()) return;
+  if (Motion()) {
+    // A stopped or paused motion applies no frame until it runs again: show what its last frame
+    // showed when it was saved, or the object would stand there without a picture.
+    const MotionFilm& film = Motion()->Film();
+    const int32_t file = MotionImageFile();
+    if (film.Has(MotionFilm::kImage) && file >= 1 && file <= static_cast<int32_t>(film.ImageFiles.size()))
+      ShowMotionImage(film.ImageFiles[static_cast<size_t>(file - 1)], MotionImageIndex());
+    return;
+  }
   // A load runs before the variables are back, so the end delay is not evaluated here: the
   // saved timer already holds it.
   restoring_ = true;

@@ -104,7 +104,8 @@ class TOrinCustomImage : public TOrinControl {
   // and the new place and, without a motion, sizes the control to the zoomed picture.
   void SetPicture(std::shared_ptr<const FrameDrawable> picture, int32_t offsetX = 0, int32_t offsetY = 0);
   // Width and height from the picture and the zoom (nothing without a picture or with a motion).
-  void FitToPicture();
+  // Classes whose size is their own (tiles) do nothing here.
+  virtual void FitToPicture();
   const SceneServices& Services() const { return services_; }
 
  private:
