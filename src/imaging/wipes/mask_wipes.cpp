@@ -172,18 +172,20 @@ int32_t TWipeGridV::Key(int row, int /*column*/) const { return Reverse() ? rows
 
 // ---- Dither
 
-std::vector<int32_t> TWipeDither::VisitingOrder() {
-  TTpRandom random(12341);
-  random.Reset(kTile * kTile);
-  std::vector<int32_t> order(kTile * kTile);
-  for (int32_t& cell : order) cell = random.Draw();
+const std::vector<int32_t>& TWipeDither::VisitingOrder() {
+  static const std::vector<int32_t> order = [] {
+    TTpRandom random(12341);
+    random.Reset(kTile * kTile);
+    std::vector<int32_t> cells(kTile * kTile);
+    for (int32_t& cell : cells) cell = random.Draw();
+    return cells;
+  }();
   return order;
 }
 
 void TWipeDither::Prepare() {
   TWipeMask::Prepare();
   hardEdge_ = true;
-  if (order_.empty()) order_ = VisitingOrder();
 }
 
 bool TWipeDither::UpdateMask() {
@@ -191,7 +193,8 @@ bool TWipeDither::UpdateMask() {
   if (n == lastLevel_) return false;
   lastLevel_ = n;
   uint8_t tile[kTile * kTile] = {};
-  for (int64_t i = 0; i < n; ++i) tile[order_[static_cast<size_t>(i)]] = 255;
+  const std::vector<int32_t>& order = VisitingOrder();
+  for (int64_t i = 0; i < n; ++i) tile[order[static_cast<size_t>(i)]] = 255;
   TDIBSurface& mask = Mask();
   const int width = mask.Width();
   for (int y = 0; y < mask.Height(); ++y) {

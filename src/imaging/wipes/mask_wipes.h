@@ -130,10 +130,7 @@ class TWipeDither : public TWipeMask {
 
   static constexpr int kTile = 64;
   // The cells of the tile (row × 64 + column) in the order they turn over; the same every time.
-  static std::vector<int32_t> VisitingOrder();
-
- private:
-  std::vector<int32_t> order_;
+  static const std::vector<int32_t>& VisitingOrder();
 };
 
 class TWipeCircle : public TWipeMask {
