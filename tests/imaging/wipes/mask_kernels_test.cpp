@@ -22,18 +22,24 @@ TEST(MaskKernels, FastFormsMatchTheReference) {
   for (const MaskKernelSet* fast : AvailableMaskKernels()) {
     SCOPED_TRACE(fast->name);
     std::mt19937 rng(4242);
-    for (int round = 0; round < 600; ++round) {
-      const int count = round % 71;
+    for (int round = 0; round < 1200; ++round) {
+      const int count = round % 139;
       const int offset = round % 3;
       auto out = RandomBytes(4 * count + 8, rng), in = RandomBytes(4 * count + 8, rng);
       auto mask = RandomBytes(count + 8, rng);
-      // Runs of 0 and of 255 of 16 and more, and single 0 / 255 values among others.
-      const int pattern = round % 4;
+      // Runs of 0 and of 255 (of 16 and of 32, the vector widths), pixels of only 0 and 255,
+      // single 0 / 255 values among others, a leading run of 0, one value throughout, runs of
+      // one value each, and plain noise.
+      const int pattern = round % 8;
       for (int i = 0; i < count; ++i) {
         uint8_t& m = mask[static_cast<size_t>(offset + i)];
         if (pattern == 0) m = (i / 16) % 2 ? 255 : 0;
-        if (pattern == 1 && rng() % 3 == 0) m = rng() % 2 ? 0 : 255;
-        if (pattern == 2) m = i < 20 ? 0 : m;
+        if (pattern == 1) m = (i / 32) % 2 ? 0 : 255;
+        if (pattern == 2) m = rng() % 2 ? 0 : 255;
+        if (pattern == 3 && rng() % 3 == 0) m = rng() % 2 ? 0 : 255;
+        if (pattern == 4) m = i < 40 ? 0 : m;
+        if (pattern == 5) m = static_cast<uint8_t>(round % 2 ? 77 : 254);
+        if (pattern == 6) m = i < 32 ? 1 : i < 48 ? 128 : 255;
       }
       for (bool hard : {false, true}) {
         auto a = RandomBytes(4 * count + 8, rng);
