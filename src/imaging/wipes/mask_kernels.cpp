@@ -38,7 +38,17 @@ void RefOrderMaskRow(uint8_t* mask, const uint16_t* order, int count, int level,
   for (int x = 0; x < count; ++x) mask[x] = static_cast<uint8_t>(std::clamp((level - order[x]) >> softBits, 0, 255));
 }
 
-const MaskKernelSet kReference{"reference", RefMaskComposeRow32, RefOrderMaskRow};
+void RefGreyCopyRow32(uint8_t* dst, const uint8_t* src, int count, int level, bool darken) {
+  for (int x = 0; x < count; ++x) {
+    for (int c = 0; c < 3; ++c) {
+      const int v = src[4 * x + c];
+      dst[4 * x + c] = static_cast<uint8_t>(darken ? std::max(0, v - level) : std::min(255, v + level));
+    }
+    dst[4 * x + 3] = src[4 * x + 3];
+  }
+}
+
+const MaskKernelSet kReference{"reference", RefMaskComposeRow32, RefOrderMaskRow, RefGreyCopyRow32};
 
 #if ORIN_X86_KERNELS
 
@@ -138,7 +148,17 @@ void Sse2OrderMaskRow(uint8_t* mask, const uint16_t* order, int count, int level
   RefOrderMaskRow(mask + x, order + x, count - x, level, softBits);
 }
 
-const MaskKernelSet kSse2{"sse2", Sse2MaskComposeRow32, Sse2OrderMaskRow};
+void Sse2GreyCopyRow32(uint8_t* dst, const uint8_t* src, int count, int level, bool darken) {
+  const __m128i grey = _mm_set1_epi32(std::clamp(level, 0, 255) * 0x010101);
+  int x = 0;
+  for (; x + 4 <= count; x += 4) {
+    const __m128i v = Load(src + 4 * x);
+    Store(dst + 4 * x, darken ? _mm_subs_epu8(v, grey) : _mm_adds_epu8(v, grey));
+  }
+  RefGreyCopyRow32(dst + 4 * x, src + 4 * x, count - x, level, darken);
+}
+
+const MaskKernelSet kSse2{"sse2", Sse2MaskComposeRow32, Sse2OrderMaskRow, Sse2GreyCopyRow32};
 
 // ---- AVX2, chosen at run time: the same steps on 32 pixels. Byte unpacking and packing work
 // within each 128-bit half, and the mask bytes are spread to match, so pixels keep their places.
@@ -238,7 +258,18 @@ ORIN_AVX2 void Avx2OrderMaskRow(uint8_t* mask, const uint16_t* order, int count,
   Sse2OrderMaskRow(mask + x, order + x, count - x, level, softBits);
 }
 
-const MaskKernelSet kAvx2{"avx2", Avx2MaskComposeRow32, Avx2OrderMaskRow};
+ORIN_AVX2 void Avx2GreyCopyRow32(uint8_t* dst, const uint8_t* src, int count, int level, bool darken) {
+  const __m256i grey = _mm256_set1_epi32(std::clamp(level, 0, 255) * 0x010101);
+  int x = 0;
+  for (; x + 8 <= count; x += 8) {
+    const __m256i v = Load256(src + 4 * x);
+    Store256(dst + 4 * x, darken ? _mm256_subs_epu8(v, grey) : _mm256_adds_epu8(v, grey));
+  }
+  _mm256_zeroupper();
+  Sse2GreyCopyRow32(dst + 4 * x, src + 4 * x, count - x, level, darken);
+}
+
+const MaskKernelSet kAvx2{"avx2", Avx2MaskComposeRow32, Avx2OrderMaskRow, Avx2GreyCopyRow32};
 
 bool HasAvx2() {
   __builtin_cpu_init();
@@ -265,6 +296,10 @@ void MaskComposeRow32(uint8_t* dst, const uint8_t* out, const uint8_t* in, const
 
 void OrderMaskRow(uint8_t* mask, const uint16_t* order, int count, int level, int softBits) {
   Fastest().OrderMaskRow(mask, order, count, level, softBits);
+}
+
+void GreyCopyRow32(uint8_t* dst, const uint8_t* src, int count, int level, bool darken) {
+  Fastest().GreyCopyRow32(dst, src, count, level, darken);
 }
 
 const MaskKernelSet& ReferenceMaskKernels() { return kReference; }

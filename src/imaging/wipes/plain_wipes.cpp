@@ -8,6 +8,28 @@
 
 namespace orin {
 
+namespace {
+
+// The source with a grey level added (darken: subtracted) to every channel, in one pass.
+void CopyWithGrey(ScreenSurface& target, const ScreenSurface& source, int level, bool darken) {
+  const int width = target.Width();
+  if (target.Depth() == 32) {
+    for (int y = 0; y < target.Height(); ++y)
+      wipes::GreyCopyRow32(target.ScanLine(y), source.ScanLine(y), width, level, darken);
+    return;
+  }
+  for (int y = 0; y < target.Height(); ++y) {
+    const Rect row{0, y, width, y + 1};
+    target.Copy(0, y, source, row);
+    if (darken)
+      target.SubtractGrey(row, level);
+    else
+      target.AddGrey(row, level);
+  }
+}
+
+}  // namespace
+
 // The steps go row by row, each row copied and then changed while it is still in the cache: one
 // pass over the screen instead of two.
 
@@ -48,16 +70,7 @@ bool TWipeWhite::Step() {
   const int a = static_cast<int>(int64_t{Time()} * 511 / Duration());
   const ScreenSurface& source = a < 256 ? Outgoing() : Incoming();
   const int level = a < 256 ? a : 511 - a;
-  ScreenSurface& target = Target();
-  const int width = target.Width();
-  for (int y = 0; y < target.Height(); ++y) {
-    const Rect row{0, y, width, y + 1};
-    target.Copy(0, y, source, row);
-    if (darken_)
-      target.SubtractGrey(row, level);
-    else
-      target.AddGrey(row, level);
-  }
+  CopyWithGrey(Target(), source, level, darken_);
   MarkChanged();
   return false;
 }
@@ -65,13 +78,7 @@ bool TWipeWhite::Step() {
 bool TWipeFlash::Step() {
   if (Done()) return true;
   const int b = static_cast<int>(int64_t{Time()} * 255 / Duration());
-  ScreenSurface& target = Target();
-  const int width = target.Width();
-  for (int y = 0; y < target.Height(); ++y) {
-    const Rect row{0, y, width, y + 1};
-    target.Copy(0, y, Incoming(), row);
-    target.AddGrey(row, 255 - b);
-  }
+  CopyWithGrey(Target(), Incoming(), 255 - b, false);
   MarkChanged();
   return false;
 }

@@ -60,6 +60,15 @@ TEST(MaskKernels, FastFormsMatchTheReference) {
       fast->OrderMaskRow(a.data() + offset, order.data() + offset, count, level, soft);
       ref.OrderMaskRow(b.data() + offset, order.data() + offset, count, level, soft);
       EXPECT_EQ(a, b) << "order, count " << count << " level " << level << " soft " << soft;
+
+      const int grey = round % 5 == 0 ? 255 : static_cast<int>(rng() % 256);
+      for (bool darken : {false, true}) {
+        auto c = RandomBytes(4 * count + 8, rng);
+        auto d = c;
+        fast->GreyCopyRow32(c.data() + offset, out.data() + offset, count, grey, darken);
+        ref.GreyCopyRow32(d.data() + offset, out.data() + offset, count, grey, darken);
+        EXPECT_EQ(c, d) << "grey, count " << count << " level " << grey << " darken " << darken;
+      }
     }
   }
 }
@@ -86,6 +95,12 @@ TEST(MaskKernels, ReferenceFollowsTheFormulas) {
     ref.MaskComposeRow32(dst, out, in, mask, 2, c.hard);
     for (int i = 0; i < 8; ++i) EXPECT_EQ(dst[i], c.expect[i % 4]) << int(c.mask) << " " << c.hard << " byte " << i;
   }
+
+  uint8_t grey[8];
+  ref.GreyCopyRow32(grey, out, 2, 0xE0, false);
+  EXPECT_EQ(std::vector<uint8_t>(grey, grey + 4), (std::vector<uint8_t>{0xF0, 0xFF, 0xFF, 0x77}));
+  ref.GreyCopyRow32(grey, out, 2, 0x20, true);
+  EXPECT_EQ(std::vector<uint8_t>(grey, grey + 4), (std::vector<uint8_t>{0, 0, 0x10, 0x77}));
 
   const uint16_t order[5] = {0, 100, 1000, 1255, 32767};
   uint8_t m[5];
