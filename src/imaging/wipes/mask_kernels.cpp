@@ -70,7 +70,8 @@ inline void Copy64(uint8_t* dst, const uint8_t* src) {
 }
 
 // Four pixels through their mask bytes, each spread over its pixel's four bytes.
-inline __m128i ComposeQuad(__m128i o, __m128i i, __m128i w) {
+// extremes: whether any of the weights may be 0 or 255, which take their picture whole.
+inline __m128i ComposeQuad(__m128i o, __m128i i, __m128i w, bool extremes) {
   const __m128i zero = _mm_setzero_si128();
   const __m128i c255 = _mm_set1_epi16(255);
   const __m128i wLo = _mm_unpacklo_epi8(w, zero), wHi = _mm_unpackhi_epi8(w, zero);
@@ -81,6 +82,7 @@ inline __m128i ComposeQuad(__m128i o, __m128i i, __m128i w) {
                                    _mm_mullo_epi16(_mm_unpackhi_epi8(o, zero), _mm_sub_epi16(c255, wHi)));
   const __m128i mixed =
       _mm_and_si128(_mm_packus_epi16(_mm_srli_epi16(lo, 8), _mm_srli_epi16(hi, 8)), _mm_set1_epi32(0x00FFFFFF));
+  if (!extremes) return mixed;
   const __m128i isOut = _mm_cmpeq_epi8(w, zero);
   const __m128i isIn = _mm_cmpeq_epi8(w, _mm_set1_epi8(-1));
   return Select(isOut, o, Select(isIn, i, mixed));
@@ -127,7 +129,7 @@ void Sse2MaskComposeRow32(uint8_t* dst, const uint8_t* out, const uint8_t* in, c
     for (int q = 0; q < 4; ++q) {
       const int at = 4 * x + 16 * q;
       const __m128i o = Load(out + at), i = Load(in + at);
-      Store(dst + at, choice ? Select(w[q], i, o) : ComposeQuad(o, i, w[q]));
+      Store(dst + at, choice ? Select(w[q], i, o) : ComposeQuad(o, i, w[q], (zeros | fulls) != 0));
     }
   }
   RefMaskComposeRow32(dst + 4 * x, out + 4 * x, in + 4 * x, mask + x, count - x, hardEdge);
@@ -177,7 +179,8 @@ ORIN_AVX2 inline __m256i Spread8(const uint8_t* mask) {
   return _mm256_shuffle_epi8(_mm256_set1_epi64x(eight), spread);
 }
 
-ORIN_AVX2 inline __m256i Compose8(__m256i o, __m256i i, __m256i w) {
+// extremes: whether any of the weights may be 0 or 255, which take their picture whole.
+ORIN_AVX2 inline __m256i Compose8(__m256i o, __m256i i, __m256i w, bool extremes) {
   const __m256i zero = _mm256_setzero_si256();
   const __m256i c255 = _mm256_set1_epi16(255);
   const __m256i wLo = _mm256_unpacklo_epi8(w, zero), wHi = _mm256_unpackhi_epi8(w, zero);
@@ -187,6 +190,7 @@ ORIN_AVX2 inline __m256i Compose8(__m256i o, __m256i i, __m256i w) {
                                       _mm256_mullo_epi16(_mm256_unpackhi_epi8(o, zero), _mm256_sub_epi16(c255, wHi)));
   const __m256i mixed = _mm256_and_si256(_mm256_packus_epi16(_mm256_srli_epi16(lo, 8), _mm256_srli_epi16(hi, 8)),
                                          _mm256_set1_epi32(0x00FFFFFF));
+  if (!extremes) return mixed;
   const __m256i isIn = _mm256_cmpeq_epi8(w, _mm256_set1_epi8(-1));
   return _mm256_blendv_epi8(_mm256_blendv_epi8(mixed, i, isIn), o, _mm256_cmpeq_epi8(w, zero));
 }
@@ -234,7 +238,7 @@ ORIN_AVX2 void Avx2MaskComposeRow32(uint8_t* dst, const uint8_t* out, const uint
         // A pixel whose mask is not 0 takes the incoming picture (with a hard edge, any value).
         Store256(dst + at, _mm256_blendv_epi8(i, o, _mm256_cmpeq_epi8(w, zero)));
       } else {
-        Store256(dst + at, Compose8(o, i, w));
+        Store256(dst + at, Compose8(o, i, w, (zeros | fulls) != 0));
       }
     }
   }

@@ -29,8 +29,8 @@ TEST(MaskKernels, FastFormsMatchTheReference) {
       auto mask = RandomBytes(count + 8, rng);
       // Runs of 0 and of 255 (of 16 and of 32, the vector widths), pixels of only 0 and 255,
       // single 0 / 255 values among others, a leading run of 0, one value throughout, runs of
-      // one value each, and plain noise.
-      const int pattern = round % 8;
+      // one value each, values between 0 and 255 only, and plain noise.
+      const int pattern = round % 9;
       for (int i = 0; i < count; ++i) {
         uint8_t& m = mask[static_cast<size_t>(offset + i)];
         if (pattern == 0) m = (i / 16) % 2 ? 255 : 0;
@@ -40,6 +40,7 @@ TEST(MaskKernels, FastFormsMatchTheReference) {
         if (pattern == 4) m = i < 40 ? 0 : m;
         if (pattern == 5) m = static_cast<uint8_t>(round % 2 ? 77 : 254);
         if (pattern == 6) m = i < 32 ? 1 : i < 48 ? 128 : 255;
+        if (pattern == 7) m = static_cast<uint8_t>(1 + rng() % 254);
       }
       for (bool hard : {false, true}) {
         auto a = RandomBytes(4 * count + 8, rng);
