@@ -20,6 +20,24 @@ void SweepWipe::Prepare() {
   FillOrder(order_, width, height);
 }
 
+bool SweepWipe::Step() {
+  ScreenSurface& target = Target();
+  if (Done() || target.Depth() != 32) return TWipeMask::Step();
+  const int64_t level = Scaled(kLevels);
+  if (level == lastLevel_) return false;
+  lastLevel_ = level;
+  TDIBSurface& mask = Mask();
+  const int width = std::min(mask.Width(), target.Width());
+  for (int y = 0; y < target.Height(); ++y) {
+    uint8_t* m = mask.ScanLine(y);
+    wipes::OrderMaskRow(m, order_.data() + static_cast<size_t>(y) * mask.Width(), width, static_cast<int>(level),
+                        softBits_);
+    wipes::MaskComposeRow32(target.ScanLine(y), Outgoing().ScanLine(y), Incoming().ScanLine(y), m, width, hardEdge_);
+  }
+  MarkChanged();
+  return false;
+}
+
 bool SweepWipe::UpdateMask() {
   const int64_t level = Scaled(kLevels);
   if (level == lastLevel_) return false;

@@ -28,6 +28,8 @@ namespace orin {
 class SweepWipe : public TWipeMask {
  public:
   void Prepare() override;
+  // At 32 bits each mask row is composed as soon as it is computed, while it is in the cache.
+  bool Step() override;
   bool UpdateMask() override;
 
   // The largest level; order values lie in 0 … kLevels − (255 << softBits) so that the last
