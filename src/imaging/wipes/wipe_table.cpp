@@ -1,6 +1,9 @@
 #include "imaging/wipes/wipe_table.h"
 
+#include "imaging/wipes/mask_wipes.h"
+#include "imaging/wipes/mosaic_wipe.h"
 #include "imaging/wipes/plain_wipes.h"
+#include "imaging/wipes/sweep_wipes.h"
 
 namespace orin {
 
@@ -31,6 +34,23 @@ WipeTable WipeTable::Standard() {
   table.Set(12, MakerOf<TWipeWhite>(false));
   table.Set(13, MakerOf<TWipeWhite>(true));
   table.Set(14, MakerOf<TWipeFlash>());
+  // The mask kinds and the mosaic.
+  table.Set(2, MakerOf<TWipeBlindH>());
+  table.Set(3, MakerOf<TWipeBlindV>());
+  table.Set(4, MakerOf<TWipeCurtainH>());
+  table.Set(5, MakerOf<TWipeCurtainV>());
+  table.Set(8, MakerOf<TWipeGrid>());
+  table.Set(9, MakerOf<TWipeGridH>());
+  table.Set(10, MakerOf<TWipeGridV>());
+  table.Set(11, MakerOf<TWipeDither>());
+  table.Set(15, MakerOf<TWipeMosaic>());
+  table.Set(19, MakerOf<TWipeShadow>());
+  table.Set(31, MakerOf<TWipeClockhand>());
+  table.Set(34, MakerOf<TWipeFan>());
+  table.Set(35, MakerOf<TWipeWFan>());
+  table.Set(36, MakerOf<TWipeCircle>());
+  table.Set(37, MakerOf<TWipeBlockCoil>());
+  table.Set(38, MakerOf<TWipeBlockRandom>());
   return table;
 }
 
@@ -48,6 +68,19 @@ std::unique_ptr<TCustomWipe> WipeTable::Make(int kind) const {
   wipe->SetParam(0, k.Param0);
   wipe->SetParam(1, k.Param1);
   return wipe;
+}
+
+const char* WipeTable::KindName(int kind) {
+  static constexpr const char* kNames[kKinds] = {
+      "TWipeFade",        "TWipeBlindH",     "TWipeBlindV",     "TWipeCurtainH",    "TWipeCurtainV",
+      "TWipeScrollH",     "TWipeScrollV",    "TWipeGrid",       "TWipeGridH",       "TWipeGridV",
+      "TWipeDither",      "TWipeWhite",      "TWipeBlack",      "TWipeFlash",       "TWipeMosaic",
+      "TWipeSudareH",     "TWipeSudareV",    "TWipeSpot",       "TWipeShadow",      "TWipeShadowWhite",
+      "TWipeShadowBlack", "TWipeSmall",      "TWipeBig",        "TWipeRipple",      "TWipeBlurWhite",
+      "TWipeBlurBlack",   "TWipeTwistH",     "TWipeTwistV",     "TWipeCrack",       "TWipeZoomin",
+      "TWipeClockhand",   "TWipeRubberH",    "TWipeRubberV",    "TWipeFan",         "TWipeWFan",
+      "TWipeCircle",      "TWipeBlockCoil",  "TWipeBlockRandom"};
+  return kind >= 1 && kind <= kKinds ? kNames[kind - 1] : nullptr;
 }
 
 }  // namespace orin

@@ -3,7 +3,9 @@
 // immediate), as does any number outside 1-38.
 //
 // The standard table knows the defaults of all 38 kinds and makes those written so far:
-// 1 TWipeFade, 12 TWipeWhite, 13 TWipeBlack, 14 TWipeFlash (imaging/wipes/plain_wipes.h).
+// 1 TWipeFade, 12 TWipeWhite, 13 TWipeBlack, 14 TWipeFlash (imaging/wipes/plain_wipes.h); the mask
+// kinds 2-5, 8-11, 36-38 (mask_wipes.h) and 19, 31, 34, 35 (sweep_wipes.h); 15 TWipeMosaic
+// (mosaic_wipe.h).
 #pragma once
 
 #include <array>
@@ -27,6 +29,8 @@ class WipeTable {
   bool Has(int kind) const;
   // The kind's wipe with its defaults applied through SetParam, or null.
   std::unique_ptr<TCustomWipe> Make(int kind) const;
+  // The class name of a kind ("TWipeFade" for 1), or null outside 1-38.
+  static const char* KindName(int kind);
 
  private:
   struct Kind {
