@@ -205,8 +205,21 @@ bool SdlPlatform::SetFullScreen(bool on) {
   if (window_ == nullptr) return fullScreen_ == on;
   if (on == fullScreen_) return true;
   dockOverlay_ = false;
+  if (on) {
+    SDL_GetWindowPosition(window_, &windowed_.Left, &windowed_.Top);
+    int w = 0, h = 0;
+    SDL_GetWindowSize(window_, &w, &h);
+    windowed_.Right = windowed_.Left + w;
+    windowed_.Bottom = windowed_.Top + h;
+  }
   if (SDL_SetWindowFullscreen(window_, on ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0) != 0) return false;
   fullScreen_ = on;
+  // Without a window manager (or with one that forgets) the window would keep the screen's size:
+  // it gets its own size and place back explicitly.
+  if (!on && !windowed_.IsEmpty()) {
+    SDL_SetWindowSize(window_, windowed_.Width(), windowed_.Height());
+    SDL_SetWindowPosition(window_, windowed_.Left, windowed_.Top);
+  }
   Render();
   return true;
 }

@@ -84,6 +84,7 @@ class SdlPlatform final : public Platform {
   bool active_ = true;
   bool fullScreen_ = false;
   bool dockOverlay_ = false;
+  Rect windowed_;  // the window's place and size before full screen
   ScaleFilter filter_ = ScaleFilter::kAuto;
   ScaleMode scaleMode_ = ScaleMode::kFit;
 };
