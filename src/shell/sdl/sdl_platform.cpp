@@ -123,6 +123,13 @@ void SdlPlatform::CreateWindow(const WindowLayout& layout) {
   Render();
 }
 
+std::string SdlPlatform::RendererName() const {
+  SDL_RendererInfo info{};
+  if (renderer_ == nullptr || SDL_GetRendererInfo(renderer_, &info) != 0 || info.name == nullptr)
+    return {};
+  return info.name;
+}
+
 void SdlPlatform::OutputSize(int& width, int& height) const {
   width = height = 0;
   if (renderer_ == nullptr || SDL_GetRendererOutputSize(renderer_, &width, &height) != 0)

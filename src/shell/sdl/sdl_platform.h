@@ -62,6 +62,8 @@ class SdlPlatform final : public Platform {
   bool HasDock() const override { return true; }
 
   SDL_Window* Window() const { return window_; }
+  // SDL's name of the renderer in use ("opengl", "software" …); empty before the window.
+  std::string RendererName() const;
   // Where the game's panel is drawn in the renderer's output now (output pixels).
   Rect PanelOnOutput() const;
 
