@@ -112,6 +112,18 @@ TEST_F(SdlPlatform_X11, FullScreenCoversTheDesktopAndTheWindowComesBack) {
   EXPECT_EQ(panel.Y, 0);
 }
 
+// A game that starts in full screen (the choice kept from the last run) switches right after its
+// window is made.
+TEST_F(SdlPlatform_X11, FullScreenRightAfterTheWindowIsMade) {
+  SdlPlatform& p = *platform_;
+  p.CreateWindow({"test", 320, 240, 22});
+  ASSERT_TRUE(p.SetFullScreen(true));
+  int w = 0, h = 0;
+  const bool full = WaitForSize(p, kScreenW, kScreenH);
+  SDL_GetWindowSize(p.Window(), &w, &h);
+  EXPECT_TRUE(full) << w << "x" << h;
+}
+
 // A window resized to almost nothing or to no height keeps working: nothing is drawn, pointers
 // map to the edge, and it grows back.
 TEST_F(SdlPlatform_X11, WindowResizedToNothingKeepsRunning) {
