@@ -77,7 +77,15 @@ bool TFormView::FormCreate() {
   layout.PanelWidth = hasScreen_ ? width : kDefaultWidth;
   layout.PanelHeight = hasScreen_ ? height : kDefaultHeight;
   layout.DockHeight = DockHeight();
-  platform_.CreateWindow(layout);
+  try {
+    platform_.CreateWindow(layout);
+  } catch (const Error& e) {
+    // A screen the display cannot hold (a texture larger than the renderer takes) is said
+    // plainly; the game closes as one that did not start.
+    ShowMessage(ApplicationTitle(), e.Message(), MessageButtons::kOk, MessageIcon::kError);
+    PostClose();
+    return false;
+  }
   windowCreated_ = true;
   PlacePanel();
   if (platform_.HasDock()) {

@@ -28,6 +28,7 @@ using namespace literals;
 class FakePlatform final : public Platform {
  public:
   void CreateWindow(const WindowLayout& layout) override {
+    if (windowError) throw Error(windowError);
     window = layout;
     screen.Resize(layout.PanelWidth, layout.PanelHeight);
   }
@@ -87,6 +88,7 @@ class FakePlatform final : public Platform {
   bool overlay = false;
   std::vector<bool> inhibited;
   uint32_t minFrame = 0;
+  const char* windowError = nullptr;
   std::vector<uint32_t> waits;
   bool startActive = true;
   bool dock = true;
@@ -626,6 +628,19 @@ TEST(TFormView, LoopWaitsOutShortFramesOnADesktop) {
     else
       EXPECT_EQ(f.platform.waits, (std::vector<uint32_t>{16, 16}));
   }
+}
+
+// A screen the display cannot show (its texture too large for the renderer) is reported in a box
+// and the game closes as one that did not start.
+TEST(TFormView, WindowThatCannotBeMadeIsReportedAndClosesTheGame) {
+  Fixture f;
+  f.platform.windowError = "cannot create the screen texture: too large";
+  EXPECT_FALSE(f.form.FormCreate());
+  EXPECT_TRUE(f.form.CloseRequested());
+  ASSERT_EQ(f.platform.messages.size(), 1u);
+  EXPECT_EQ(f.platform.messages[0].text, "cannot create the screen texture: too large");
+  f.form.FormClose();
+  EXPECT_TRUE(f.state.Closing);
 }
 
 TEST(TFormView, NoFullScreenBeforeTheWindowOrWhileInactive) {
