@@ -46,6 +46,9 @@ class VirtualDisplay {
     display_ = ":" + number;
     setenv("DISPLAY", display_.c_str(), 1);
     setenv("SDL_VIDEODRIVER", "x11", 1);
+    // SDL's own renderer: no GL driver is loaded, so a sanitizer build sees no memory the
+    // driver keeps after it is unloaded, and machines without GL run the same paths.
+    setenv("SDL_RENDER_DRIVER", "software", 1);
   }
   ~VirtualDisplay() {
     if (pid_ > 0) {
@@ -54,6 +57,7 @@ class VirtualDisplay {
       waitpid(pid_, &status, 0);
     }
     unsetenv("SDL_VIDEODRIVER");
+    unsetenv("SDL_RENDER_DRIVER");
   }
   VirtualDisplay(const VirtualDisplay&) = delete;
   VirtualDisplay& operator=(const VirtualDisplay&) = delete;
