@@ -211,7 +211,8 @@ std::optional<PeResourceLocation> FindIn(Stream& file, const std::string& name, 
 
   auto typeEntry = tree.Lookup(0, type);
   if (!typeEntry || !(*typeEntry & 0x80000000u)) return std::nullopt;
-  auto nameEntry = tree.Lookup(*typeEntry & 0x7FFFFFFFu, name);
+  auto nameEntry = name.empty() ? tree.First(*typeEntry & 0x7FFFFFFFu)
+                                : tree.Lookup(*typeEntry & 0x7FFFFFFFu, name);
   if (!nameEntry) return std::nullopt;
   uint32_t leaf = *nameEntry;
   if (leaf & 0x80000000u) {

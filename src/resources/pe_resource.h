@@ -19,8 +19,9 @@ struct PeResourceLocation {
   int64_t size = 0;
 };
 
-// name and type are cp932 texts compared case-insensitively, or "#<number>" for numeric ids. The
-// first language found is taken.
+// name and type are cp932 texts compared case-insensitively, or "#<number>" for numeric ids; an
+// empty name takes the first resource of the type (a program's first icon). The first language
+// found is taken.
 std::optional<PeResourceLocation> FindPeResource(Stream& file, const std::string& name, const std::string& type);
 
 // True when the stream starts like a Windows executable ("MZ" with a PE header).

@@ -1,5 +1,6 @@
 // DataPaths: where the player keeps the files it writes for a game — "save.dat", "game.ini" of
-// the settings dialog, "orinplay.log" — and where it reads "game.ini".
+// the settings dialog, "orinplay.log", the player's own "orinplay.ini" — and where it reads
+// "game.ini".
 //
 // The game folder plays the part of the Windows player's own folder: files go beside the game.
 // When that folder is not writable (a read-only install, a mounted image) they go to
@@ -37,6 +38,9 @@ class DataPaths {
   std::string WritePath(const std::string& name) const;
   std::string SaveFilePath() const { return WritePath("save.dat"); }
   std::string LogPath() const { return writable_ + "orinplay.log"; }
+  // The player's own settings of this game (full screen), never in "game.ini", which belongs to
+  // the game and to the Windows player.
+  std::string PlayerSettingsPath() const { return writable_ + "orinplay.ini"; }
   // The "game.ini" to read, or the one in WritableFolder when there is none yet.
   std::string GameIniReadPath() const;
 

@@ -8,6 +8,7 @@
 #include "core/cp932.h"
 #include "core/error.h"
 #include "core/text.h"
+#include "shell/ini_file.h"
 
 namespace orin {
 
@@ -17,6 +18,9 @@ namespace {
 
 // How long the loop waits for input while no frame can run before it looks again.
 constexpr uint32_t kWaitMs = 250;
+
+constexpr const char* kScreenSection = "Screen";
+constexpr const char* kFullScreenKey = "FullScreen";
 
 constexpr int kVkReturn = 0x0D;
 constexpr int kVkF11 = 0x7A;
@@ -64,12 +68,24 @@ bool TFormView::FormCreate() {
 
   const int width = host_.ScreenWidth(), height = host_.ScreenHeight();
   hasScreen_ = width > 0 && height > 0;
+  if (hasScreen_)
+    screens_ = std::make_unique<TScreenManager>(
+        platform_.DesktopMode(), platform_.DisplayModes(), width, height,
+        host_.PreferredFullScreenWidth(), host_.PreferredFullScreenHeight());
   WindowLayout layout;
   layout.Caption = ApplicationTitle();
   layout.PanelWidth = hasScreen_ ? width : kDefaultWidth;
   layout.PanelHeight = hasScreen_ ? height : kDefaultHeight;
   layout.DockHeight = DockHeight();
-  platform_.CreateWindow(layout);
+  try {
+    platform_.CreateWindow(layout);
+  } catch (const Error& e) {
+    // A screen the display cannot hold (a texture larger than the renderer takes) is said
+    // plainly; the game closes as one that did not start.
+    ShowMessage(ApplicationTitle(), e.Message(), MessageButtons::kOk, MessageIcon::kError);
+    PostClose();
+    return false;
+  }
   windowCreated_ = true;
   PlacePanel();
   if (platform_.HasDock()) {
@@ -82,6 +98,11 @@ bool TFormView::FormCreate() {
     PostClose();
     return false;
   }
+  IniFile playerSettings;
+  if (playerSettings.Load(paths_.PlayerSettingsPath()) &&
+      playerSettings.ReadBool(kScreenSection, kFullScreenKey, false))
+    SetFullScreen(true);
+  platform_.InhibitScreenSaver(active_);
   return true;
 }
 
@@ -97,9 +118,15 @@ TFormView::RunEnd TFormView::Run(const FrameObserver& afterFrame) {
     if (closeRequested_) break;
     bool done = false;
     const int64_t before = framesRun_;
+    const uint32_t frameStart = platform_.Ticks();
     Idle(done);
     if (framesRun_ != before && afterFrame && !afterFrame(framesRun_)) return RunEnd::kStopped;
     if (done && !closeRequested_ && !platform_.WaitEvents(kWaitMs)) return RunEnd::kNothingToDo;
+    const uint32_t minFrame = platform_.MinFrameMs();
+    if (!done && minFrame > 0 && !host_.FramePacing() && !closeRequested_) {
+      const uint32_t spent = platform_.Ticks() - frameStart;
+      if (spent < minFrame) platform_.WaitEvents(minFrame - spent);
+    }
   }
   return RunEnd::kClosed;
 }
@@ -108,6 +135,7 @@ void TFormView::FormClose() {
   if (closed_) return;
   closed_ = true;
   state_.Closing = true;
+  if (windowCreated_) platform_.InhibitScreenSaver(false);
   if (!initialised_) return;
   // The exit page runs in there.
   BeginRun(true);
@@ -172,7 +200,7 @@ void TFormView::Idle(bool& done) {
   log_->SetClock(state_.RunningClock);
   OneFrame();
   ++framesRun_;
-  clock_.UpdateFrameRate(now);
+  if (const auto fps = clock_.UpdateFrameRate(now); fps && screens_) screens_->SetFrameRate(*fps);
   if (host_.FramePacing())
     platform_.Sleep(FrameClock::PacingSleep(state_.FrameInterval, now, platform_.Ticks()));
 }
@@ -223,6 +251,7 @@ void TFormView::HandleInput(const InputEvent& event) {
     case InputKind::kMouseDown:
     case InputKind::kMouseUp:
     case InputKind::kMouseMove: {
+      TrackDockOverlay(event);
       const bool toDock = capture_ == Capture::kDock ||
                           (capture_ == Capture::kNone && event.Target == InputTarget::kDock);
       if (toDock)
@@ -268,7 +297,8 @@ void TFormView::RoutePanel(const InputEvent& event) {
 void TFormView::RouteDock(const InputEvent& event) {
   if (!platform_.HasDock()) return;
   int x = event.X, y = event.Y;
-  if (event.Target == InputTarget::kPanel) y += DockHeight();
+  // In the window the dock lies above the panel; in full screen it lies over the panel's top.
+  if (event.Target == InputTarget::kPanel && !platform_.FullScreen()) y += DockHeight();
   Toolbar::Button clicked = Toolbar::Button::kNone;
   switch (event.Kind) {
     case InputKind::kMouseDown:
@@ -292,8 +322,48 @@ void TFormView::RouteDock(const InputEvent& event) {
 
 void TFormView::SetFullScreen(bool on) {
   if (!windowCreated_ || closed_ || platform_.FullScreen() == on) return;
-  platform_.SetFullScreen(on);
+  // Checked before anything is stopped, so that a refused switch leaves the music playing.
+  if (on && (!screens_ || !screens_->CanFullScreen())) {
+    log_->Info(LogChannel::kShell,
+               "full screen is not possible here (no display mode holds the game's screen): the "
+               "game stays in its window");
+    return;
+  }
+  host_.BeforeDisplaySwitch(on);
+  platform_.ShowDockOverlay(false);
+  if (!platform_.SetFullScreen(on) && on) {
+    log_->Warn(LogChannel::kShell, "the switch to full screen failed: the game stays in its window");
+    platform_.SetFullScreen(false);
+  }
   PlacePanel();
+  host_.AfterDisplaySwitch(platform_.FullScreen());
+  if (!platform_.FullScreen() && platform_.HasDock()) platform_.PresentDock(toolbar_.Draw().View());
+  RememberFullScreen(platform_.FullScreen());
+}
+
+void TFormView::RememberFullScreen(bool on) {
+  IniFile ini;
+  const bool existed = ini.Load(paths_.PlayerSettingsPath());
+  if (existed && ini.ReadBool(kScreenSection, kFullScreenKey, false) == on) return;
+  if (!existed && !on) return;
+  ini.WriteBool(kScreenSection, kFullScreenKey, on);
+  try {
+    ini.Save(paths_.WritePath("orinplay.ini"));
+  } catch (const Error& e) {
+    log_->Warn(LogChannel::kShell, "the full-screen choice is not kept: " + e.Message());
+  }
+}
+
+void TFormView::TrackDockOverlay(const InputEvent& event) {
+  if (!platform_.FullScreen() || !platform_.HasDock()) return;
+  const bool shown = platform_.DockOverlayShown();
+  if (event.ScreenTop && !shown) {
+    platform_.ShowDockOverlay(true);
+    platform_.PresentDock(toolbar_.Draw().View());
+  } else if (shown && !event.ScreenTop && event.Target == InputTarget::kPanel &&
+             capture_ != Capture::kDock) {
+    platform_.ShowDockOverlay(false);
+  }
 }
 
 void TFormView::PlacePanel() {
@@ -312,6 +382,7 @@ void TFormView::Activate() {
   active_ = true;
   // The time spent inactive is not a frame delta.
   clock_.Reset(platform_.Ticks());
+  if (windowCreated_ && !closed_) platform_.InhibitScreenSaver(true);
   if (initialised_ && !closed_) host_.Activated();
 }
 
@@ -319,6 +390,7 @@ void TFormView::Deactivate() {
   if (!active_) return;
   active_ = false;
   capture_ = Capture::kNone;
+  if (windowCreated_ && !closed_) platform_.InhibitScreenSaver(false);
   if (initialised_ && !closed_) host_.Deactivated();
 }
 

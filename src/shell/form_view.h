@@ -12,9 +12,23 @@
 // downs reach the scene only while active; ups, moves and wheel steps always. A press keeps the
 // pointer captured by its side (panel or dock) until the release.
 //
-// Full screen: the "画面切替" button, F11 and Alt+Enter switch between the window and the
-// platform's full screen (a desktop-sized borderless window, the game scaled to fit); those keys
-// do not reach the game. The panel keeps its coordinates; in full screen it has no dock above it.
+// Full screen: the "画面切替" button, F11, Alt+Enter and @FullScr switch between the window and
+// the platform's full screen (a desktop-sized borderless window, the game scaled to fit); those
+// keys do not reach the game. The display-mode manager (TScreenManager, made once the game has a
+// screen) says whether full screen is possible; when it is not, or the platform cannot make it,
+// the game stays in its window. Around a switch the game is told (GameHost::BeforeDisplaySwitch,
+// AfterDisplaySwitch: MIDI, videos, a whole redraw). The panel keeps its coordinates; in full
+// screen it has no dock above it, but the dock is shown over the top of the screen while the
+// pointer is on the screen's top row or on the dock, and hidden when it moves onto the game.
+// The last state chosen is kept in the player's settings of the game (orinplay.ini, section
+// "Screen", key "FullScreen") and restored at the next start.
+//
+// The screen saver is held off while the game runs in the foreground (Platform::
+// InhibitScreenSaver) and allowed again when it loses the focus or closes.
+//
+// A window on a desktop that the game does not pace (the project's frame-pacing flag) still runs
+// no faster than the platform's MinFrameMs: the loop waits out the rest for input, so a game
+// that waits for a click takes next to no processor time.
 //
 // Closing order: the closing flag is set, then the host frees the game (GameHost::Close).
 //
@@ -32,6 +46,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -41,6 +56,7 @@
 #include "shell/game_host.h"
 #include "shell/game_ini.h"
 #include "shell/platform.h"
+#include "shell/screen_manager.h"
 #include "shell/shell_state.h"
 #include "shell/stop_signals.h"
 #include "shell/toolbar.h"
@@ -93,8 +109,9 @@ class TFormView final : public MainWindow {
   // The "画面切替" button: full screen on or off.
   void ScreenSwitchClick() { SetFullScreen(!platform_.FullScreen()); }
   // Nothing when the state is already the requested one or there is no window yet.
-  void SetFullScreen(bool on);
-  bool FullScreen() const { return platform_.FullScreen(); }
+  void SetFullScreen(bool on) override;
+  bool FullScreen() const override { return platform_.FullScreen(); }
+  TScreenManager* ScreenManager() override { return screens_.get(); }
 
   // MainWindow
   void PostClose() override { closeRequested_ = true; }
@@ -131,6 +148,8 @@ class TFormView final : public MainWindow {
   void RoutePanel(const InputEvent& event);
   void PresentDockIfChanged();
   void PlacePanel();
+  void TrackDockOverlay(const InputEvent& event);
+  void RememberFullScreen(bool on);
   std::string ApplicationTitle() const;
   // A stop signal came: the game closes. True when one did.
   bool HeedSignals();
@@ -143,6 +162,7 @@ class TFormView final : public MainWindow {
   FrameClock clock_;
   Toolbar toolbar_;
   GameSettings settings_;
+  std::unique_ptr<TScreenManager> screens_;
 
   bool active_ = true;
   bool hasScreen_ = false;

@@ -19,6 +19,8 @@
 
 namespace orin {
 
+class TScreenManager;
+
 // What one drawn frame hands to the presenter: the back buffer and the rectangles of it that
 // changed (the whole screen, or the active root's list).
 struct DrawnFrame {
@@ -42,6 +44,11 @@ class MainWindow {
   // rate, and sets the closing flag when the game must end. Returns the real milliseconds the run
   // has gone on (0: not measured).
   virtual uint32_t InterpreterBusy() { return 0; }
+  // Full screen as @FullScr reads and writes it (a switch that cannot be made leaves the window).
+  virtual bool FullScreen() const { return false; }
+  virtual void SetFullScreen(bool) {}
+  // The display-mode manager, once the game has a screen; null before.
+  virtual TScreenManager* ScreenManager() { return nullptr; }
 };
 
 class GameHost {
@@ -68,6 +75,9 @@ class GameHost {
   virtual int ScreenHeight() const = 0;
   // The project asks the loop to sleep out the rest of each frame.
   virtual bool FramePacing() const = 0;
+  // The project's preferred full-screen size (0 × 0: none).
+  virtual int PreferredFullScreenWidth() const { return 0; }
+  virtual int PreferredFullScreenHeight() const { return 0; }
 
   // --- One frame ---
   virtual void DeletePendingFiles() = 0;
@@ -101,6 +111,13 @@ class GameHost {
   virtual void Deactivated() = 0;
   // Activated: remember the CD line's mixer levels again and resume the media managers.
   virtual void Activated() = 0;
+
+  // --- Around a switch between the window and full screen ---
+  // Before: the MIDI sequence stops and its device closes, videos prepare. After (also when the
+  // switch failed): the screen is drawn whole again, the MIDI device reopens and a sequence that
+  // played resumes, videos resume.
+  virtual void BeforeDisplaySwitch(bool /*toFullScreen*/) {}
+  virtual void AfterDisplaySwitch(bool /*fullScreen*/) {}
 };
 
 }  // namespace orin

@@ -9,9 +9,11 @@
 // corner, one unit per game pixel) or of the dock strip, whatever the window's real size, in a
 // window and in full screen alike.
 //
+// The window and full screen scale the picture by a scale mode (display_scale.h) and a filter.
 // Full screen is a borderless window as large as the desktop with the game scaled to fit, its
 // aspect kept (black bars beside or above it); the display's video mode never changes. The dock
-// strip is not shown there.
+// strip is not shown there, except on request (ShowDockOverlay) over the top of the screen while
+// the pointer is on the screen's top row.
 #pragma once
 
 #include <cstdint>
@@ -48,6 +50,7 @@ struct InputEvent {
   int Key = 0;                               // a Windows virtual-key number (may be 256 or more)
   bool Repeat = false;
   bool Alt = false;                          // key events: an Alt key was held
+  bool ScreenTop = false;                    // mouse events: on the top row of the window/screen
   MouseButton Button = MouseButton::kLeft;
   int X = 0;
   int Y = 0;
@@ -75,8 +78,11 @@ struct DisplayMode {
   bool operator==(const DisplayMode&) const = default;
 };
 
-// How the game's pixels are scaled to the window or the screen.
-enum class ScaleFilter { kNearest, kLinear };
+// How the game's pixels are scaled to the window or the screen: the filter (kAuto: nearest
+// where the picture is shown at a whole multiple of its size, linear otherwise) and the mode
+// (display_scale.h).
+enum class ScaleFilter { kNearest, kLinear, kAuto };
+enum class ScaleMode { kFit, kInteger, kStretch };
 
 struct WindowLayout {
   std::string Caption;  // cp932
@@ -132,6 +138,20 @@ class Platform {
   virtual bool SetFullScreen(bool on) = 0;
   virtual bool FullScreen() const = 0;
   virtual void SetScaleFilter(ScaleFilter filter) = 0;
+  virtual void SetScaleMode(ScaleMode) {}
+  // Full screen only: shows the dock strip over the top of the screen (input there then goes to
+  // the dock) or hides it again.
+  virtual void ShowDockOverlay(bool) {}
+  virtual bool DockOverlayShown() const { return false; }
+
+  // The screen saver and the display's power saving: held off (true) while the game runs in the
+  // foreground, allowed again (false) when it loses the focus or ends.
+  virtual void InhibitScreenSaver(bool) {}
+  // The window's icon (ignored when empty).
+  virtual void SetIcon(const PixelBuffer&) {}
+  // The shortest frame the loop should run while the game itself asks for no pacing: a window
+  // on a desktop waits out the rest of it for input instead of spinning (0: no wait).
+  virtual uint32_t MinFrameMs() const { return 0; }
 
   // --- Sound ---
   // An output on the platform's sound device, not yet open (media/audio_output.h). It must not

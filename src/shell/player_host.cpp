@@ -33,6 +33,7 @@
 #include "script/page.h"
 #include "script/page_documents.h"
 #include "script/project.h"
+#include "shell/screen_manager.h"
 
 extern char** environ;
 
@@ -132,17 +133,36 @@ class PlayerParamHost final : public CallRole,
   int32_t HistoryMaxCount() override { return sections_.HistoryMaxCount(); }
   void SetHistoryMaxCount(int32_t n) override { sections_.SetHistoryMaxCount(n); }
 
-  // ScreenRole: the window's full screen, display modes and screen capture are not the player's
-  // yet, so they answer as the null role does; dithering is the image cache's switch.
+  // ScreenRole: full screen and the display modes from the window and its display-mode manager
+  // (none before the window has the game's screen: no modes, chosen index 0 as the null role);
+  // dithering is the image cache's switch; screen capture is not the player's yet and answers as
+  // the null role does.
   int32_t ScreenWidth() override { return host_.ScreenWidth(); }
   int32_t ScreenHeight() override { return host_.ScreenHeight(); }
   std::string Title() override { return host_.HasProject() ? host_.Title() : std::string(); }
-  bool FullScreen() override { return nullScreen_.FullScreen(); }
-  void SetFullScreen(bool v) override { nullScreen_.SetFullScreen(v); }
-  int32_t DisplayModeCount() override { return nullScreen_.DisplayModeCount(); }
-  int32_t DisplayModeIndex() override { return nullScreen_.DisplayModeIndex(); }
-  void SetDisplayModeIndex(int32_t index) override { nullScreen_.SetDisplayModeIndex(index); }
-  std::array<int32_t, 4> DisplayMode(int32_t index) override { return nullScreen_.DisplayMode(index); }
+  bool FullScreen() override {
+    MainWindow* w = host_.Window();
+    return w && w->FullScreen();
+  }
+  void SetFullScreen(bool v) override {
+    if (MainWindow* w = host_.Window()) w->SetFullScreen(v);
+  }
+  int32_t DisplayModeCount() override {
+    TScreenManager* m = Screens();
+    return m ? m->ModeCount() : 0;
+  }
+  int32_t DisplayModeIndex() override {
+    TScreenManager* m = Screens();
+    return m ? m->ChosenIndex() : nullScreen_.DisplayModeIndex();
+  }
+  // Full screen here is always the desktop's size, so a new choice changes nothing on the screen.
+  void SetDisplayModeIndex(int32_t index) override {
+    if (TScreenManager* m = Screens()) m->SetChosenIndex(index);
+  }
+  std::array<int32_t, 4> DisplayMode(int32_t index) override {
+    TScreenManager* m = Screens();
+    return m ? m->ModeFields(index) : nullScreen_.DisplayMode(index);
+  }
   std::vector<std::string> FontNames(bool fixedPitch) override {
     const std::string all = InstalledFontNames(host_.Fonts(), fixedPitch);
     std::vector<std::string> names;
@@ -212,6 +232,10 @@ class PlayerParamHost final : public CallRole,
   }
 
  private:
+  TScreenManager* Screens() {
+    MainWindow* w = host_.Window();
+    return w ? w->ScreenManager() : nullptr;
+  }
   TCallMan* CallMan() {
     TProject* project = host_.Project();
     return project ? project->CallMan() : nullptr;
@@ -413,8 +437,30 @@ void PlayerHost::MouseMove(int x, int y) {
 void PlayerHost::Wheel(bool down) {
   if (scene_) scene_->MouseWheel(down);
 }
+int PlayerHost::PreferredFullScreenWidth() const {
+  return HasProject() ? project_->FullScreenWidth : 0;
+}
+int PlayerHost::PreferredFullScreenHeight() const {
+  return HasProject() ? project_->FullScreenHeight : 0;
+}
+
 void PlayerHost::Deactivated() {
+  if (mediaHooks_) mediaHooks_->Suspend();
   if (scene_) scene_->ReleaseInput();
+}
+
+void PlayerHost::Activated() {
+  if (mediaHooks_) mediaHooks_->Resume();
+}
+
+void PlayerHost::BeforeDisplaySwitch(bool toFullScreen) {
+  if (mediaHooks_) mediaHooks_->BeforeDisplaySwitch(toFullScreen);
+}
+
+void PlayerHost::AfterDisplaySwitch(bool fullScreen) {
+  // The screen the game was drawn on is gone: the next frame presents the whole of it again.
+  if (scene_) scene_->ActiveRoot().InvalidateAll();
+  if (mediaHooks_) mediaHooks_->AfterDisplaySwitch(fullScreen);
 }
 
 // ---- GameContext

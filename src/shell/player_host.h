@@ -26,6 +26,7 @@
 #include <string>
 
 #include "core/log.h"
+#include "media/window_hooks.h"
 #include "resources/file_manager.h"
 #include "resources/temp_folder.h"
 #include "scene/text/text_services.h"
@@ -89,8 +90,12 @@ class PlayerHost final : public GameHost, private GameContext {
   void MouseUp(MouseButton button, int x, int y) override;
   void MouseMove(int x, int y) override;
   void Wheel(bool down) override;
+  int PreferredFullScreenWidth() const override;
+  int PreferredFullScreenHeight() const override;
   void Deactivated() override;
-  void Activated() override {}
+  void Activated() override;
+  void BeforeDisplaySwitch(bool toFullScreen) override;
+  void AfterDisplaySwitch(bool fullScreen) override;
 
   // What the game is made of, for tests and tools; null before Initialise and after Close.
   TProject* Project() { return project_.get(); }
@@ -111,6 +116,10 @@ class PlayerHost final : public GameHost, private GameContext {
   void SetCreationHooks(CreationHooks* hooks) { creationHooks_ = hooks; }
   // The log of the run (not owned; the null log when none is given).
   void SetLog(Log& log) { log_ = &log; }
+  // What the media managers do on focus changes and display switches (not owned; null: none).
+  void SetMediaHooks(MediaWindowHooks* hooks) { mediaHooks_ = hooks; }
+  // The window the game runs in, between Initialise and Close.
+  MainWindow* Window() { return window_; }
 
  private:
   // GameContext
@@ -151,6 +160,7 @@ class PlayerHost final : public GameHost, private GameContext {
   CreationHooks* creationHooks_ = nullptr;
   // The player's own creation hooks, installed unless SetCreationHooks gives others.
   std::unique_ptr<ObjectCreationHooks> ownCreationHooks_;
+  MediaWindowHooks* mediaHooks_ = nullptr;
   Log* log_ = nullptr;
 
   // Close frees these in its own order; the order here does not matter.

@@ -16,6 +16,7 @@
 #include "core/text.h"
 #include "resources/host_fs.h"
 #include "shell/headless/headless_platform.h"
+#include "shell/ini_file.h"
 #include "support/test_support.h"
 
 namespace orin {
@@ -27,6 +28,7 @@ using namespace literals;
 class FakePlatform final : public Platform {
  public:
   void CreateWindow(const WindowLayout& layout) override {
+    if (windowError) throw Error(windowError);
     window = layout;
     screen.Resize(layout.PanelWidth, layout.PanelHeight);
   }
@@ -35,7 +37,10 @@ class FakePlatform final : public Platform {
     out.insert(out.end(), pending.begin(), pending.end());
     pending.clear();
   }
-  bool WaitEvents(uint32_t) override { return false; }
+  bool WaitEvents(uint32_t ms) override {
+    waits.push_back(ms);
+    return false;
+  }
   bool Present(const FrameView& panel, const std::vector<Rect>& dirty) override {
     ++presents;
     return screen.CopyRects(panel, dirty);
@@ -53,7 +58,7 @@ class FakePlatform final : public Platform {
     if (!answers.empty()) answers.pop_front();
     return r;
   }
-  DisplayMode DesktopMode() const override { return {1024, 768, 32, 60}; }
+  DisplayMode DesktopMode() const override { return desktop; }
   std::vector<DisplayMode> DisplayModes() const override { return {DesktopMode()}; }
   bool SetFullScreen(bool on) override {
     ++screenSwitches;
@@ -68,6 +73,10 @@ class FakePlatform final : public Platform {
   void Sleep(uint32_t ms) override { sleeps.push_back(ms); }
   bool IsActive() const override { return startActive; }
   bool HasDock() const override { return dock; }
+  void ShowDockOverlay(bool on) override { overlay = on && full; }
+  bool DockOverlayShown() const override { return overlay; }
+  void InhibitScreenSaver(bool on) override { inhibited.push_back(on); }
+  uint32_t MinFrameMs() const override { return minFrame; }
 
   struct Message {
     std::string caption, text;
@@ -75,6 +84,12 @@ class FakePlatform final : public Platform {
     MessageIcon icon;
   };
   uint32_t now = 1000;
+  DisplayMode desktop{1024, 768, 32, 60};
+  bool overlay = false;
+  std::vector<bool> inhibited;
+  uint32_t minFrame = 0;
+  const char* windowError = nullptr;
+  std::vector<uint32_t> waits;
   bool startActive = true;
   bool dock = true;
   bool full = false;
@@ -158,6 +173,8 @@ class RecordingHost final : public GameHost {
   void Wheel(bool down) override { log.push_back(down ? "WheelDown" : "WheelUp"); }
   void Deactivated() override { log.push_back("Deactivated"); }
   void Activated() override { log.push_back("Activated"); }
+  void BeforeDisplaySwitch(bool on) override { switches.push_back(on ? "before full" : "before window"); }
+  void AfterDisplaySwitch(bool on) override { switches.push_back(on ? "after full" : "after window"); }
 
   // The frames' calls, with "|" between frames (one frame starts at each DeletePendingFiles).
   std::string Frames() const {
@@ -175,6 +192,7 @@ class RecordingHost final : public GameHost {
   GameSettings settings;
   MainWindow* window = nullptr;
   std::vector<std::string> log;
+  std::vector<std::string> switches;
   bool project = true;
   bool startsOk = true;
   const char* initError = nullptr;
@@ -490,6 +508,139 @@ TEST(TFormView, ScreenSwitchButtonF11AndAltEnterToggleFullScreen) {
   f.form.ScreenSwitchClick();
   EXPECT_FALSE(f.form.FullScreen());
   EXPECT_EQ(f.form.PanelTop(), Toolbar::kDockHeight);
+}
+
+// The game hears of a switch before and after it (MIDI, videos, a whole redraw); a switch that is
+// refused before it starts (no mode, a desktop too small for the game) touches nothing, one the
+// platform fails still tells the game it is over.
+TEST(TFormView, FullScreenSwitchIsAnnouncedAndRefusalsKeepTheWindow) {
+  Fixture f;
+  f.Started();
+  f.form.SetFullScreen(true);
+  f.form.SetFullScreen(false);
+  EXPECT_EQ(f.host.switches, (std::vector<std::string>{"before full", "after full",
+                                                        "before window", "after window"}));
+  ASSERT_NE(f.form.ScreenManager(), nullptr);
+  EXPECT_EQ(f.form.ScreenManager()->ModeCount(), 1);
+
+  f.host.switches.clear();
+  f.platform.refuseFullScreen = true;
+  f.form.SetFullScreen(true);
+  EXPECT_FALSE(f.form.FullScreen());
+  EXPECT_EQ(f.host.switches, (std::vector<std::string>{"before full", "after window"}));
+
+  // A desktop smaller than the game: the game stays in its window and nothing is stopped.
+  Fixture small;
+  small.platform.desktop = {100, 100, 32, 60};
+  small.Started();
+  const int switches = small.platform.screenSwitches;
+  small.form.ScreenSwitchClick();
+  EXPECT_FALSE(small.form.FullScreen());
+  EXPECT_EQ(small.platform.screenSwitches, switches);
+  EXPECT_TRUE(small.host.switches.empty());
+  EXPECT_EQ(small.form.ScreenManager()->ChosenIndex(), -1);
+}
+
+// The choice is the player's own setting of the game, restored at the next start; "game.ini"
+// (the game's and the Windows player's file) is never written for it.
+TEST(TFormView, FullScreenChoiceIsKeptForTheNextStart) {
+  Fixture f;
+  f.Started();
+  f.form.ScreenSwitchClick();
+  ASSERT_TRUE(f.form.FullScreen());
+  IniFile ini;
+  ASSERT_TRUE(ini.Load(f.paths.PlayerSettingsPath()));
+  EXPECT_TRUE(ini.ReadBool("Screen", "FullScreen", false));
+  EXPECT_FALSE(IsHostFile(f.dir / "game.ini"));
+  f.form.FormClose();
+
+  ShellState state;
+  FakePlatform platform;
+  RecordingHost host{state};
+  TFormView again{platform, state, host, f.paths};
+  ASSERT_TRUE(again.FormCreate());
+  EXPECT_TRUE(again.FullScreen());
+  again.ScreenSwitchClick();
+  ASSERT_TRUE(ini.Load(f.paths.PlayerSettingsPath()));
+  EXPECT_FALSE(ini.ReadBool("Screen", "FullScreen", true));
+
+  // A first start that stays in its window writes nothing.
+  Fixture fresh;
+  fresh.Started();
+  fresh.form.FormClose();
+  EXPECT_FALSE(IsHostFile(fresh.paths.PlayerSettingsPath()));
+}
+
+TEST(TFormView, ScreenSaverHeldOffOnlyWhileTheGameRunsInTheForeground) {
+  Fixture f;
+  f.Started();
+  f.form.HandleInput(InputEvent::Of(InputKind::kDeactivate));
+  f.form.HandleInput(InputEvent::Of(InputKind::kActivate));
+  f.form.FormClose();
+  EXPECT_EQ(f.platform.inhibited, (std::vector<bool>{true, false, true, false}));
+
+  Fixture background;
+  background.platform.startActive = false;
+  background.Started();
+  EXPECT_EQ(background.platform.inhibited, (std::vector<bool>{false}));
+}
+
+// In full screen the dock shows over the top of the screen while the pointer is on its top row
+// or on the dock, and goes when the pointer moves onto the game.
+TEST(TFormView, DockOverTheTopRowInFullScreen) {
+  Fixture f;
+  f.Started();
+  InputEvent top = InputEvent::MouseMove(5, 0);
+  top.ScreenTop = true;
+  f.form.HandleInput(top);
+  EXPECT_FALSE(f.platform.overlay);  // a window has its dock already
+  f.form.ScreenSwitchClick();
+  f.form.HandleInput(top);
+  EXPECT_TRUE(f.platform.overlay);
+  const int presented = f.platform.dockPresents;
+  f.form.HandleInput(InputEvent::MouseMove(5, 8, InputTarget::kDock));
+  EXPECT_TRUE(f.platform.overlay);
+  f.form.HandleInput(InputEvent::MouseMove(5, 40));
+  EXPECT_FALSE(f.platform.overlay);
+  EXPECT_GE(f.platform.dockPresents, presented);
+  // The switch button on the shown dock brings the window back.
+  f.form.HandleInput(top);
+  const Rect sw = Toolbar().ButtonRect(Toolbar::Button::kScreenSwitch);
+  f.form.HandleInput(
+      InputEvent::MouseDown(MouseButton::kLeft, sw.Left + 1, sw.Top + 1, InputTarget::kDock));
+  f.form.HandleInput(
+      InputEvent::MouseUp(MouseButton::kLeft, sw.Left + 1, sw.Top + 1, InputTarget::kDock));
+  EXPECT_FALSE(f.form.FullScreen());
+  EXPECT_FALSE(f.platform.overlay);
+}
+
+// A desktop window waits out the rest of a short frame for input instead of spinning; a game
+// that paces itself, or a platform without a minimum (headless), does not wait.
+TEST(TFormView, LoopWaitsOutShortFramesOnADesktop) {
+  for (const bool pacing : {false, true}) {
+    Fixture f;
+    f.platform.minFrame = 16;
+    f.host.pacing = pacing;
+    f.Started();
+    f.form.Run([](int64_t frames) { return frames < 3; });
+    if (pacing)
+      EXPECT_TRUE(f.platform.waits.empty());
+    else
+      EXPECT_EQ(f.platform.waits, (std::vector<uint32_t>{16, 16}));
+  }
+}
+
+// A screen the display cannot show (its texture too large for the renderer) is reported in a box
+// and the game closes as one that did not start.
+TEST(TFormView, WindowThatCannotBeMadeIsReportedAndClosesTheGame) {
+  Fixture f;
+  f.platform.windowError = "cannot create the screen texture: too large";
+  EXPECT_FALSE(f.form.FormCreate());
+  EXPECT_TRUE(f.form.CloseRequested());
+  ASSERT_EQ(f.platform.messages.size(), 1u);
+  EXPECT_EQ(f.platform.messages[0].text, "cannot create the screen texture: too large");
+  f.form.FormClose();
+  EXPECT_TRUE(f.state.Closing);
 }
 
 TEST(TFormView, NoFullScreenBeforeTheWindowOrWhileInactive) {

@@ -300,6 +300,8 @@ TEST(Orinplay, UsageErrors) {
            {"--headless", "--screenshot-every", "2"},
            {"--headless", "--log-level", "loud"},
            {"--headless", "--audio-out="},
+           {"--headless", "--scale", "zoom"},
+           {"--headless", "--filter", "cubic"},
            {"--bogus"},
        }) {
     auto r = RunOrinplay(args);

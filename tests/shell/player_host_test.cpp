@@ -24,6 +24,7 @@
 #include "script/project_text.h"
 #include "script/versions.h"
 #include "shell/headless/headless_platform.h"
+#include "shell/form_view.h"
 #include "shell/player_host.h"
 #include "support/test_support.h"
 
@@ -203,6 +204,40 @@ TEST(PlayerHost, ShowsImageObjectsAndReportsMissingPictures) {
   EXPECT_EQ(frame.BackBuffer.Row(10)[10] & 0xFFFFFF, 0x0000FFu);
   p.state.Closing = true;
   p.host.Close();
+}
+
+// Scripts see the window's full screen and the display-mode manager: the modes that hold the game,
+// the chosen one (the preferred size of the project), and @FullScr switches the window.
+TEST(PlayerHost, ScriptsReadAndSwitchTheScreenMode) {
+  test::TempDir dir;
+  const std::string folder = dir / "game/";
+  WriteGame(folder,
+            "version 110\ntitle \"t\"\nscreen 800 600\nfullscreen 1024 768\nstart \"start.osb\"\n",
+            "Wait\n");
+  HeadlessOptions options;
+  options.Messages = nullptr;
+  HeadlessPlatform platform(std::move(options));
+  Player p(folder, nullptr, PlayerMachine{&platform, false});
+  TFormView form(platform, p.state, p.host, p.paths);
+  ASSERT_TRUE(form.FormCreate());
+  TParamCollection& vars = *p.host.Variables();
+  // Of the headless modes, 1920x1080, 1280x1024, 1280x720 and 1024x768 hold 800 x 600 (800x600
+  // itself too); 1024x768 is the preferred size.
+  EXPECT_EQ(test::Eval(vars, "@DisplayModeCount"), "int 5");
+  EXPECT_EQ(test::Eval(vars, "@DisplayModeIndex"), "int 3");
+  EXPECT_EQ(test::Eval(vars, "@FullScr"), "flag FALSE");
+  for (const char* n : {"w", "h", "b", "r"}) vars.AddVariable(kTypeInt, n);
+  EXPECT_EQ(test::Eval(vars, "GetDisplayMode(3, w, h, b, r)"), "flag TRUE");
+  EXPECT_EQ(test::Eval(vars, "w ++ \"x\" ++ h ++ \"x\" ++ b ++ \"@\" ++ r"), "str 1024x768x32@60");
+  EXPECT_EQ(test::Eval(vars, "GetDisplayMode(5, w, h, b, r)"), "flag FALSE");
+  test::Eval(vars, "@DisplayModeIndex = 1");
+  EXPECT_EQ(test::Eval(vars, "@DisplayModeIndex"), "int 1");
+  test::Eval(vars, "@FullScr = TRUE");
+  EXPECT_TRUE(platform.FullScreen());
+  EXPECT_EQ(test::Eval(vars, "@FullScr"), "flag TRUE");
+  test::Eval(vars, "@FullScr = FALSE");
+  EXPECT_FALSE(form.FullScreen());
+  form.FormClose();
 }
 
 TEST(PlayerHost, RefusesAScreenTooLargeToAllocate) {

@@ -26,6 +26,8 @@
 #include "resources/host_fs.h"
 #include "resources/temp_folder.h"
 #include "shell/data_paths.h"
+#include "shell/display_scale.h"
+#include "shell/dock_captions.h"
 #include "shell/form_view.h"
 #include "shell/game_location.h"
 #include "shell/headless/headless_platform.h"
@@ -33,6 +35,7 @@
 #include "shell/instance_lock.h"
 #include "shell/optical_media.h"
 #include "shell/player_host.h"
+#include "shell/player_icon.h"
 #include "shell/sdl/sdl_platform.h"
 #include "shell/shell_state.h"
 #include "shell/stop_signals.h"
@@ -67,7 +70,15 @@ constexpr const char* kUsage =
     "  --save-dir DIR           where save.dat, game.ini and logs are written\n"
     "  --log-level LEVEL        what goes into orinplay.log: off, error, warn (default), info,\n"
     "                           debug\n"
-    "  --config                 the sound settings dialog instead of the game\n";
+    "  --config                 the sound settings dialog instead of the game\n"
+    "  --scale fit|integer|stretch\n"
+    "                           how the game is scaled to the window and the screen (default fit:\n"
+    "                           the largest size with its aspect; integer: whole multiples only;\n"
+    "                           stretch: the whole window)\n"
+    "  --filter nearest|linear  the scaling filter (default: nearest at whole multiples, else\n"
+    "                           linear)\n"
+    "\n"
+    "Keys: F11 or Alt+Enter switch between the window and full screen.\n";
 
 struct PlayerOptions {
   bool Headless = false;
@@ -84,6 +95,8 @@ struct PlayerOptions {
   std::string SaveDir;
   LogLevel Logging = LogLevel::kWarn;
   bool Config = false;
+  ScaleMode Scale = ScaleMode::kFit;
+  ScaleFilter Filter = ScaleFilter::kAuto;
   std::vector<std::string> Positionals;
 };
 
@@ -113,7 +126,7 @@ PlayerOptions ParseCommandLine(std::vector<std::string> args) {
   ArgParser p(
       args, {"--headless", "--trace", "--config", "--help"},
       {"--frames", "--delta", "--stall-limit", "--input", "--screenshot", "--answer", "--save-dir", "--log-level",
-       "--audio-out"});
+       "--audio-out", "--scale", "--filter"});
   if (p.Flag("--help")) throw UsageError("");
   PlayerOptions o;
   const char* platform = std::getenv("ORIN_PLATFORM");
@@ -154,6 +167,16 @@ PlayerOptions ParseCommandLine(std::vector<std::string> args) {
     o.Logging = *level;
   }
   o.Config = p.Flag("--config");
+  if (p.Has("--scale")) {
+    const auto mode = ParseScaleMode(p.Value("--scale"));
+    if (!mode) throw UsageError("--scale takes fit, integer or stretch");
+    o.Scale = *mode;
+  }
+  if (p.Has("--filter")) {
+    const auto filter = ParseScaleFilter(p.Value("--filter"));
+    if (!filter) throw UsageError("--filter takes nearest or linear");
+    o.Filter = *filter;
+  }
   o.Positionals = p.Positionals();
   // The Windows player's own spelling of the settings switch.
   if (!o.Positionals.empty() && SameText(o.Positionals.front(), "/config") &&
@@ -185,6 +208,9 @@ class StdoutTrace final : public TraceSink {
 
 std::vector<std::string> DemoFolders() {
   std::vector<std::string> folders;
+  // Installed under any prefix: bin/orinplay beside share/orinplay/games/demo.
+  if (const std::string bin = ProgramFolder(); !bin.empty())
+    folders.push_back(bin + "../share/orinplay/games/demo");
 #ifdef ORIN_INSTALL_DEMO
   folders.push_back(ORIN_INSTALL_DEMO);
 #endif
@@ -241,6 +267,8 @@ int Play(const PlayerOptions& o) {
   } else {
     platform = std::make_unique<SdlPlatform>();
   }
+  platform->SetScaleMode(o.Scale);
+  platform->SetScaleFilter(o.Filter);
   if (o.ScreenshotEvery > 0 && !IsHostDirectory(o.ScreenshotDir)) {
     // A folder that is not there yet is made; anything else in its place is an error.
     std::error_code ec;
@@ -267,8 +295,17 @@ int Play(const PlayerOptions& o) {
     PlayerHost host(files, pending, state, paths, o.Trace ? &trace : nullptr,
                     PlayerMachine{platform.get(), !o.Headless});
     host.SetLog(log);
+    // The dock's captions; a machine without an outline font shows the buttons blank.
+    std::unique_ptr<DockCaptions> captions;
+    if (platform->HasDock()) {
+      try {
+        captions = std::make_unique<DockCaptions>(host.Fonts());
+      } catch (const Error&) {
+      }
+    }
     TFormView form(*platform, state, host, paths);
     form.SetLog(log);
+    form.SetCaptionRenderer(captions.get());
     form.WatchSignals(&signals);
     if (!form.FormCreate()) {
       form.FormClose();
@@ -278,6 +315,11 @@ int Play(const PlayerOptions& o) {
       return 1;
     }
     log.Info(LogChannel::kShell, "the game runs: " + host.Title());
+    if (platform->HasDock()) {
+      std::optional<PixelBuffer> icon;
+      if (!game.Executable.empty()) icon = ExecutableIcon(game.Executable);
+      platform->SetIcon(icon ? *icon : PlayerIcon());
+    }
 
     std::string failure;
     auto afterFrame = [&](int64_t framesRun) {

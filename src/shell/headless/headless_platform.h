@@ -15,8 +15,8 @@
 //     window, and --frames is never reached): once one frame has run StallLimitMs of real time,
 //     the platform asks the window to close, as the close box would, and Stalled() says so.
 //   * The screen: a fixed desktop of 1920 × 1080, 32 bits, 60 Hz (kDesktop), and the modes of
-//     kDisplayModes. Full screen is only a flag (Screen() stays the panel); the scale filter is
-//     remembered.
+//     kDisplayModes. Full screen is only a flag (Screen() stays the panel); the scale mode and
+//     filter and whether the screen saver is held off are remembered.
 //   * Sound goes to a null device (media/null/) on the same virtual clock: every PollEvents
 //     advances it by the frame delta, so the sound of frame n is exactly the samples of its span.
 //     With a recording file (HeadlessOptions::AudioOut) the sound is written there as WAV.
@@ -77,6 +77,8 @@ class HeadlessPlatform final : public Platform {
   bool SetFullScreen(bool on) override;
   bool FullScreen() const override { return fullScreen_; }
   void SetScaleFilter(ScaleFilter filter) override { filter_ = filter; }
+  void SetScaleMode(ScaleMode mode) override { scaleMode_ = mode; }
+  void InhibitScreenSaver(bool on) override { screenSaverInhibited_ = on; }
   std::unique_ptr<AudioOutput> CreateAudioOutput() override { return audio_.CreateOutput(); }
   uint32_t Ticks() override { return now_; }
   void Sleep(uint32_t) override {}
@@ -93,6 +95,8 @@ class HeadlessPlatform final : public Platform {
   int MessagesShown() const { return messagesShown_; }
   bool ScriptDone() const { return next_ >= options_.Input.size(); }
   ScaleFilter Filter() const { return filter_; }
+  ScaleMode Scaling() const { return scaleMode_; }
+  bool ScreenSaverInhibited() const { return screenSaverInhibited_; }
   // The frame that ran past the stall limit (and how long it had run), when one did.
   bool Stalled() const { return stalled_; }
   int64_t StalledFrame() const { return stallFrame_; }
@@ -111,7 +115,9 @@ class HeadlessPlatform final : public Platform {
   int messagesSincePoll_ = 0;
   bool windowCreated_ = false;
   bool fullScreen_ = false;
-  ScaleFilter filter_ = ScaleFilter::kLinear;
+  ScaleFilter filter_ = ScaleFilter::kAuto;
+  ScaleMode scaleMode_ = ScaleMode::kFit;
+  bool screenSaverInhibited_ = false;
   NullAudioDevice audio_;
   // The frame being watched from inside, and when (real time) the platform first saw it.
   int64_t stallFrame_ = -1;

@@ -8,6 +8,7 @@
 #include "core/cp932.h"
 #include "core/error.h"
 #include "media/sdl/sdl_audio_output.h"
+#include "shell/display_scale.h"
 #include "shell/sdl/vk_codes.h"
 
 namespace orin {
@@ -57,6 +58,8 @@ SdlPlatform::SdlPlatform() {
   }
   // The game's screen is scaled to the window; smooth scaling suits pictures and text alike.
   SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
+  // The player decides when the screen saver may run (InhibitScreenSaver), not SDL's default.
+  SDL_EnableScreenSaver();
 }
 
 SdlPlatform::~SdlPlatform() {
@@ -80,9 +83,21 @@ void SdlPlatform::CreateWindow(const WindowLayout& layout) {
   const int clientHeight = dockHeight_ + panelHeight_;
   const std::string caption = ToUtf8(layout.Caption);
 
+  // A game larger than the desktop's usable area gets a window that fits it, aspect kept; the
+  // picture is scaled down into it.
+  int windowWidth = panelWidth_, windowHeight = clientHeight;
+  SDL_Rect usable{};
+  if (SDL_GetDisplayUsableBounds(DisplayIndex(), &usable) == 0 && usable.w > 0 && usable.h > 0 &&
+      (windowWidth > usable.w || windowHeight > usable.h)) {
+    const Rect fitted = ScaledRect(ScaleMode::kFit, windowWidth, windowHeight, usable.w, usable.h);
+    windowWidth = fitted.Width();
+    windowHeight = fitted.Height();
+  }
+
   if (window_ == nullptr) {
     window_ = SDL_CreateWindow(caption.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
-                               panelWidth_, clientHeight, SDL_WINDOW_RESIZABLE);
+                               windowWidth, windowHeight,
+                               SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI);
     if (window_ == nullptr) ThrowSdl("cannot create the window");
     renderer_ = SDL_CreateRenderer(window_, -1, 0);
     if (renderer_ == nullptr) renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
@@ -92,16 +107,15 @@ void SdlPlatform::CreateWindow(const WindowLayout& layout) {
     }
   } else {
     SDL_SetWindowTitle(window_, caption.c_str());
-    SDL_SetWindowSize(window_, panelWidth_, clientHeight);
-    SDL_SetWindowPosition(window_, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
+    if (!fullScreen_) {
+      SDL_SetWindowSize(window_, windowWidth, windowHeight);
+      SDL_SetWindowPosition(window_, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
+    }
   }
   if (texture_ != nullptr) SDL_DestroyTexture(texture_);
   texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING,
                                panelWidth_, clientHeight);
   if (texture_ == nullptr) ThrowSdl("cannot create the screen texture");
-  SDL_SetTextureScaleMode(
-      texture_, filter_ == ScaleFilter::kNearest ? SDL_ScaleModeNearest : SDL_ScaleModeLinear);
-  ApplyLogicalSize();
 
   screen_.Resize(panelWidth_, panelHeight_, 0);
   PixelBuffer black(panelWidth_, clientHeight, 0);
@@ -109,12 +123,62 @@ void SdlPlatform::CreateWindow(const WindowLayout& layout) {
   Render();
 }
 
-void SdlPlatform::ApplyLogicalSize() {
-  // Keeps the aspect with black bars and maps pointer positions back to client pixels; full
-  // screen shows the panel without the dock.
-  if (renderer_ != nullptr)
-    SDL_RenderSetLogicalSize(renderer_, panelWidth_,
-                             fullScreen_ ? panelHeight_ : dockHeight_ + panelHeight_);
+std::string SdlPlatform::RendererName() const {
+  SDL_RendererInfo info{};
+  if (renderer_ == nullptr || SDL_GetRendererInfo(renderer_, &info) != 0 || info.name == nullptr)
+    return {};
+  return info.name;
+}
+
+void SdlPlatform::OutputSize(int& width, int& height) const {
+  width = height = 0;
+  if (renderer_ == nullptr || SDL_GetRendererOutputSize(renderer_, &width, &height) != 0)
+    width = height = 0;
+}
+
+Rect SdlPlatform::PanelOnOutput() const {
+  int w = 0, h = 0;
+  OutputSize(w, h);
+  if (fullScreen_) return ScaledRect(scaleMode_, panelWidth_, panelHeight_, w, h);
+  Rect client = ScaledRect(scaleMode_, panelWidth_, dockHeight_ + panelHeight_, w, h);
+  if (client.IsEmpty()) return {};
+  // The dock's rows of the scaled client area, in whole output pixels.
+  client.Top += static_cast<int>(int64_t{dockHeight_} * client.Height() /
+                                 (dockHeight_ + panelHeight_));
+  return client;
+}
+
+void SdlPlatform::MapPointer(int windowX, int windowY, InputTarget& target, int& x,
+                             int& y) const {
+  int outW = 0, outH = 0, winW = 0, winH = 0;
+  OutputSize(outW, outH);
+  SDL_GetWindowSize(window_, &winW, &winH);
+  const int ox = WindowToOutput(windowX, winW, outW), oy = WindowToOutput(windowY, winH, outH);
+  if (fullScreen_) {
+    const Rect panel = ScaledRect(scaleMode_, panelWidth_, panelHeight_, outW, outH);
+    if (dockOverlay_ && dockHeight_ > 0 && !panel.IsEmpty()) {
+      const int dockRows = static_cast<int>(int64_t{dockHeight_} * panel.Height() / panelHeight_);
+      const Rect dock{panel.Left, 0, panel.Right, dockRows};
+      if (oy < dock.Bottom && ox >= dock.Left && ox < dock.Right) {
+        const ContentPoint p = OutputToContent(dock, panelWidth_, dockHeight_, ox, oy);
+        target = InputTarget::kDock;
+        x = p.X;
+        y = p.Y;
+        return;
+      }
+    }
+    const ContentPoint p = OutputToContent(panel, panelWidth_, panelHeight_, ox, oy);
+    target = InputTarget::kPanel;
+    x = p.X;
+    y = p.Y;
+    return;
+  }
+  const int clientHeight = dockHeight_ + panelHeight_;
+  const Rect client = ScaledRect(scaleMode_, panelWidth_, clientHeight, outW, outH);
+  const ContentPoint p = OutputToContent(client, panelWidth_, clientHeight, ox, oy);
+  target = p.Y < dockHeight_ ? InputTarget::kDock : InputTarget::kPanel;
+  x = p.X;
+  y = target == InputTarget::kDock ? p.Y : p.Y - dockHeight_;
 }
 
 int SdlPlatform::DisplayIndex() const {
@@ -147,19 +211,66 @@ std::vector<DisplayMode> SdlPlatform::DisplayModes() const {
 bool SdlPlatform::SetFullScreen(bool on) {
   if (window_ == nullptr) return fullScreen_ == on;
   if (on == fullScreen_) return true;
+  dockOverlay_ = false;
+  if (on) {
+    SDL_GetWindowPosition(window_, &windowed_.Left, &windowed_.Top);
+    int w = 0, h = 0;
+    SDL_GetWindowSize(window_, &w, &h);
+    windowed_.Right = windowed_.Left + w;
+    windowed_.Bottom = windowed_.Top + h;
+  }
   if (SDL_SetWindowFullscreen(window_, on ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0) != 0) return false;
   fullScreen_ = on;
-  ApplyLogicalSize();
+  // Without a window manager (or with one that forgets) the window would keep the screen's size:
+  // it gets its own size and place back explicitly.
+  if (!on && !windowed_.IsEmpty()) {
+    SDL_SetWindowSize(window_, windowed_.Width(), windowed_.Height());
+    SDL_SetWindowPosition(window_, windowed_.Left, windowed_.Top);
+  }
   Render();
   return true;
 }
 
 void SdlPlatform::SetScaleFilter(ScaleFilter filter) {
   filter_ = filter;
-  if (texture_ != nullptr)
-    SDL_SetTextureScaleMode(
-        texture_, filter == ScaleFilter::kNearest ? SDL_ScaleModeNearest : SDL_ScaleModeLinear);
   Render();
+}
+
+void SdlPlatform::SetScaleMode(ScaleMode mode) {
+  scaleMode_ = mode;
+  Render();
+}
+
+void SdlPlatform::ShowDockOverlay(bool on) {
+  on = on && fullScreen_ && dockHeight_ > 0;
+  if (on == dockOverlay_) return;
+  dockOverlay_ = on;
+  Render();
+}
+
+void SdlPlatform::InhibitScreenSaver(bool on) {
+  if (on)
+    SDL_DisableScreenSaver();
+  else
+    SDL_EnableScreenSaver();
+}
+
+void SdlPlatform::SetIcon(const PixelBuffer& icon) {
+  if (window_ == nullptr || icon.Width() <= 0 || icon.Height() <= 0) return;
+  // The icon's top byte is its alpha.
+  const FrameView view = icon.View();
+  SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(
+      const_cast<uint32_t*>(view.Pixels), view.Width, view.Height, 32, view.Pitch * 4,
+      SDL_PIXELFORMAT_ARGB8888);
+  if (surface == nullptr) return;
+  SDL_SetWindowIcon(window_, surface);
+  SDL_FreeSurface(surface);
+}
+
+uint32_t SdlPlatform::MinFrameMs() const {
+  // One refresh of the display the window is on; 60 Hz where it does not say.
+  const int rate = DesktopMode().RefreshRate;
+  return rate > 0 ? static_cast<uint32_t>(1000 / rate) : 16;
 }
 
 std::unique_ptr<AudioOutput> SdlPlatform::CreateAudioOutput() {
@@ -198,6 +309,12 @@ void SdlPlatform::PollEvents(int64_t, std::vector<InputEvent>& out) {
             break;
         }
         break;
+      case SDL_DISPLAYEVENT:
+        // A monitor unplugged under full screen: the window comes back as a window, which the
+        // desktop moves onto a display that is still there.
+        if (e.display.event == SDL_DISPLAYEVENT_DISCONNECTED && fullScreen_) SetFullScreen(false);
+        Render();
+        break;
       case SDL_KEYDOWN:
       case SDL_KEYUP: {
         const int vk = VirtualKeyFromSdl(e.key.keysym.scancode, e.key.keysym.sym, e.key.keysym.mod);
@@ -212,23 +329,26 @@ void SdlPlatform::PollEvents(int64_t, std::vector<InputEvent>& out) {
       case SDL_MOUSEBUTTONDOWN:
       case SDL_MOUSEBUTTONUP: {
         const bool motion = e.type == SDL_MOUSEMOTION;
-        const int x = motion ? e.motion.x : e.button.x;
-        const int y = motion ? e.motion.y : e.button.y;
-        // Full screen shows no dock: every position is the panel's.
-        const int dock = fullScreen_ ? 0 : dockHeight_;
-        const InputTarget target =
-            !fullScreen_ && y < dock ? InputTarget::kDock : InputTarget::kPanel;
-        const int targetY = target == InputTarget::kDock ? y : y - dock;
+        const int wx = motion ? e.motion.x : e.button.x;
+        const int wy = motion ? e.motion.y : e.button.y;
+        InputTarget target = InputTarget::kPanel;
+        int x = 0, targetY = 0;
+        MapPointer(wx, wy, target, x, targetY);
+        const bool top = wy <= 0;
+        auto mark = [top](InputEvent ev) {
+          ev.ScreenTop = top;
+          return ev;
+        };
         if (motion) {
-          out.push_back(InputEvent::MouseMove(x, targetY, target));
+          out.push_back(mark(InputEvent::MouseMove(x, targetY, target)));
           break;
         }
         const std::optional<MouseButton> button = ButtonOf(e.button.button);
         if (!button) break;
         if (e.type == SDL_MOUSEBUTTONDOWN)
-          out.push_back(InputEvent::MouseDown(*button, x, targetY, target));
+          out.push_back(mark(InputEvent::MouseDown(*button, x, targetY, target)));
         else
-          out.push_back(InputEvent::MouseUp(*button, x, targetY, target));
+          out.push_back(mark(InputEvent::MouseUp(*button, x, targetY, target)));
         break;
       }
       case SDL_MOUSEWHEEL: {
@@ -258,9 +378,27 @@ void SdlPlatform::Render() {
   if (renderer_ == nullptr || texture_ == nullptr) return;
   SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
   SDL_RenderClear(renderer_);
-  const SDL_Rect shown = fullScreen_ ? SDL_Rect{0, dockHeight_, panelWidth_, panelHeight_}
-                                     : SDL_Rect{0, 0, panelWidth_, dockHeight_ + panelHeight_};
-  SDL_RenderCopy(renderer_, texture_, &shown, nullptr);
+  int outW = 0, outH = 0;
+  OutputSize(outW, outH);
+  const int clientHeight = dockHeight_ + panelHeight_;
+  const SDL_Rect source = fullScreen_ ? SDL_Rect{0, dockHeight_, panelWidth_, panelHeight_}
+                                      : SDL_Rect{0, 0, panelWidth_, clientHeight};
+  const Rect shown = ScaledRect(scaleMode_, source.w, source.h, outW, outH);
+  if (!shown.IsEmpty()) {
+    const bool nearest = filter_ == ScaleFilter::kNearest ||
+                         (filter_ == ScaleFilter::kAuto &&
+                          IsWholeMultiple(shown, source.w, source.h));
+    SDL_SetTextureScaleMode(texture_, nearest ? SDL_ScaleModeNearest : SDL_ScaleModeLinear);
+    const SDL_Rect target{shown.Left, shown.Top, shown.Width(), shown.Height()};
+    SDL_RenderCopy(renderer_, texture_, &source, &target);
+    if (fullScreen_ && dockOverlay_) {
+      const SDL_Rect dockSource{0, 0, panelWidth_, dockHeight_};
+      const SDL_Rect dockTarget{shown.Left, 0, shown.Width(),
+                                static_cast<int>(int64_t{dockHeight_} * shown.Height() /
+                                                 panelHeight_)};
+      SDL_RenderCopy(renderer_, texture_, &dockSource, &dockTarget);
+    }
+  }
   SDL_RenderPresent(renderer_);
 }
 
@@ -286,7 +424,8 @@ void SdlPlatform::PresentDock(const FrameView& dock) {
   const int width = dock.Width < panelWidth_ ? dock.Width : panelWidth_;
   const int height = dock.Height < dockHeight_ ? dock.Height : dockHeight_;
   Upload(Rect{0, 0, width, height}, dock.Pixels, dock.Pitch);
-  Render();
+  // Full screen shows the dock only as its overlay.
+  if (!fullScreen_ || dockOverlay_) Render();
 }
 
 MessageResult SdlPlatform::ShowMessage(const std::string& caption, const std::string& text,

@@ -2,10 +2,13 @@
 //
 // One window whose client area is the dock strip above the game's screen, both kept in one
 // streaming texture (32-bit, 0xXXRRGGBB). Presenting uploads only the dirty rectangles and draws
-// the texture scaled to the window with its aspect kept (black bars around it); the window may
-// be resized freely. Full screen is SDL's desktop-sized borderless window
-// (SDL_WINDOW_FULLSCREEN_DESKTOP) showing the panel part of the texture only. Pointer positions
-// are mapped back to dock or panel pixels. Keys become
+// the texture scaled to the window by the scale mode and filter (display_scale.h; the GPU scales
+// where the renderer has one); the window may be resized freely, down to nothing. The window is
+// made in the desktop's logical pixels (HiDPI: the drawable may be larger) at the game's size, or
+// shrunk with its aspect kept when the desktop's usable area is smaller. Full screen is SDL's
+// desktop-sized borderless window (SDL_WINDOW_FULLSCREEN_DESKTOP) showing the panel part of the
+// texture, and the dock strip over the top while asked to. Pointer positions are mapped back to
+// dock or panel pixels (OutputToContent). Keys become
 // Windows virtual-key numbers (vk_codes.h); focus loss and gain are deactivation and
 // activation. Message boxes are SDL's, in UTF-8; when SDL cannot show one (no display) the text
 // goes to stderr and the box takes its cancelling answer.
@@ -46,6 +49,12 @@ class SdlPlatform final : public Platform {
   bool SetFullScreen(bool on) override;
   bool FullScreen() const override { return fullScreen_; }
   void SetScaleFilter(ScaleFilter filter) override;
+  void SetScaleMode(ScaleMode mode) override;
+  void ShowDockOverlay(bool on) override;
+  bool DockOverlayShown() const override { return dockOverlay_; }
+  void InhibitScreenSaver(bool on) override;
+  void SetIcon(const PixelBuffer& icon) override;
+  uint32_t MinFrameMs() const override;
   std::unique_ptr<AudioOutput> CreateAudioOutput() override;
   uint32_t Ticks() override { return MonotonicMilliseconds(); }
   void Sleep(uint32_t ms) override;
@@ -53,13 +62,19 @@ class SdlPlatform final : public Platform {
   bool HasDock() const override { return true; }
 
   SDL_Window* Window() const { return window_; }
+  // SDL's name of the renderer in use ("opengl", "software" …); empty before the window.
+  std::string RendererName() const;
+  // Where the game's panel is drawn in the renderer's output now (output pixels).
+  Rect PanelOnOutput() const;
 
  private:
   void Upload(const Rect& clientRect, const uint32_t* pixels, int pitchPixels);
   void Render();
   void DestroyWindow();
-  void ApplyLogicalSize();
   int DisplayIndex() const;
+  void OutputSize(int& width, int& height) const;
+  // The target and position under a window position (the desktop's logical pixels).
+  void MapPointer(int windowX, int windowY, InputTarget& target, int& x, int& y) const;
 
   SDL_Window* window_ = nullptr;
   SDL_Renderer* renderer_ = nullptr;
@@ -70,7 +85,10 @@ class SdlPlatform final : public Platform {
   PixelBuffer screen_;
   bool active_ = true;
   bool fullScreen_ = false;
-  ScaleFilter filter_ = ScaleFilter::kLinear;
+  bool dockOverlay_ = false;
+  Rect windowed_;  // the window's place and size before full screen
+  ScaleFilter filter_ = ScaleFilter::kAuto;
+  ScaleMode scaleMode_ = ScaleMode::kFit;
 };
 
 }  // namespace orin
