@@ -1,6 +1,10 @@
 #include "imaging/wipes/wipe_table.h"
 
+#include "imaging/wipes/distort_wipes.h"
+#include "imaging/wipes/light_wipes.h"
 #include "imaging/wipes/plain_wipes.h"
+#include "imaging/wipes/slide_wipes.h"
+#include "imaging/wipes/zoom_wipes.h"
 
 namespace orin {
 
@@ -31,6 +35,25 @@ WipeTable WipeTable::Standard() {
   table.Set(12, MakerOf<TWipeWhite>(false));
   table.Set(13, MakerOf<TWipeWhite>(true));
   table.Set(14, MakerOf<TWipeFlash>());
+  // The kinds that draw their own geometry.
+  table.Set(6, MakerOf<TWipeScrollH>());
+  table.Set(7, MakerOf<TWipeScrollV>());
+  table.Set(16, MakerOf<TWipeSudareH>());
+  table.Set(17, MakerOf<TWipeSudareV>());
+  table.Set(18, MakerOf<TWipeSpot>());
+  table.Set(20, MakerOf<TWipeShadowWhite>());
+  table.Set(21, MakerOf<TWipeShadowBlack>());
+  table.Set(22, MakerOf<TWipeSmall>());
+  table.Set(23, MakerOf<TWipeBig>());
+  table.Set(24, MakerOf<TWipeRipple>());
+  table.Set(25, MakerOf<TWipeBlurWhite>());
+  table.Set(26, MakerOf<TWipeBlurBlack>());
+  table.Set(27, MakerOf<TWipeTwistH>());
+  table.Set(28, MakerOf<TWipeTwistV>());
+  table.Set(29, MakerOf<TWipeCrack>());
+  table.Set(30, MakerOf<TWipeZoomin>());
+  table.Set(32, MakerOf<TWipeRubberH>());
+  table.Set(33, MakerOf<TWipeRubberV>());
   return table;
 }
 

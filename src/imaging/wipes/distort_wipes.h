@@ -1,0 +1,74 @@
+// The transitions that bend, turn or break the pictures.
+//
+//   TWipeRipple (24): the screen wavers like water: every row is pushed sideways along a sine
+//       wave of p0 crests down the screen (1 … 64; default 5) that travels downwards (reversed:
+//       upwards); the waves swell to a twentieth of the width at the midpoint and die down again
+//       while the outgoing picture dissolves into the incoming one.
+//   TWipeTwistH (27): every row turns like a slat about the screen's vertical middle line, the
+//       top row first and the bottom row last (reversed: from the bottom), showing the outgoing
+//       picture on its front and the incoming one on its back, over black.
+//   TWipeTwistV (28): every column turns about the horizontal middle line, from the left column
+//       to the right (reversed: from the right).
+//   TWipeCrack (29): the outgoing picture breaks into square pieces of p0 pixels (8 … the larger
+//       side of the screen; default 64) that fall away at random moments in the first half of the
+//       run (reversed: fly up), uncovering the incoming picture; each drifts sideways by up to
+//       p1 quarter-pieces (0 … 16; default 3). The pieces' moments and drifts come from the
+//       player's run-time generator, drawn once in Prepare.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "imaging/wipes/own_wipe.h"
+
+namespace orin {
+
+class TWipeRipple final : public OwnWipe {
+ public:
+  void Prepare() override;
+  bool Step() override;
+
+ private:
+  // source's row y pushed right by shift (left when negative) into dst, the edge pixel repeated.
+  void ShiftedRow(uint8_t* dst, const ScreenSurface& source, int y, int shift) const;
+  std::vector<uint8_t> buffer_;
+};
+
+class TWipeTwistH final : public OwnWipe {
+ public:
+  bool Step() override;
+};
+
+class TWipeTwistV final : public OwnWipe {
+ public:
+  void Prepare() override;
+  bool Step() override;
+
+ private:
+  void Size();
+  struct Column {
+    int32_t Top = 0;
+    int32_t Bottom = 0;  // exclusive; Top == Bottom: black
+    uint32_t Step = 0;   // source rows per screen row, 16.16
+    uint32_t At = 0;     // the next source row, 16.16
+    uint8_t Pic = 0;
+  };
+  std::vector<Column> columns_;
+};
+
+class TWipeCrack final : public OwnWipe {
+ public:
+  void Prepare() override;
+  bool Step() override;
+
+ private:
+  struct Piece {
+    int32_t X = 0, Y = 0, Width = 0, Height = 0;
+    double Delay = 0;  // the part of the run that passes before it moves
+    double Drift = 0;  // pixels sideways over its whole way
+  };
+  void DrawPiece(const Piece& piece, double p);
+  std::vector<Piece> pieces_;
+};
+
+}  // namespace orin
