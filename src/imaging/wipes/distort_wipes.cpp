@@ -9,8 +9,9 @@ namespace orin {
 namespace {
 
 // How far a line at v (0 … 1 along the order of turning) has turned: 0 … π. The lines start one
-// after another over the first half of the run and each turns over half of it.
-double TurnAngle(double p, double v) { return std::numbers::pi * std::clamp(2.0 * p - v, 0.0, 1.0); }
+// after another over the first three quarters of the run and each turns over a quarter of it, so
+// a third of the lines turn at any moment.
+double TurnAngle(double p, double v) { return std::numbers::pi * std::clamp(4.0 * p - 3.0 * v, 0.0, 1.0); }
 
 }  // namespace
 
@@ -96,42 +97,82 @@ bool TWipeTwistH::Step() {
 
 // ---- TWipeTwistV
 
-void TWipeTwistV::Size() { columns_.assign(static_cast<size_t>(W()), Column{}); }
+void TWipeTwistV::Size() {
+  const size_t width = static_cast<size_t>(W());
+  top_.assign(width, 0);
+  shown_.assign(width, 0);
+  step_.assign(width, 0);
+  pic_.assign(width, 0);
+  runs_.reserve(width);
+}
 
 void TWipeTwistV::Prepare() { Size(); }
 
+namespace {
+
+// Row y of the turned columns x0 … x1 − 1. Row y of column x shows source row
+// ((y − top) × step + step / 2) >> 16 when y − top < shown (which keeps the product below
+// height × 2^16), black otherwise.
+template <class Pixel>
+void TwistRow(Pixel* __restrict dst, const uint8_t* const bases[2], ptrdiff_t rowStep, int y, int x0, int x1,
+              const int32_t* __restrict top, const uint32_t* __restrict shown, const uint32_t* __restrict step,
+              const uint8_t* __restrict pic) {
+  for (int x = x0; x < x1; ++x) {
+    const uint32_t rel = static_cast<uint32_t>(y - top[x]);
+    Pixel v = 0;
+    if (rel < shown[x]) {
+      const uint32_t sy = (rel * step[x] + step[x] / 2) >> 16;
+      v = reinterpret_cast<const Pixel*>(bases[pic[x]] + static_cast<ptrdiff_t>(sy) * rowStep)[x];
+    }
+    dst[x] = v;
+  }
+}
+
+}  // namespace
+
 bool TWipeTwistV::Step() {
   if (Done()) return true;
-  if (static_cast<int>(columns_.size()) != W()) Size();
+  if (static_cast<int>(top_.size()) != W()) Size();
   const double p = Progress();
-  const int width = W(), height = H(), bytes = Bytes();
+  const int width = W(), height = H();
   for (int x = 0; x < width; ++x) {
     double v = (x + 0.5) / width;
     if (Reverse()) v = 1.0 - v;
     const double c = std::cos(TurnAngle(p, v));
     const int shown = std::clamp(static_cast<int>(std::lround(std::abs(c) * height)), 0, height);
-    Column& column = columns_[static_cast<size_t>(x)];
-    column.Pic = c >= 0 ? 0 : 1;
-    column.Top = (height - shown) / 2;
-    column.Bottom = column.Top + shown;
-    column.Step = shown > 0 ? static_cast<uint32_t>((static_cast<uint64_t>(height) << 16) / static_cast<uint64_t>(shown)) : 0;
-    column.At = column.Step / 2;
+    const size_t i = static_cast<size_t>(x);
+    pic_[i] = c >= 0 ? 0 : 1;
+    top_[i] = (height - shown) / 2;
+    shown_[i] = static_cast<uint32_t>(shown);
+    step_[i] = shown > 0 ? static_cast<uint32_t>((static_cast<uint64_t>(height) << 16) / static_cast<uint64_t>(shown)) : 0;
+  }
+  // Columns standing whole (not turning) are copied row by row; only the turning ones, a third of
+  // the screen at most, are sampled pixel by pixel.
+  runs_.clear();
+  for (int x = 0; x < width;) {
+    const bool whole = shown_[static_cast<size_t>(x)] == static_cast<uint32_t>(height);
+    const uint8_t pic = pic_[static_cast<size_t>(x)];
+    int end = x + 1;
+    while (end < width && (shown_[static_cast<size_t>(end)] == static_cast<uint32_t>(height)) == whole &&
+           (!whole || pic_[static_cast<size_t>(end)] == pic))
+      ++end;
+    runs_.push_back(Run{x, end, whole, pic});
+    x = end;
   }
   const uint8_t* bases[2] = {Outgoing().Bits(), Incoming().Bits()};
+  const ScreenSurface* pictures[2] = {&Outgoing(), &Incoming()};
   const ptrdiff_t rowStep = Outgoing().RowStep();
   for (int y = 0; y < height; ++y) {
     uint8_t* dst = TargetRow(y);
-    for (int x = 0; x < width; ++x) {
-      Column& column = columns_[static_cast<size_t>(x)];
-      uint8_t* d = dst + static_cast<ptrdiff_t>(x) * bytes;
-      if (y < column.Top || y >= column.Bottom) {
-        std::memset(d, 0, static_cast<size_t>(bytes));
-        continue;
-      }
-      const uint8_t* s = bases[column.Pic] + static_cast<ptrdiff_t>(column.At >> 16) * rowStep +
-                         static_cast<ptrdiff_t>(x) * bytes;
-      column.At += column.Step;
-      std::memcpy(d, s, static_cast<size_t>(bytes));
+    for (const Run& run : runs_) {
+      if (run.Whole)
+        CopyPixels(At(dst, run.X0), At(Row(*pictures[run.Pic], y), run.X0), run.X1 - run.X0);
+      else if (Bytes() == 4)
+        TwistRow(reinterpret_cast<uint32_t*>(dst), bases, rowStep, y, run.X0, run.X1, top_.data(), shown_.data(),
+                 step_.data(), pic_.data());
+      else
+        TwistRow(reinterpret_cast<uint16_t*>(dst), bases, rowStep, y, run.X0, run.X1, top_.data(), shown_.data(),
+                 step_.data(), pic_.data());
     }
   }
   MarkChanged();

@@ -6,7 +6,8 @@
 //       while the outgoing picture dissolves into the incoming one.
 //   TWipeTwistH (27): every row turns like a slat about the screen's vertical middle line, the
 //       top row first and the bottom row last (reversed: from the bottom), showing the outgoing
-//       picture on its front and the incoming one on its back, over black.
+//       picture on its front and the incoming one on its back, over black; each row turns in a
+//       quarter of the run, a wave of turning a third of the screen deep.
 //   TWipeTwistV (28): every column turns about the horizontal middle line, from the left column
 //       to the right (reversed: from the right).
 //   TWipeCrack (29): the outgoing picture breaks into square pieces of p0 pixels (8 … the larger
@@ -46,14 +47,18 @@ class TWipeTwistV final : public OwnWipe {
 
  private:
   void Size();
-  struct Column {
-    int32_t Top = 0;
-    int32_t Bottom = 0;  // exclusive; Top == Bottom: black
-    uint32_t Step = 0;   // source rows per screen row, 16.16
-    uint32_t At = 0;     // the next source row, 16.16
-    uint8_t Pic = 0;
+  // Per column: the first row shown, how many, source rows per screen row in 16.16, and the
+  // picture (0 outgoing, 1 incoming).
+  std::vector<int32_t> top_;
+  std::vector<uint32_t> shown_;
+  std::vector<uint32_t> step_;
+  std::vector<uint8_t> pic_;
+  struct Run {
+    int X0, X1;
+    bool Whole;
+    uint8_t Pic;
   };
-  std::vector<Column> columns_;
+  std::vector<Run> runs_;
 };
 
 class TWipeCrack final : public OwnWipe {

@@ -4,6 +4,12 @@
 #include <cmath>
 #include <numbers>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include "imaging/compositor_kernels.h"
+
 namespace orin {
 
 // ---- TWipeShadowWhite, TWipeShadowBlack
@@ -76,70 +82,103 @@ bool TWipeShadowWhite::Step() {
 void TWipeBlurWhite::Size() {
   smallW_ = (W() + 1) / 2;
   smallH_ = (H() + 1) / 2;
-  const size_t pixels = static_cast<size_t>(smallW_) * static_cast<size_t>(smallH_);
-  small_.assign(pixels * 4, 0);
-  temp_.assign(pixels * 4, 0);
-  sums_.assign(static_cast<size_t>(smallW_) * 3, 0);
+  small_.assign(static_cast<size_t>(smallW_) * static_cast<size_t>(smallH_) * 4, 0);
 }
 
 void TWipeBlurWhite::Prepare() { Size(); }
 
-void TWipeBlurWhite::Blur(const ScreenSurface& source, int radius) {
+namespace {
+
+// Every byte of a and b averaged, rounding up.
+inline void Average(uint8_t* dst, const uint8_t* a, const uint8_t* b, int pixels) {
+  int i = 0;
+#if defined(__SSE2__)
+  for (; i + 4 <= pixels; i += 4)
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 4 * i),
+                     _mm_avg_epu8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(a + 4 * i)),
+                                  _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + 4 * i))));
+#endif
+  for (; i < 4 * pixels; ++i) dst[i] = static_cast<uint8_t>((a[i] + b[i] + 1) >> 1);
+}
+
+}  // namespace
+
+// The blur is a box filter built from averages of the picture with itself shifted by 1, 2, 4 …
+// pixels, each pass doubling the box, and a last shift making up the rest of the width, so the
+// width grows smoothly. The passes shift the picture by half the total; the enlargement reads
+// that much further on to put it back.
+void TWipeBlurWhite::Blur(const ScreenSurface& source, int width2, int level) {
   const int width = W(), height = H(), sw = smallW_, sh = smallH_;
   const size_t stride = static_cast<size_t>(sw) * 4;
+  uint8_t* small = small_.data();
   // Half resolution: the mean of every 2 × 2 block (the last column and row repeat at odd sizes).
   for (int y = 0; y < sh; ++y) {
     const uint8_t* r0 = Row(source, 2 * y);
     const uint8_t* r1 = Row(source, std::min(2 * y + 1, height - 1));
-    uint8_t* d = small_.data() + static_cast<size_t>(y) * stride;
-    for (int x = 0; x < sw; ++x) {
+    uint8_t* d = small + static_cast<size_t>(y) * stride;
+    int x = 0;
+#if defined(__SSE2__)
+    for (; 2 * x + 8 <= width; x += 4) {
+      const __m128i v0 = _mm_avg_epu8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(r0 + 8 * x)),
+                                      _mm_loadu_si128(reinterpret_cast<const __m128i*>(r1 + 8 * x)));
+      const __m128i v1 = _mm_avg_epu8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(r0 + 8 * x + 16)),
+                                      _mm_loadu_si128(reinterpret_cast<const __m128i*>(r1 + 8 * x + 16)));
+      const __m128 f0 = _mm_castsi128_ps(v0), f1 = _mm_castsi128_ps(v1);
+      const __m128i even = _mm_castps_si128(_mm_shuffle_ps(f0, f1, _MM_SHUFFLE(2, 0, 2, 0)));
+      const __m128i odd = _mm_castps_si128(_mm_shuffle_ps(f0, f1, _MM_SHUFFLE(3, 1, 3, 1)));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 4 * x), _mm_avg_epu8(even, odd));
+    }
+#endif
+    for (; x < sw; ++x) {
       const int x0 = 4 * (2 * x), x1 = 4 * std::min(2 * x + 1, width - 1);
-      for (int c = 0; c < 3; ++c) d[4 * x + c] = static_cast<uint8_t>((r0[x0 + c] + r0[x1 + c] + r1[x0 + c] + r1[x1 + c] + 2) >> 2);
-      d[4 * x + 3] = 0;
+      for (int c = 0; c < 4; ++c)
+        d[4 * x + c] = static_cast<uint8_t>((r0[x0 + c] + r0[x1 + c] + r1[x0 + c] + r1[x1 + c] + 2) >> 2);
     }
   }
-  const uint32_t n = static_cast<uint32_t>(2 * radius + 1);
-  const uint32_t scale = 65536u / n;  // sum × scale >> 16 never exceeds 255
-  // Across: a running sum over the window, the edge pixels repeated.
-  for (int y = 0; y < sh; ++y) {
-    const uint8_t* s = small_.data() + static_cast<size_t>(y) * stride;
-    uint8_t* d = temp_.data() + static_cast<size_t>(y) * stride;
-    uint32_t sum[3] = {0, 0, 0};
-    for (int k = -radius; k <= radius; ++k) {
-      const int x = std::clamp(k, 0, sw - 1);
-      for (int c = 0; c < 3; ++c) sum[c] += s[4 * x + c];
+  int shift = 0;
+  for (int box = 1; box < width2;) {
+    const int d = std::min(box, width2 - box);
+    // Across, in place left to right: every pixel is averaged with the one d further on (the
+    // last pixel of the row repeated), read before it is overwritten.
+    for (int y = 0; y < sh; ++y) {
+      uint8_t* r = small + static_cast<size_t>(y) * stride;
+      const int main = std::max(sw - d, 0);
+      Average(r, r, r + 4 * static_cast<ptrdiff_t>(std::min(d, sw - 1)), main);
+      for (int x = main; x < sw; ++x) Average(r + 4 * x, r + 4 * x, r + 4 * (sw - 1), 1);
     }
-    for (int x = 0; x < sw; ++x) {
-      for (int c = 0; c < 3; ++c) d[4 * x + c] = static_cast<uint8_t>((sum[c] * scale) >> 16);
-      d[4 * x + 3] = 0;
-      const int add = 4 * std::min(x + radius + 1, sw - 1), sub = 4 * std::max(x - radius, 0);
-      for (int c = 0; c < 3; ++c) sum[c] += static_cast<uint32_t>(s[add + c]) - s[sub + c];
+    // Down, in place top to bottom.
+    for (int y = 0; y < sh; ++y) {
+      uint8_t* r = small + static_cast<size_t>(y) * stride;
+      Average(r, r, small + static_cast<size_t>(std::min(y + d, sh - 1)) * stride, sw);
     }
-  }
-  // Down: the same window over rows, one running sum per column, row by row.
-  std::fill(sums_.begin(), sums_.end(), 0u);
-  for (int k = -radius; k <= radius; ++k) {
-    const uint8_t* s = temp_.data() + static_cast<size_t>(std::clamp(k, 0, sh - 1)) * stride;
-    for (int x = 0; x < sw; ++x)
-      for (int c = 0; c < 3; ++c) sums_[static_cast<size_t>(3 * x + c)] += s[4 * x + c];
-  }
-  for (int y = 0; y < sh; ++y) {
-    uint8_t* d = small_.data() + static_cast<size_t>(y) * stride;
-    const uint8_t* add = temp_.data() + static_cast<size_t>(std::min(y + radius + 1, sh - 1)) * stride;
-    const uint8_t* sub = temp_.data() + static_cast<size_t>(std::max(y - radius, 0)) * stride;
-    uint32_t* sums = sums_.data();
-    for (int x = 0; x < sw; ++x)
-      for (int c = 0; c < 3; ++c) {
-        uint32_t& sum = sums[3 * x + c];
-        d[4 * x + c] = static_cast<uint8_t>((sum * scale) >> 16);
-        sum += static_cast<uint32_t>(add[4 * x + c]) - sub[4 * x + c];
-      }
+    shift += d;
+    box += d;
   }
   // Back to full size, every half-resolution pixel doubled both ways.
+  const int offset = shift / 2;
   for (int y = 0; y < height; ++y) {
-    const uint8_t* s = small_.data() + static_cast<size_t>(y / 2) * stride;
     uint8_t* d = TargetRow(y);
-    for (int x = 0; x < width; ++x) std::memcpy(d + 4 * x, s + 4 * (x / 2), 4);
+    if (y % 2 == 1) {
+      CopyPixels(d, TargetRow(y - 1), width);
+      continue;
+    }
+    const uint32_t* s = reinterpret_cast<const uint32_t*>(small + static_cast<size_t>(std::min(y / 2 + offset, sh - 1)) * stride);
+    auto* out = reinterpret_cast<uint32_t*>(d);
+    const int inside = std::clamp(sw - offset, 0, (width + 1) / 2);
+    int x = 0;
+#if defined(__SSE2__)
+    for (; x + 4 <= inside && 2 * x + 8 <= width; x += 4) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + x + offset));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 2 * x), _mm_unpacklo_epi32(v, v));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 2 * x + 4), _mm_unpackhi_epi32(v, v));
+    }
+#endif
+    for (int tx = 2 * x; tx < width; ++tx) out[tx] = s[std::min(tx / 2 + offset, sw - 1)];
+    // The fade, while the row is at hand; the odd row below copies it.
+    if (darken_)
+      compose::SubGreyRow32(d, width, level);
+    else
+      compose::AddGreyRow32(d, width, level);
   }
 }
 
@@ -151,18 +190,19 @@ bool TWipeBlurWhite::Step() {
   const double depth = first ? 2.0 * p : 2.0 - 2.0 * p;
   const ScreenSurface& source = first ? Outgoing() : Incoming();
   const int level = std::clamp(static_cast<int>(std::lround(255.0 * depth)), 0, 255);
-  const int maxRadius = std::max(1, std::min(W(), H()) / 24);
-  const int radius = static_cast<int>(std::lround(maxRadius * depth)) / 2;
-  if (Bytes() != 4 || radius < 1) {
+  // The box's width in half-resolution pixels: up to a twenty-fourth of the smaller side.
+  const int maxWidth = std::max(1, std::min(W(), H()) / 48);
+  const int width2 = static_cast<int>(std::lround(maxWidth * depth));
+  if (Bytes() != 4 || width2 < 2) {
     CopyAll(source);
+    if (darken_)
+      Target().SubtractGrey(Target().Bounds(), level);
+    else
+      Target().AddGrey(Target().Bounds(), level);
   } else {
     if (smallW_ != (W() + 1) / 2 || smallH_ != (H() + 1) / 2) Size();
-    Blur(source, radius);
+    Blur(source, width2, level);
   }
-  if (darken_)
-    Target().SubtractGrey(Target().Bounds(), level);
-  else
-    Target().AddGrey(Target().Bounds(), level);
   MarkChanged();
   return false;
 }

@@ -7,7 +7,7 @@
 //   TWipeBlurWhite (25) / TWipeBlurBlack (26): the outgoing picture goes out of focus while it
 //       fades to white (black), which it reaches at the midpoint; the incoming picture then comes
 //       out of the white (black) and into focus. The blur is a box blur over half-resolution
-//       pixels, at most a twelfth of the smaller side of the screen across; at 15/16 bits only the
+//       pixels, at most a twelfth of the smaller side of the screen wide; at 15/16 bits only the
 //       fade is drawn. Reverse has nothing to mirror.
 #pragma once
 
@@ -45,14 +45,12 @@ class TWipeBlurWhite : public OwnWipe {
 
  private:
   void Size();
-  // The picture at half resolution, box-blurred by radius (in half-resolution pixels), then
-  // enlarged onto the target.
-  void Blur(const ScreenSurface& source, int radius);
+  // The picture at half resolution, box-blurred width2 pixels wide (half-resolution pixels),
+  // then enlarged onto the target with the grey level added (subtracted when darkening).
+  void Blur(const ScreenSurface& source, int width2, int level);
   bool darken_;
   int smallW_ = 0, smallH_ = 0;
   std::vector<uint8_t> small_;
-  std::vector<uint8_t> temp_;
-  std::vector<uint32_t> sums_;
 };
 
 class TWipeBlurBlack final : public TWipeBlurWhite {

@@ -115,12 +115,22 @@ void SubGreyRow16(uint16_t* dst, const uint16_t* src, const uint16_t* grey, int 
   }
 }
 
+namespace {
+
+template <class Pixel>
+void Gather(Pixel* __restrict dst, const Pixel* __restrict src, const int32_t* __restrict cols, int count) {
+  for (int i = 0; i < count; ++i) dst[i] = src[cols[i]];
+}
+
+}  // namespace
+
+// Screen rows are 4-byte aligned (TDIBSurface rows are whole 32-bit words), so they are read as
+// pixels directly.
 void GatherRow(uint8_t* dst, const uint8_t* src, const int32_t* cols, int count, int bytes) {
-  if (bytes == 4) {
-    for (int i = 0; i < count; ++i) std::memcpy(dst + 4 * i, src + 4 * static_cast<ptrdiff_t>(cols[i]), 4);
-  } else {
-    for (int i = 0; i < count; ++i) std::memcpy(dst + 2 * i, src + 2 * static_cast<ptrdiff_t>(cols[i]), 2);
-  }
+  if (bytes == 4)
+    Gather(reinterpret_cast<uint32_t*>(dst), reinterpret_cast<const uint32_t*>(src), cols, count);
+  else
+    Gather(reinterpret_cast<uint16_t*>(dst), reinterpret_cast<const uint16_t*>(src), cols, count);
 }
 
 void FillRow(uint8_t* dst, uint32_t pixel, int count, int bytes) {

@@ -39,24 +39,40 @@ void ZoomWipe::Size() {
 
 void ZoomWipe::Prepare() { Size(); }
 
-void ZoomWipe::DrawLayer(const ScreenSurface& source, double scale, double cx, double cy, int w) {
-  if (w <= 0 || !(scale > 1e-6)) return;
+void ZoomWipe::DrawLayer(const ScreenSurface& source, double scale, double cx, double cy, int w, bool blackAround) {
   if (static_cast<int>(cols_.size()) != W() || static_cast<int>(rows_.size()) != H()) Size();
-  int x0, x1, y0, y1;
-  MapLines(cols_, W(), scale, cx, x0, x1);
-  MapLines(rows_, H(), scale, cy, y0, y1);
+  int x0 = 0, x1 = 0, y0 = 0, y1 = 0;
+  if (w > 0 && scale > 1e-6) {
+    MapLines(cols_, W(), scale, cx, x0, x1);
+    MapLines(rows_, H(), scale, cy, y0, y1);
+  }
+  if (x1 <= x0) y0 = y1 = 0;
   const int count = x1 - x0;
-  if (count <= 0) return;
-  for (int y = y0; y < y1; ++y) {
+  const size_t bytes = static_cast<size_t>(Bytes());
+  // An enlarged picture repeats source rows: a row already gathered is taken again.
+  int32_t lastRow = -1;
+  for (int y = 0; y < H(); ++y) {
+    uint8_t* row = TargetRow(y);
+    if (y < y0 || y >= y1) {
+      if (blackAround) std::memset(row, 0, static_cast<size_t>(W()) * bytes);
+      continue;
+    }
+    if (blackAround) {
+      std::memset(row, 0, static_cast<size_t>(x0) * bytes);
+      std::memset(At(row, x1), 0, static_cast<size_t>(W() - x1) * bytes);
+    }
     const int32_t sy = rows_[static_cast<size_t>(y)];
-    if (sy < 0) continue;
-    uint8_t* dst = At(TargetRow(y), x0);
+    uint8_t* dst = At(row, x0);
     if (w >= 256) {
-      wipes::GatherRow(dst, Row(source, sy), cols_.data() + x0, count, Bytes());
+      if (sy == lastRow)
+        CopyPixels(dst, At(TargetRow(y - 1), x0), count);
+      else
+        wipes::GatherRow(dst, Row(source, sy), cols_.data() + x0, count, Bytes());
     } else {
-      wipes::GatherRow(buffer_.data(), Row(source, sy), cols_.data() + x0, count, Bytes());
+      if (sy != lastRow) wipes::GatherRow(buffer_.data(), Row(source, sy), cols_.data() + x0, count, Bytes());
       MixPixels(dst, buffer_.data(), count, w);
     }
+    lastRow = sy;
   }
 }
 
@@ -129,10 +145,7 @@ bool TWipeZoomin::Step() {
   const double cy = std::clamp(GetParam(1), 0, std::max(H() - 1, 0)) + 0.5;
   const int outWeight = Weight(1.0 - e);
   if (!Reverse()) {
-    if (outWeight < 256) {
-      FillBlack();
-      DrawLayer(Incoming(), std::pow(kZoominZoom, e - 1.0), cx, cy, 256);
-    }
+    if (outWeight < 256) DrawLayer(Incoming(), std::pow(kZoominZoom, e - 1.0), cx, cy, 256, true);
     DrawLayer(Outgoing(), std::pow(kZoominZoom, e), cx, cy, outWeight);
   } else {
     DrawLayer(Incoming(), std::pow(kZoominZoom, 1.0 - e), cx, cy, 256);
