@@ -61,6 +61,12 @@ void WipeTable::Set(int kind, Maker maker) {
   if (kind >= 1 && kind <= kKinds) kinds_[static_cast<size_t>(kind)].Make = std::move(maker);
 }
 
+void WipeTable::SetDefaults(int kind, int32_t param0, int32_t param1) {
+  if (kind < 1 || kind > kKinds) return;
+  kinds_[static_cast<size_t>(kind)].Param0 = param0;
+  kinds_[static_cast<size_t>(kind)].Param1 = param1;
+}
+
 bool WipeTable::Has(int kind) const { return kind >= 1 && kind <= kKinds && kinds_[static_cast<size_t>(kind)].Make; }
 
 std::unique_ptr<TCustomWipe> WipeTable::Make(int kind) const {

@@ -24,6 +24,8 @@ class WipeTable {
 
   // Replaces the maker of a kind (1-38; others are ignored), keeping its default parameters.
   void Set(int kind, Maker maker);
+  // Replaces the default parameters of a kind (1-38; others are ignored).
+  void SetDefaults(int kind, int32_t param0, int32_t param1);
   bool Has(int kind) const;
   // The kind's wipe with its defaults applied through SetParam, or null.
   std::unique_ptr<TCustomWipe> Make(int kind) const;
