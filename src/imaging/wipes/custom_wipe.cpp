@@ -5,6 +5,7 @@
 
 #include "core/error.h"
 #include "imaging/screen_surface.h"
+#include "imaging/wipes/mask_kernels.h"
 
 namespace orin {
 
@@ -34,6 +35,13 @@ void TCustomWipe::SetParam(int index, int32_t value) {
   if (index >= 0 && index < static_cast<int>(params_.size())) params_[static_cast<size_t>(index)] = value;
 }
 
+int64_t TCustomWipe::Scaled(int64_t range) const {
+  const int64_t t = std::clamp(time_, 0, duration_), T = duration_;
+  if (range <= 0) return 0;
+  // range × t ÷ T without the product overflowing: range = q·T + r.
+  return range / T * t + range % T * t / T;
+}
+
 void TCustomWipe::MarkChanged() {
   changed_ = target_->Bounds();
   target_->AddChanged(changed_);
@@ -57,38 +65,27 @@ bool TWipeMask::Step() {
   const ScreenSurface& in = Incoming();
   const int width = std::min(target.Width(), mask_.Width());
   const int rows = mask_.Height();
-  const bool wide = target.Depth() == 32;
   const uint32_t* masks = target.Masks();
   for (int y = 0; y < target.Height(); ++y) {
     const uint8_t* m = mask_.ScanLine(y % rows);
     uint8_t* d = target.ScanLine(y);
     const uint8_t* o = out.ScanLine(y);
     const uint8_t* i = in.ScanLine(y);
+    if (target.Depth() == 32) {
+      wipes::MaskComposeRow32(d, o, i, m, width, hardEdge_);
+      continue;
+    }
     for (int x = 0; x < width; ++x) {
       uint32_t w = m[x];
       if (hardEdge_ && w != 0) w = 255;
-      if (wide) {
-        uint32_t a, b;
-        std::memcpy(&a, o + 4 * x, 4);
-        std::memcpy(&b, i + 4 * x, 4);
-        uint32_t v = w == 0 ? a : w == 255 ? b : 0;
-        if (w != 0 && w != 255)
-          for (int shift = 0; shift < 24; shift += 8) {
-            const uint32_t c = (w * ((b >> shift) & 0xFF) + (255 - w) * ((a >> shift) & 0xFF)) >> 8;
-            v |= std::min<uint32_t>(c, 255) << shift;
-          }
-        std::memcpy(d + 4 * x, &v, 4);
-      } else {
-        uint16_t a, b;
-        std::memcpy(&a, o + 2 * x, 2);
-        std::memcpy(&b, i + 2 * x, 2);
-        uint32_t v = w == 0 ? a : w == 255 ? b : 0;
-        if (w != 0 && w != 255)
-          for (int k = 0; k < 3; ++k)
-            v |= ((w * (b & masks[k]) + (255 - w) * (a & masks[k])) >> 8) & masks[k];
-        const uint16_t v16 = static_cast<uint16_t>(v);
-        std::memcpy(d + 2 * x, &v16, 2);
-      }
+      uint16_t a, b;
+      std::memcpy(&a, o + 2 * x, 2);
+      std::memcpy(&b, i + 2 * x, 2);
+      uint32_t v = w == 0 ? a : w == 255 ? b : 0;
+      if (w != 0 && w != 255)
+        for (int k = 0; k < 3; ++k) v |= ((w * (b & masks[k]) + (255 - w) * (a & masks[k])) >> 8) & masks[k];
+      const uint16_t v16 = static_cast<uint16_t>(v);
+      std::memcpy(d + 2 * x, &v16, 2);
     }
   }
   MarkChanged();

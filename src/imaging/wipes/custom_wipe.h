@@ -63,6 +63,9 @@ class TCustomWipe {
   const ScreenSurface& Outgoing() const { return *outgoing_; }
   const ScreenSurface& Incoming() const { return *incoming_; }
   bool Done() const { return time_ >= duration_; }
+  // range × t ÷ T (rounded down) with t = Time() held to 0 … T; 0 for a range ≤ 0. Exact for any
+  // range up to 2^62, so parameters of any size can go into it.
+  int64_t Scaled(int64_t range) const;
   // Records that the whole target was redrawn.
   void MarkChanged();
   // 0 .. range − 1 from the run-time generator (RunTimeRandom::Next).
@@ -95,7 +98,7 @@ class TWipeMask : public TCustomWipe {
  protected:
   TDIBSurface& Mask() { return mask_; }
   // The level the mask was last drawn for, −1 before the first.
-  int32_t lastLevel_ = -1;
+  int64_t lastLevel_ = -1;
   bool hardEdge_ = false;
 
  private:

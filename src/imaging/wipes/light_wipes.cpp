@@ -35,13 +35,15 @@ bool TWipeShadowWhite::Step() {
   const int width = W(), half = band_ / 2;
   // The band's middle column; it enters wholly off the screen and leaves wholly off it.
   int middle = static_cast<int>(std::lround(-half + (width + band_) * Progress()));
+  int bandLeft = middle - (band_ - half);
   const ScreenSurface* left = &Incoming();
   const ScreenSurface* right = &Outgoing();
   if (Reverse()) {
+    // The mirror image (the profile is symmetric).
     middle = width - middle;
+    bandLeft = width - (bandLeft + band_);
     std::swap(left, right);
   }
-  const int bandLeft = middle - (band_ - half);
   const int from = std::clamp(bandLeft, 0, width), split = std::clamp(middle, 0, width),
             to = std::clamp(bandLeft + band_, 0, width);
   const int bytes = Bytes();

@@ -2,8 +2,11 @@
 
 #include "imaging/wipes/distort_wipes.h"
 #include "imaging/wipes/light_wipes.h"
+#include "imaging/wipes/mask_wipes.h"
+#include "imaging/wipes/mosaic_wipe.h"
 #include "imaging/wipes/plain_wipes.h"
 #include "imaging/wipes/slide_wipes.h"
+#include "imaging/wipes/sweep_wipes.h"
 #include "imaging/wipes/zoom_wipes.h"
 
 namespace orin {
@@ -35,6 +38,23 @@ WipeTable WipeTable::Standard() {
   table.Set(12, MakerOf<TWipeWhite>(false));
   table.Set(13, MakerOf<TWipeWhite>(true));
   table.Set(14, MakerOf<TWipeFlash>());
+  // The mask kinds and the mosaic.
+  table.Set(2, MakerOf<TWipeBlindH>());
+  table.Set(3, MakerOf<TWipeBlindV>());
+  table.Set(4, MakerOf<TWipeCurtainH>());
+  table.Set(5, MakerOf<TWipeCurtainV>());
+  table.Set(8, MakerOf<TWipeGrid>());
+  table.Set(9, MakerOf<TWipeGridH>());
+  table.Set(10, MakerOf<TWipeGridV>());
+  table.Set(11, MakerOf<TWipeDither>());
+  table.Set(15, MakerOf<TWipeMosaic>());
+  table.Set(19, MakerOf<TWipeShadow>());
+  table.Set(31, MakerOf<TWipeClockhand>());
+  table.Set(34, MakerOf<TWipeFan>());
+  table.Set(35, MakerOf<TWipeWFan>());
+  table.Set(36, MakerOf<TWipeCircle>());
+  table.Set(37, MakerOf<TWipeBlockCoil>());
+  table.Set(38, MakerOf<TWipeBlockRandom>());
   // The kinds that draw their own geometry.
   table.Set(6, MakerOf<TWipeScrollH>());
   table.Set(7, MakerOf<TWipeScrollV>());

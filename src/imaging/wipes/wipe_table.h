@@ -3,7 +3,11 @@
 // immediate), as does any number outside 1-38.
 //
 // The standard table knows the defaults of all 38 kinds and makes those written so far:
-// 1 TWipeFade, 12 TWipeWhite, 13 TWipeBlack, 14 TWipeFlash (imaging/wipes/plain_wipes.h).
+// 1 TWipeFade, 12 TWipeWhite, 13 TWipeBlack, 14 TWipeFlash (imaging/wipes/plain_wipes.h); the mask
+// kinds 2-5, 8-11, 36-38 (mask_wipes.h) and 19, 31, 34, 35 (sweep_wipes.h); 15 TWipeMosaic
+// (mosaic_wipe.h); the kinds with geometry of their own 6, 7, 16, 17, 32, 33 (slide_wipes.h),
+// 18, 22, 23, 30 (zoom_wipes.h), 20, 21, 25, 26 (light_wipes.h) and 24, 27, 28, 29
+// (distort_wipes.h).
 #pragma once
 
 #include <array>

@@ -174,6 +174,9 @@ bool TWipeSpot::Step() {
     outside = first ? &Outgoing() : &Incoming();
     radius = full * (first ? 2.0 * p : 2.0 - 2.0 * p);
   }
+  // A disc narrower than a pixel covers none, so the reversed run ends on the incoming picture
+  // also where a pixel's centre is the disc's.
+  if (radius < 0.5) radius = 0;
   const int bytes = Bytes();
   for (int y = 0; y < H(); ++y) {
     uint8_t* dst = TargetRow(y);
