@@ -23,16 +23,18 @@ constexpr int kHeight = 720;
 const struct {
   int kind;
   const char* name;
-} kKinds[] = {{6, "ScrollH"},       {7, "ScrollV"},       {16, "SudareH"}, {17, "SudareV"}, {18, "Spot"},
-              {20, "ShadowWhite"},  {21, "ShadowBlack"},  {22, "Small"},   {23, "Big"},     {24, "Ripple"},
-              {25, "BlurWhite"},    {26, "BlurBlack"},    {27, "TwistH"},  {28, "TwistV"},  {29, "Crack"},
-              {30, "Zoomin"},       {32, "RubberH"},      {33, "RubberV"}};
+} kKinds[] = {{6, "ScrollH"},  {7, "ScrollV"},      {16, "SudareH"},     {17, "SudareV"},
+              {18, "Spot"},    {20, "ShadowWhite"}, {21, "ShadowBlack"}, {22, "Small"},
+              {23, "Big"},     {24, "Ripple"},      {25, "BlurWhite"},   {26, "BlurBlack"},
+              {27, "TwistH"},  {28, "TwistV"},      {29, "Crack"},       {30, "Zoomin"},
+              {32, "RubberH"}, {33, "RubberV"}};
 
 void Paint(ScreenSurface& s, uint32_t seed) {
   std::mt19937 rng(seed);
   for (int y = 0; y < s.Height(); ++y) {
     auto* row = reinterpret_cast<uint32_t*>(s.ScanLine(y));
-    for (int x = 0; x < s.Width(); ++x) row[x] = (rng() & 0x3F3F3F) + static_cast<uint32_t>((x + y) & 0xC0) * 0x010101;
+    for (int x = 0; x < s.Width(); ++x)
+      row[x] = (rng() & 0x3F3F3F) + static_cast<uint32_t>((x + y) & 0xC0) * 0x010101;
   }
 }
 
@@ -81,7 +83,8 @@ int main(int argc, char** argv) {
   std::vector<orin::bench::Ratio> ratios;
   for (const auto& k : kKinds) {
     const std::string name = std::string("BM_Wipe") + k.name;
-    benchmark::RegisterBenchmark(name.c_str(), [kind = k.kind](benchmark::State& s) { Step(s, kind); });
+    benchmark::RegisterBenchmark(name.c_str(),
+                                 [kind = k.kind](benchmark::State& s) { Step(s, kind); });
     ratios.push_back({"BM_Memcpy32", name, 1.0 / 6.0});
   }
   return orin::bench::RunWithRatios(argc, argv, ratios);

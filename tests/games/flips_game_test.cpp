@@ -16,7 +16,8 @@ namespace {
 using test::Play;
 using test::Shot;
 
-constexpr uint32_t kRed = 0xFF0000, kGreen = 0x00FF00, kBlue = 0x0000FF, kYellow = 0xFFFF00, kWhite = 0xFFFFFF;
+constexpr uint32_t kRed = 0xFF0000, kGreen = 0x00FF00, kBlue = 0x0000FF, kYellow = 0xFFFF00,
+                   kWhite = 0xFFFFFF;
 
 class FlipsGame : public ::testing::Test {
  protected:
@@ -77,7 +78,8 @@ TEST_F(FlipsGame, TransitionsShowTheirMiddleFramesAndASaveDuringOneLoadsTheIncom
 
   // The blind could not be interrupted: its timer, due 96 ms in, ran when it had ended.
   const uint32_t blindClock = p.Trace[static_cast<size_t>(p.Find("start.osb(32)"))].Clock;
-  EXPECT_GE(p.Trace[static_cast<size_t>(p.Find("<Event>start.osb(93)"))].Clock, blindClock + 16 + 320);
+  EXPECT_GE(p.Trace[static_cast<size_t>(p.Find("<Event>start.osb(93)"))].Clock,
+            blindClock + 16 + 320);
   // The spot could: its timer saved the game while the spot ran.
   const int save = FrameOf(p, "<Event>start.osb(97)");
   EXPECT_GT(save, spot);

@@ -11,13 +11,13 @@ namespace {
 // How far a line at v (0 … 1 along the order of turning) has turned: 0 … π. The lines start one
 // after another over the first three quarters of the run and each turns over a quarter of it, so
 // a third of the lines turn at any moment.
-double TurnAngle(double p, double v) { return std::numbers::pi * std::clamp(4.0 * p - 3.0 * v, 0.0, 1.0); }
+double TurnAngle(double p, double v) {
+  return std::numbers::pi * std::clamp(4.0 * p - 3.0 * v, 0.0, 1.0);
+}
 
 }  // namespace
 
 // ---- TWipeRipple
-
-void TWipeRipple::Prepare() { buffer_.assign(static_cast<size_t>(W()) * static_cast<size_t>(Bytes()), 0); }
 
 void TWipeRipple::ShiftedRow(uint8_t* dst, const ScreenSurface& source, int y, int shift) const {
   const uint8_t* src = Row(source, y);
@@ -36,23 +36,34 @@ void TWipeRipple::ShiftedRow(uint8_t* dst, const ScreenSurface& source, int y, i
 
 bool TWipeRipple::Step() {
   if (Done()) return true;
-  if (buffer_.size() != static_cast<size_t>(W()) * static_cast<size_t>(Bytes())) Prepare();
   const double p = Progress();
   const int crests = std::clamp(GetParam(0), 1, 64);
-  const int width = W(), height = H();
+  const int width = W(), height = H(), bytes = Bytes();
   const double amplitude = std::max(1, width / 20) * std::sin(std::numbers::pi * p);
   const double phase = (Reverse() ? -2.0 : 2.0) * p;
   const int w = std::clamp(static_cast<int>(std::lround(Ease(p) * 256.0)), 0, 256);
   for (int y = 0; y < height; ++y) {
     const double wave = std::sin(2.0 * std::numbers::pi * (crests * (y + 0.5) / height - phase));
-    const int shift = std::clamp(static_cast<int>(std::lround(amplitude * wave)), 1 - width, width - 1);
+    const int shift =
+        std::clamp(static_cast<int>(std::lround(amplitude * wave)), 1 - width, width - 1);
     uint8_t* dst = TargetRow(y);
-    if (w < 256) ShiftedRow(dst, Outgoing(), y, shift);
-    if (w >= 256) {
-      ShiftedRow(dst, Incoming(), y, shift);
-    } else if (w > 0) {
-      ShiftedRow(buffer_.data(), Incoming(), y, shift);
-      MixPixels(dst, buffer_.data(), width, w);
+    if (w <= 0 || w >= 256) {
+      ShiftedRow(dst, w <= 0 ? Outgoing() : Incoming(), y, shift);
+      continue;
+    }
+    // Both rows shifted alike and mixed in one pass; the pixels uncovered at the edge repeat the
+    // mixed edge pixel.
+    const int count = width - std::abs(shift), to = std::max(shift, 0), from = std::max(-shift, 0);
+    const uint8_t* out = Row(Outgoing(), y);
+    const uint8_t* in = Row(Incoming(), y);
+    MixRows(At(dst, to), At(out, from), At(in, from), count, w);
+    uint32_t edge = 0;
+    if (shift > 0) {
+      std::memcpy(&edge, At(dst, to), static_cast<size_t>(bytes));
+      wipes::FillRow(dst, edge, shift, bytes);
+    } else if (shift < 0) {
+      std::memcpy(&edge, At(dst, count - 1), static_cast<size_t>(bytes));
+      wipes::FillRow(At(dst, count), edge, -shift, bytes);
     }
   }
   MarkChanged();
@@ -79,10 +90,12 @@ bool TWipeTwistH::Step() {
     }
     const int left = (width - shown) / 2;
     std::memset(dst, 0, static_cast<size_t>(left) * static_cast<size_t>(bytes));
-    std::memset(At(dst, left + shown), 0, static_cast<size_t>(width - left - shown) * static_cast<size_t>(bytes));
+    std::memset(At(dst, left + shown), 0,
+                static_cast<size_t>(width - left - shown) * static_cast<size_t>(bytes));
     if (shown == 0) continue;
     // Source columns in 16.16, sampled at the centres of the narrowed row's pixels.
-    const uint32_t step = static_cast<uint32_t>((static_cast<uint64_t>(width) << 16) / static_cast<uint64_t>(shown));
+    const uint32_t step =
+        static_cast<uint32_t>((static_cast<uint64_t>(width) << 16) / static_cast<uint64_t>(shown));
     uint32_t at = step / 2;
     uint8_t* d = At(dst, left);
     if (bytes == 4) {
@@ -106,7 +119,9 @@ void TWipeTwistV::Size() {
   runs_.reserve(width);
 }
 
-void TWipeTwistV::Prepare() { Size(); }
+void TWipeTwistV::Prepare() {
+  Size();
+}
 
 namespace {
 
@@ -114,9 +129,9 @@ namespace {
 // ((y − top) × step + step / 2) >> 16 when y − top < shown (which keeps the product below
 // height × 2^16), black otherwise.
 template <class Pixel>
-void TwistRow(Pixel* __restrict dst, const uint8_t* const bases[2], ptrdiff_t rowStep, int y, int x0, int x1,
-              const int32_t* __restrict top, const uint32_t* __restrict shown, const uint32_t* __restrict step,
-              const uint8_t* __restrict pic) {
+void TwistRow(Pixel* __restrict dst, const uint8_t* const bases[2], ptrdiff_t rowStep, int y,
+              int x0, int x1, const int32_t* __restrict top, const uint32_t* __restrict shown,
+              const uint32_t* __restrict step, const uint8_t* __restrict pic) {
   for (int x = x0; x < x1; ++x) {
     const uint32_t rel = static_cast<uint32_t>(y - top[x]);
     Pixel v = 0;
@@ -144,7 +159,9 @@ bool TWipeTwistV::Step() {
     pic_[i] = c >= 0 ? 0 : 1;
     top_[i] = (height - shown) / 2;
     shown_[i] = static_cast<uint32_t>(shown);
-    step_[i] = shown > 0 ? static_cast<uint32_t>((static_cast<uint64_t>(height) << 16) / static_cast<uint64_t>(shown)) : 0;
+    step_[i] = shown > 0 ? static_cast<uint32_t>((static_cast<uint64_t>(height) << 16) /
+                                                 static_cast<uint64_t>(shown))
+                         : 0;
   }
   // Columns standing whole (not turning) are copied row by row; only the turning ones, a third of
   // the screen at most, are sampled pixel by pixel.
@@ -153,7 +170,8 @@ bool TWipeTwistV::Step() {
     const bool whole = shown_[static_cast<size_t>(x)] == static_cast<uint32_t>(height);
     const uint8_t pic = pic_[static_cast<size_t>(x)];
     int end = x + 1;
-    while (end < width && (shown_[static_cast<size_t>(end)] == static_cast<uint32_t>(height)) == whole &&
+    while (end < width &&
+           (shown_[static_cast<size_t>(end)] == static_cast<uint32_t>(height)) == whole &&
            (!whole || pic_[static_cast<size_t>(end)] == pic))
       ++end;
     runs_.push_back(Run{x, end, whole, pic});
@@ -168,11 +186,11 @@ bool TWipeTwistV::Step() {
       if (run.Whole)
         CopyPixels(At(dst, run.X0), At(Row(*pictures[run.Pic], y), run.X0), run.X1 - run.X0);
       else if (Bytes() == 4)
-        TwistRow(reinterpret_cast<uint32_t*>(dst), bases, rowStep, y, run.X0, run.X1, top_.data(), shown_.data(),
-                 step_.data(), pic_.data());
+        TwistRow(reinterpret_cast<uint32_t*>(dst), bases, rowStep, y, run.X0, run.X1, top_.data(),
+                 shown_.data(), step_.data(), pic_.data());
       else
-        TwistRow(reinterpret_cast<uint16_t*>(dst), bases, rowStep, y, run.X0, run.X1, top_.data(), shown_.data(),
-                 step_.data(), pic_.data());
+        TwistRow(reinterpret_cast<uint16_t*>(dst), bases, rowStep, y, run.X0, run.X1, top_.data(),
+                 shown_.data(), step_.data(), pic_.data());
     }
   }
   MarkChanged();
@@ -186,7 +204,8 @@ void TWipeCrack::Prepare() {
   const int size = std::clamp(GetParam(0), 8, std::max({width, height, 8}));
   const int spread = std::clamp(GetParam(1), 0, 16);
   pieces_.clear();
-  pieces_.reserve(static_cast<size_t>((width + size - 1) / size) * static_cast<size_t>((height + size - 1) / size));
+  pieces_.reserve(static_cast<size_t>((width + size - 1) / size) *
+                  static_cast<size_t>((height + size - 1) / size));
   for (int y = 0; y < height; y += size)
     for (int x = 0; x < width; x += size) {
       Piece piece;

@@ -26,13 +26,11 @@ namespace orin {
 
 class TWipeRipple final : public OwnWipe {
  public:
-  void Prepare() override;
   bool Step() override;
 
  private:
   // source's row y pushed right by shift (left when negative) into dst, the edge pixel repeated.
   void ShiftedRow(uint8_t* dst, const ScreenSurface& source, int y, int shift) const;
-  std::vector<uint8_t> buffer_;
 };
 
 class TWipeTwistH final : public OwnWipe {

@@ -8,8 +8,6 @@
 #include <emmintrin.h>
 #endif
 
-#include "imaging/compositor_kernels.h"
-
 namespace orin {
 
 // ---- TWipeShadowWhite, TWipeShadowBlack
@@ -27,11 +25,14 @@ void TWipeShadowWhite::Size() {
   }
 }
 
-void TWipeShadowWhite::Prepare() { Size(); }
+void TWipeShadowWhite::Prepare() {
+  Size();
+}
 
 bool TWipeShadowWhite::Step() {
   if (Done()) return true;
-  if (profile_.size() != static_cast<size_t>(std::max(2, W() / 4)) * static_cast<size_t>(Bytes())) Size();
+  if (profile_.size() != static_cast<size_t>(std::max(2, W() / 4)) * static_cast<size_t>(Bytes()))
+    Size();
   const int width = W(), half = band_ / 2;
   // The band's middle column; it enters wholly off the screen and leaves wholly off it.
   int middle = static_cast<int>(std::lround(-half + (width + band_) * Progress()));
@@ -50,7 +51,8 @@ bool TWipeShadowWhite::Step() {
   const uint32_t* masks = Outgoing().Masks();
   auto shade = [&](uint8_t* dst, const uint8_t* src, int x, int count) {
     if (count <= 0) return;
-    const uint8_t* grey = profile_.data() + static_cast<size_t>(x - bandLeft) * static_cast<size_t>(bytes);
+    const uint8_t* grey =
+        profile_.data() + static_cast<size_t>(x - bandLeft) * static_cast<size_t>(bytes);
     if (bytes == 4) {
       if (darken_)
         wipes::SubGreyRow32(At(dst, x), At(src, x), grey, count);
@@ -87,7 +89,9 @@ void TWipeBlurWhite::Size() {
   small_.assign(static_cast<size_t>(smallW_) * static_cast<size_t>(smallH_) * 4, 0);
 }
 
-void TWipeBlurWhite::Prepare() { Size(); }
+void TWipeBlurWhite::Prepare() {
+  Size();
+}
 
 namespace {
 
@@ -113,19 +117,19 @@ void TWipeBlurWhite::Blur(const ScreenSurface& source, int width2, int level) {
   const int width = W(), height = H(), sw = smallW_, sh = smallH_;
   const size_t stride = static_cast<size_t>(sw) * 4;
   uint8_t* small = small_.data();
-  // Half resolution: the mean of every 2 × 2 block (the last column and row repeat at odd sizes).
+  // Half resolution: the mean of every pair of pixels of the even rows (the last column repeats
+  // at an odd width). The blur that follows spans at least two half-resolution pixels, so the
+  // odd rows would add nothing one could see.
   for (int y = 0; y < sh; ++y) {
     const uint8_t* r0 = Row(source, 2 * y);
-    const uint8_t* r1 = Row(source, std::min(2 * y + 1, height - 1));
     uint8_t* d = small + static_cast<size_t>(y) * stride;
     int x = 0;
 #if defined(__SSE2__)
     for (; 2 * x + 8 <= width; x += 4) {
-      const __m128i v0 = _mm_avg_epu8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(r0 + 8 * x)),
-                                      _mm_loadu_si128(reinterpret_cast<const __m128i*>(r1 + 8 * x)));
-      const __m128i v1 = _mm_avg_epu8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(r0 + 8 * x + 16)),
-                                      _mm_loadu_si128(reinterpret_cast<const __m128i*>(r1 + 8 * x + 16)));
-      const __m128 f0 = _mm_castsi128_ps(v0), f1 = _mm_castsi128_ps(v1);
+      const __m128 f0 =
+          _mm_castsi128_ps(_mm_loadu_si128(reinterpret_cast<const __m128i*>(r0 + 8 * x)));
+      const __m128 f1 =
+          _mm_castsi128_ps(_mm_loadu_si128(reinterpret_cast<const __m128i*>(r0 + 8 * x + 16)));
       const __m128i even = _mm_castps_si128(_mm_shuffle_ps(f0, f1, _MM_SHUFFLE(2, 0, 2, 0)));
       const __m128i odd = _mm_castps_si128(_mm_shuffle_ps(f0, f1, _MM_SHUFFLE(3, 1, 3, 1)));
       _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 4 * x), _mm_avg_epu8(even, odd));
@@ -134,53 +138,68 @@ void TWipeBlurWhite::Blur(const ScreenSurface& source, int width2, int level) {
     for (; x < sw; ++x) {
       const int x0 = 4 * (2 * x), x1 = 4 * std::min(2 * x + 1, width - 1);
       for (int c = 0; c < 4; ++c)
-        d[4 * x + c] = static_cast<uint8_t>((r0[x0 + c] + r0[x1 + c] + r1[x0 + c] + r1[x1 + c] + 2) >> 2);
+        d[4 * x + c] = static_cast<uint8_t>((r0[x0 + c] + r0[x1 + c] + 1) >> 1);
     }
   }
   int shift = 0;
   for (int box = 1; box < width2;) {
     const int d = std::min(box, width2 - box);
     // Across, in place left to right: every pixel is averaged with the one d further on (the
-    // last pixel of the row repeated), read before it is overwritten.
-    for (int y = 0; y < sh; ++y) {
-      uint8_t* r = small + static_cast<size_t>(y) * stride;
+    // last pixel of the row repeated), read before it is overwritten. Down, in place top to
+    // bottom, d rows behind, so the rows are still at hand: row y − d with row y.
+    auto across = [&](uint8_t* r) {
       const int main = std::max(sw - d, 0);
       Average(r, r, r + 4 * static_cast<ptrdiff_t>(std::min(d, sw - 1)), main);
       for (int x = main; x < sw; ++x) Average(r + 4 * x, r + 4 * x, r + 4 * (sw - 1), 1);
-    }
-    // Down, in place top to bottom.
+    };
     for (int y = 0; y < sh; ++y) {
       uint8_t* r = small + static_cast<size_t>(y) * stride;
-      Average(r, r, small + static_cast<size_t>(std::min(y + d, sh - 1)) * stride, sw);
+      across(r);
+      if (y >= d) {
+        uint8_t* above = r - static_cast<ptrdiff_t>(d) * static_cast<ptrdiff_t>(stride);
+        Average(above, above, r, sw);
+      }
+    }
+    for (int y = std::max(sh - d, 0); y < sh; ++y) {
+      uint8_t* r = small + static_cast<size_t>(y) * stride;
+      Average(r, r, small + static_cast<size_t>(sh - 1) * stride, sw);
     }
     shift += d;
     box += d;
   }
-  // Back to full size, every half-resolution pixel doubled both ways.
+  // Back to full size, every half-resolution pixel doubled both ways, with the fade: each pair of
+  // rows is written from one half-resolution row.
   const int offset = shift / 2;
-  for (int y = 0; y < height; ++y) {
-    uint8_t* d = TargetRow(y);
-    if (y % 2 == 1) {
-      CopyPixels(d, TargetRow(y - 1), width);
-      continue;
+  const uint32_t grey = static_cast<uint32_t>(level) * 0x010101u;
+  auto fade = [&](uint32_t v) {
+    uint32_t r = 0;
+    for (int c = 0; c < 24; c += 8) {
+      const int a = static_cast<int>((v >> c) & 0xFF), g = static_cast<int>((grey >> c) & 0xFF);
+      r |= static_cast<uint32_t>(darken_ ? std::max(a - g, 0) : std::min(a + g, 255)) << c;
     }
-    const uint32_t* s = reinterpret_cast<const uint32_t*>(small + static_cast<size_t>(std::min(y / 2 + offset, sh - 1)) * stride);
-    auto* out = reinterpret_cast<uint32_t*>(d);
+    return r | (v & 0xFF000000u);
+  };
+  for (int y = 0; y < height; y += 2) {
+    const uint32_t* s = reinterpret_cast<const uint32_t*>(
+        small + static_cast<size_t>(std::min(y / 2 + offset, sh - 1)) * stride);
+    auto* out0 = reinterpret_cast<uint32_t*>(TargetRow(y));
+    auto* out1 = reinterpret_cast<uint32_t*>(TargetRow(std::min(y + 1, height - 1)));
     const int inside = std::clamp(sw - offset, 0, (width + 1) / 2);
     int x = 0;
 #if defined(__SSE2__)
+    const __m128i g = _mm_set1_epi32(static_cast<int>(grey));
     for (; x + 4 <= inside && 2 * x + 8 <= width; x += 4) {
-      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + x + offset));
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 2 * x), _mm_unpacklo_epi32(v, v));
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 2 * x + 4), _mm_unpackhi_epi32(v, v));
+      __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + x + offset));
+      v = darken_ ? _mm_subs_epu8(v, g) : _mm_adds_epu8(v, g);
+      const __m128i lo = _mm_unpacklo_epi32(v, v), hi = _mm_unpackhi_epi32(v, v);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out0 + 2 * x), lo);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out0 + 2 * x + 4), hi);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out1 + 2 * x), lo);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out1 + 2 * x + 4), hi);
     }
 #endif
-    for (int tx = 2 * x; tx < width; ++tx) out[tx] = s[std::min(tx / 2 + offset, sw - 1)];
-    // The fade, while the row is at hand; the odd row below copies it.
-    if (darken_)
-      compose::SubGreyRow32(d, width, level);
-    else
-      compose::AddGreyRow32(d, width, level);
+    for (int tx = 2 * x; tx < width; ++tx)
+      out0[tx] = out1[tx] = fade(s[std::min(tx / 2 + offset, sw - 1)]);
   }
 }
 

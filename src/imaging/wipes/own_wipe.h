@@ -27,9 +27,12 @@ class OwnWipe : public TCustomWipe {
   uint8_t* TargetRow(int y) { return Target().ScanLine(y); }
   static const uint8_t* Row(const ScreenSurface& s, int y) { return s.ScanLine(y); }
   uint8_t* At(uint8_t* row, int x) const { return row + static_cast<ptrdiff_t>(x) * Bytes(); }
-  const uint8_t* At(const uint8_t* row, int x) const { return row + static_cast<ptrdiff_t>(x) * Bytes(); }
+  const uint8_t* At(const uint8_t* row, int x) const {
+    return row + static_cast<ptrdiff_t>(x) * Bytes();
+  }
   void CopyPixels(uint8_t* dst, const uint8_t* src, int count) const {
-    if (count > 0) std::memmove(dst, src, static_cast<size_t>(count) * static_cast<size_t>(Bytes()));
+    if (count > 0)
+      std::memmove(dst, src, static_cast<size_t>(count) * static_cast<size_t>(Bytes()));
   }
   // The whole picture onto the target.
   void CopyAll(const ScreenSurface& source) { Target().Copy(0, 0, source, source.Bounds()); }
@@ -37,6 +40,15 @@ class OwnWipe : public TCustomWipe {
   uint32_t GreyPixel(int level) const {
     const uint32_t l = static_cast<uint32_t>(level);
     return Outgoing().ColorToPixel(static_cast<int32_t>(l | l << 8 | l << 16));
+  }
+  // dst = a mixed with b by weight w (0 gives a, 256 gives b); dst may be neither.
+  void MixRows(uint8_t* dst, const uint8_t* a, const uint8_t* b, int count, int w) const {
+    if (count <= 0) return;
+    if (Bytes() == 4)
+      wipes::MixRow32(dst, a, b, count, w);
+    else
+      wipes::MixRow16(reinterpret_cast<uint16_t*>(dst), reinterpret_cast<const uint16_t*>(a),
+                      reinterpret_cast<const uint16_t*>(b), count, w, Outgoing().Masks());
   }
   // Mixes count pixels of src into dst by weight w (0 keeps dst, 256 writes src).
   void MixPixels(uint8_t* dst, const uint8_t* src, int count, int w) const {

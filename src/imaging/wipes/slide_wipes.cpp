@@ -12,7 +12,9 @@ void AxisWipe::Size() {
   runs_.reserve(static_cast<size_t>(W()));
 }
 
-void AxisWipe::Prepare() { Size(); }
+void AxisWipe::Prepare() {
+  Size();
+}
 
 // Runs of columns that show one picture; a run whose source columns follow one another is copied
 // whole, any other is gathered.
@@ -25,7 +27,8 @@ void AxisWipe::BuildRuns() {
     run.Pic = pic_[static_cast<size_t>(x)];
     int end = x + 1;
     while (end < length && pic_[static_cast<size_t>(end)] == run.Pic) {
-      if (src_[static_cast<size_t>(end)] != src_[static_cast<size_t>(end - 1)] + 1) run.Contiguous = false;
+      if (src_[static_cast<size_t>(end)] != src_[static_cast<size_t>(end - 1)] + 1)
+        run.Contiguous = false;
       ++end;
     }
     run.Count = end - x;
@@ -47,7 +50,8 @@ bool AxisWipe::Step() {
   const ScreenSurface* pictures[2] = {&Outgoing(), &Incoming()};
   if (vertical_) {
     for (int y = 0; y < length; ++y)
-      CopyPixels(TargetRow(y), Row(*pictures[pic_[static_cast<size_t>(y)]], src_[static_cast<size_t>(y)]), W());
+      CopyPixels(TargetRow(y),
+                 Row(*pictures[pic_[static_cast<size_t>(y)]], src_[static_cast<size_t>(y)]), W());
   } else {
     BuildRuns();
     for (int y = 0; y < H(); ++y) {
@@ -96,7 +100,9 @@ void TWipeRubber::Plan(int length) {
   // How unevenly the pictures stretch: none at either end of the run.
   const double a = 3.0 * p * (1.0 - p);
   auto curve = [a](double v) { return v * (1.0 - a) + v * v * a; };
-  auto line = [length](double v) { return std::clamp(static_cast<int>(v * length), 0, length - 1); };
+  auto line = [length](double v) {
+    return std::clamp(static_cast<int>(v * length), 0, length - 1);
+  };
   for (int i = 0; i < length; ++i) {
     if (i < seam) {
       pic_[static_cast<size_t>(i)] = 0;

@@ -17,7 +17,8 @@ void RefMixRow32(uint8_t* dst, const uint8_t* a, const uint8_t* b, int count, in
 }
 
 void RefAddGreyRow32(uint8_t* dst, const uint8_t* src, const uint8_t* grey, int count) {
-  for (int i = 0; i < 4 * count; ++i) dst[i] = static_cast<uint8_t>(std::min(255, src[i] + grey[i]));
+  for (int i = 0; i < 4 * count; ++i)
+    dst[i] = static_cast<uint8_t>(std::min(255, src[i] + grey[i]));
 }
 
 void RefSubGreyRow32(uint8_t* dst, const uint8_t* src, const uint8_t* grey, int count) {
@@ -43,12 +44,14 @@ void MixRow32(uint8_t* dst, const uint8_t* a, const uint8_t* b, int count, int w
     const __m128i va = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + 4 * i));
     const __m128i vb = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + 4 * i));
     // Both products stay below 2^16 and so does their sum (a convex combination times 256).
-    const __m128i lo = _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(va, zero), wa),
-                                                    _mm_mullo_epi16(_mm_unpacklo_epi8(vb, zero), wb)),
-                                      8);
-    const __m128i hi = _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(va, zero), wa),
-                                                    _mm_mullo_epi16(_mm_unpackhi_epi8(vb, zero), wb)),
-                                      8);
+    const __m128i lo =
+        _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(va, zero), wa),
+                                     _mm_mullo_epi16(_mm_unpacklo_epi8(vb, zero), wb)),
+                       8);
+    const __m128i hi =
+        _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(va, zero), wa),
+                                     _mm_mullo_epi16(_mm_unpackhi_epi8(vb, zero), wb)),
+                       8);
     _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 4 * i), _mm_packus_epi16(lo, hi));
   }
   RefMixRow32(dst + 4 * i, a + 4 * i, b + 4 * i, count - i, w);
@@ -57,18 +60,20 @@ void MixRow32(uint8_t* dst, const uint8_t* a, const uint8_t* b, int count, int w
 void AddGreyRow32(uint8_t* dst, const uint8_t* src, const uint8_t* grey, int count) {
   int i = 0;
   for (; i + 4 <= count; i += 4)
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 4 * i),
-                     _mm_adds_epu8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 4 * i)),
-                                   _mm_loadu_si128(reinterpret_cast<const __m128i*>(grey + 4 * i))));
+    _mm_storeu_si128(
+        reinterpret_cast<__m128i*>(dst + 4 * i),
+        _mm_adds_epu8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 4 * i)),
+                      _mm_loadu_si128(reinterpret_cast<const __m128i*>(grey + 4 * i))));
   RefAddGreyRow32(dst + 4 * i, src + 4 * i, grey + 4 * i, count - i);
 }
 
 void SubGreyRow32(uint8_t* dst, const uint8_t* src, const uint8_t* grey, int count) {
   int i = 0;
   for (; i + 4 <= count; i += 4)
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 4 * i),
-                     _mm_subs_epu8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 4 * i)),
-                                   _mm_loadu_si128(reinterpret_cast<const __m128i*>(grey + 4 * i))));
+    _mm_storeu_si128(
+        reinterpret_cast<__m128i*>(dst + 4 * i),
+        _mm_subs_epu8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 4 * i)),
+                      _mm_loadu_si128(reinterpret_cast<const __m128i*>(grey + 4 * i))));
   RefSubGreyRow32(dst + 4 * i, src + 4 * i, grey + 4 * i, count - i);
 }
 
@@ -86,25 +91,31 @@ void SubGreyRow32(uint8_t* dst, const uint8_t* src, const uint8_t* grey, int cou
 
 #endif
 
-void MixRow16(uint16_t* dst, const uint16_t* a, const uint16_t* b, int count, int w, const uint32_t masks[3]) {
+void MixRow16(uint16_t* dst, const uint16_t* a, const uint16_t* b, int count, int w,
+              const uint32_t masks[3]) {
   w = std::clamp(w, 0, 256);
   const uint32_t iw = 256u - static_cast<uint32_t>(w);
   for (int i = 0; i < count; ++i) {
     uint32_t v = 0;
-    for (int k = 0; k < 3; ++k) v |= (((a[i] & masks[k]) * iw + (b[i] & masks[k]) * static_cast<uint32_t>(w)) >> 8) & masks[k];
+    for (int k = 0; k < 3; ++k)
+      v |=
+          (((a[i] & masks[k]) * iw + (b[i] & masks[k]) * static_cast<uint32_t>(w)) >> 8) & masks[k];
     dst[i] = static_cast<uint16_t>(v);
   }
 }
 
-void AddGreyRow16(uint16_t* dst, const uint16_t* src, const uint16_t* grey, int count, const uint32_t masks[3]) {
+void AddGreyRow16(uint16_t* dst, const uint16_t* src, const uint16_t* grey, int count,
+                  const uint32_t masks[3]) {
   for (int i = 0; i < count; ++i) {
     uint32_t v = 0;
-    for (int k = 0; k < 3; ++k) v |= std::min<uint32_t>(masks[k], (src[i] & masks[k]) + (grey[i] & masks[k]));
+    for (int k = 0; k < 3; ++k)
+      v |= std::min<uint32_t>(masks[k], (src[i] & masks[k]) + (grey[i] & masks[k]));
     dst[i] = static_cast<uint16_t>(v);
   }
 }
 
-void SubGreyRow16(uint16_t* dst, const uint16_t* src, const uint16_t* grey, int count, const uint32_t masks[3]) {
+void SubGreyRow16(uint16_t* dst, const uint16_t* src, const uint16_t* grey, int count,
+                  const uint32_t masks[3]) {
   for (int i = 0; i < count; ++i) {
     uint32_t v = 0;
     for (int k = 0; k < 3; ++k) {
@@ -118,7 +129,8 @@ void SubGreyRow16(uint16_t* dst, const uint16_t* src, const uint16_t* grey, int 
 namespace {
 
 template <class Pixel>
-void Gather(Pixel* __restrict dst, const Pixel* __restrict src, const int32_t* __restrict cols, int count) {
+void Gather(Pixel* __restrict dst, const Pixel* __restrict src, const int32_t* __restrict cols,
+            int count) {
   for (int i = 0; i < count; ++i) dst[i] = src[cols[i]];
 }
 

@@ -16,7 +16,8 @@ namespace orin::wipes {
 // exactly (the fourth byte included).
 void MixRow32(uint8_t* dst, const uint8_t* a, const uint8_t* b, int count, int w);
 void RefMixRow32(uint8_t* dst, const uint8_t* a, const uint8_t* b, int count, int w);
-void MixRow16(uint16_t* dst, const uint16_t* a, const uint16_t* b, int count, int w, const uint32_t masks[3]);
+void MixRow16(uint16_t* dst, const uint16_t* a, const uint16_t* b, int count, int w,
+              const uint32_t masks[3]);
 
 // Every colour byte min(255, s + g) / max(0, s − g), g the matching byte of grey (a row of grey
 // pixels (l, l, l) with the fourth byte 0, so the fourth byte of s is kept).
@@ -26,8 +27,10 @@ void RefAddGreyRow32(uint8_t* dst, const uint8_t* src, const uint8_t* grey, int 
 void RefSubGreyRow32(uint8_t* dst, const uint8_t* src, const uint8_t* grey, int count);
 // The same at 15/16 bits, grey being pixels of the surface's format; every channel saturates at
 // its mask.
-void AddGreyRow16(uint16_t* dst, const uint16_t* src, const uint16_t* grey, int count, const uint32_t masks[3]);
-void SubGreyRow16(uint16_t* dst, const uint16_t* src, const uint16_t* grey, int count, const uint32_t masks[3]);
+void AddGreyRow16(uint16_t* dst, const uint16_t* src, const uint16_t* grey, int count,
+                  const uint32_t masks[3]);
+void SubGreyRow16(uint16_t* dst, const uint16_t* src, const uint16_t* grey, int count,
+                  const uint32_t masks[3]);
 
 // dst[i] = src[cols[i]] for pixels of bytes 2 or 4; every cols[i] must lie in the source row.
 void GatherRow(uint8_t* dst, const uint8_t* src, const int32_t* cols, int count, int bytes);

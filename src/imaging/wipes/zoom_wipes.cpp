@@ -12,7 +12,8 @@ constexpr double kZoominZoom = 8.0;
 
 // Source line of every screen line for scale about c; −1 outside the source. Returns the
 // covered range [first, last).
-void MapLines(std::vector<int32_t>& map, int length, double scale, double c, int& first, int& last) {
+void MapLines(std::vector<int32_t>& map, int length, double scale, double c, int& first,
+              int& last) {
   first = length;
   last = 0;
   for (int i = 0; i < length; ++i) {
@@ -27,7 +28,9 @@ void MapLines(std::vector<int32_t>& map, int length, double scale, double c, int
 }
 
 // Weight 0 … 256 of a fade.
-int Weight(double f) { return std::clamp(static_cast<int>(std::lround(f * 256.0)), 0, 256); }
+int Weight(double f) {
+  return std::clamp(static_cast<int>(std::lround(f * 256.0)), 0, 256);
+}
 
 }  // namespace
 
@@ -37,9 +40,12 @@ void ZoomWipe::Size() {
   buffer_.assign(static_cast<size_t>(W()) * 4, 0);
 }
 
-void ZoomWipe::Prepare() { Size(); }
+void ZoomWipe::Prepare() {
+  Size();
+}
 
-void ZoomWipe::DrawLayer(const ScreenSurface& source, double scale, double cx, double cy, int w, bool blackAround) {
+void ZoomWipe::DrawLayer(const ScreenSurface& source, double scale, double cx, double cy, int w,
+                         bool blackAround) {
   if (static_cast<int>(cols_.size()) != W() || static_cast<int>(rows_.size()) != H()) Size();
   int x0 = 0, x1 = 0, y0 = 0, y1 = 0;
   if (w > 0 && scale > 1e-6) {
@@ -69,7 +75,8 @@ void ZoomWipe::DrawLayer(const ScreenSurface& source, double scale, double cx, d
       else
         wipes::GatherRow(dst, Row(source, sy), cols_.data() + x0, count, Bytes());
     } else {
-      if (sy != lastRow) wipes::GatherRow(buffer_.data(), Row(source, sy), cols_.data() + x0, count, Bytes());
+      if (sy != lastRow)
+        wipes::GatherRow(buffer_.data(), Row(source, sy), cols_.data() + x0, count, Bytes());
       MixPixels(dst, buffer_.data(), count, w);
     }
     lastRow = sy;

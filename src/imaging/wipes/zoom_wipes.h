@@ -35,7 +35,8 @@ class ZoomWipe : public OwnWipe {
   // Draws source scaled by scale about (cx, cy) (the same point of the source and the screen)
   // with weight w (256 opaque, 0 nothing); what it does not cover stays, or turns black with
   // blackAround.
-  void DrawLayer(const ScreenSurface& source, double scale, double cx, double cy, int w, bool blackAround = false);
+  void DrawLayer(const ScreenSurface& source, double scale, double cx, double cy, int w,
+                 bool blackAround = false);
 
  private:
   void Size();

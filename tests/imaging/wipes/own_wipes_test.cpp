@@ -23,8 +23,8 @@ constexpr int32_t kT = 1000;
 // Two smooth pictures (neighbouring pixels differ little, so a sampling one pixel off stays
 // close) and a target that starts as a marker.
 struct Pictures {
-  Pictures(int width, int height, int depth = 32) : out(width, height, depth), in(width, height, depth),
-                                                    target(width, height, depth) {
+  Pictures(int width, int height, int depth = 32)
+      : out(width, height, depth), in(width, height, depth), target(width, height, depth) {
     for (int y = 0; y < height; ++y)
       for (int x = 0; x < width; ++x) {
         Put(out, x, y, 0x30 + x * 2, 0x20 + y * 3, 0x50);
@@ -58,12 +58,13 @@ bool Same(const ScreenSurface& a, const ScreenSurface& b) {
   return true;
 }
 
-std::unique_ptr<TCustomWipe> RunKind(int kind, Pictures& p, bool reverse, int32_t time, RunTimeRandom* random = nullptr) {
+std::unique_ptr<TCustomWipe> RunKind(int kind, Pictures& p, bool reverse, int32_t time,
+                                     RunTimeRandom* random = nullptr) {
   auto wipe = WipeTable::Standard().Make(kind);
   EXPECT_NE(wipe, nullptr) << kind;
   if (!wipe) return nullptr;
   if (kind == 29) wipe->SetParam(0, 16);  // pieces enough for a small screen
-  if (kind == 30) {  // the player gives kind 30 the screen's centre
+  if (kind == 30) {                       // the player gives kind 30 the screen's centre
     wipe->SetParam(0, p.out.Width() / 2);
     wipe->SetParam(1, p.out.Height() / 2);
   }
@@ -82,7 +83,8 @@ TEST(OwnWipes, RunFromTheOutgoingToTheIncomingPictureBothWays) {
   for (int depth : {32, 16})
     for (int kind : kOwnKinds)
       for (bool reverse : {false, true}) {
-        SCOPED_TRACE(testing::Message() << "kind " << kind << (reverse ? " reversed" : "") << " at " << depth);
+        SCOPED_TRACE(testing::Message()
+                     << "kind " << kind << (reverse ? " reversed" : "") << " at " << depth);
         Pictures p(64, 48, depth);
         auto wipe = RunKind(kind, p, reverse, 0);
         EXPECT_TRUE(Same(p.target, p.out));
@@ -114,8 +116,8 @@ TEST(OwnWipes, ReverseMirrorsTheRun) {
   const struct {
     int kind;
     bool acrossX;  // mirrored left to right; otherwise top to bottom
-  } cases[] = {{6, true}, {7, false}, {16, true}, {17, false}, {20, true}, {21, true},
-               {27, false}, {28, true}, {32, true}, {33, false}};
+  } cases[] = {{6, true},  {7, false},  {16, true}, {17, false}, {20, true},
+               {21, true}, {27, false}, {28, true}, {32, true},  {33, false}};
   for (const auto& c : cases)
     for (int32_t t : {123, 500, 871}) {
       SCOPED_TRACE(testing::Message() << "kind " << c.kind << " at " << t);
@@ -145,7 +147,8 @@ TEST(OwnWipes, HostileParametersAndTinyScreensAreSurvived) {
   for (int kind : kOwnKinds)
     for (auto [w, h] : {std::pair{1, 1}, std::pair{2, 3}, std::pair{5, 1}, std::pair{33, 17}})
       for (int32_t v : hostile) {
-        SCOPED_TRACE(testing::Message() << "kind " << kind << " " << w << "x" << h << " params " << v);
+        SCOPED_TRACE(testing::Message()
+                     << "kind " << kind << " " << w << "x" << h << " params " << v);
         Pictures p(w, h);
         auto wipe = WipeTable::Standard().Make(kind);
         wipe->SetParam(0, v);
@@ -176,10 +179,13 @@ TEST(OwnWipes, KnownPicturesAlongTheWay) {
     uint32_t colour;
   };
   const Case cases[] = {
-      {"scroll H halfway: the incoming left half on the right", 6, false, 500, 40, 5, true, 8, 5, 0},
-      {"scroll H halfway: the outgoing right half on the left", 6, false, 500, 3, 5, false, 35, 5, 0},
+      {"scroll H halfway: the incoming left half on the right", 6, false, 500, 40, 5, true, 8, 5,
+       0},
+      {"scroll H halfway: the outgoing right half on the left", 6, false, 500, 3, 5, false, 35, 5,
+       0},
       {"scroll H reversed: the incoming comes from the left", 6, true, 250, 0, 5, true, 48, 5, 0},
-      {"scroll V a quarter: the incoming top rows at the bottom", 7, false, 250, 5, 36, true, 5, 0, 0},
+      {"scroll V a quarter: the incoming top rows at the bottom", 7, false, 250, 5, 36, true, 5, 0,
+       0},
       {"spot at the midpoint is black", 18, false, 500, 32, 24, false, -1, 0, black},
       {"spot's first half keeps the middle", 18, false, 250, 32, 24, false, 32, 24, 0},
       {"spot's first half blacks out the corners", 18, false, 250, 0, 0, false, -1, 0, black},
@@ -287,7 +293,8 @@ TEST(WipeRows, TheFastRowsMatchTheReference) {
   std::mt19937 rng(7);
   std::uniform_int_distribution<int> byte(0, 255);
   for (int count : {0, 1, 3, 4, 7, 64, 131}) {
-    std::vector<uint8_t> a(4 * static_cast<size_t>(count)), b(a.size()), g(a.size()), fast(a.size()), ref(a.size());
+    std::vector<uint8_t> a(4 * static_cast<size_t>(count)), b(a.size()), g(a.size()),
+        fast(a.size()), ref(a.size());
     for (size_t i = 0; i < a.size(); ++i) {
       a[i] = static_cast<uint8_t>(byte(rng));
       b[i] = static_cast<uint8_t>(byte(rng));
