@@ -92,8 +92,10 @@ TEST(WipeTransitions, TheFlipRunsTheKindsWipeOnTheTargetTheScenePresents) {
 }
 
 TEST(WipeTransitions, AKindWithoutAWipeFlipsAtOnce) {
-  for (int kind : {0, 2, 38}) {
-    WipeGame g(WipeTable::Standard());
+  for (int kind : {0, 5, 39}) {
+    WipeTable table = WipeTable::Standard();
+    table.Set(5, nullptr);
+    WipeGame g(std::move(table));
     RunPage(g, FlipPage(kind, 5000, "param0={} param1={} strparam={}"));
     EXPECT_EQ(g.scene.Transition(), nullptr) << kind;
     g.Frame();
@@ -175,6 +177,25 @@ TEST(WipeTransitions, AFlipRestoredIntoAClearedSceneFinishesAtOnce) {
   EXPECT_EQ(g.Int("after"), 1);
   EXPECT_EQ(g.scene.ActiveIndex(), 1);
   EXPECT_EQ(g.scene.Transition(), nullptr);
+}
+
+TEST(WipeTransitions, AResetDuringATransitionDropsItAndShowsTheNewScreen) {
+  WipeGame g(WipeTable::Standard());
+  g.AddPage("next.osb", "VarNew name=\"m\" type=int value={7} scope=0 chain\nWait\n");
+  g.AddPage("main.osb",
+            "VarNew name=\"n\" type=int value={0} scope=0 chain\n"
+            "Flip transition={12} time={1000} reverse={} select={} lists=[] clear={} param0={} param1={} "
+            "strparam={} nointerrupt={} chain\nWait\n");
+  g.callMan->Start("main.osb");
+  g.Frames(4);
+  ASSERT_NE(g.scene.Transition(), nullptr);
+  g.AddPage("h.osb", "Reset page=\"next.osb\" index=0 flag=0 chain\n");
+  g.Raise("h.osb");
+  g.Frame();
+  EXPECT_EQ(g.scene.Transition(), nullptr);
+  EXPECT_EQ(&g.scene.PresentSurface(), &g.scene.ActiveRoot().Surface());
+  g.Frame();
+  EXPECT_EQ(g.Int("m"), 7);
 }
 
 }  // namespace
