@@ -198,5 +198,28 @@ TEST(WipeTransitions, AResetDuringATransitionDropsItAndShowsTheNewScreen) {
   EXPECT_EQ(g.Int("m"), 7);
 }
 
+// A handler that redirects the main script away from its flip drops the flip unfinished; its
+// transition must not stay on the screen.
+TEST(WipeTransitions, ARedirectAwayFromAFlipDropsItsTransition) {
+  WipeGame g(WipeTable::Standard());
+  g.AddPage("main.osb",
+            "VarNew name=\"n\" type=int value={0} scope=0 chain\n"
+            "Flip transition={12} time={1000} reverse={} select={} lists=[] clear={} param0={} param1={} "
+            "strparam={} nointerrupt={} chain\nWait\n"
+            "Calc {n = 5} chain\nWait\n");
+  g.callMan->Start("main.osb");
+  g.Frames(4);
+  ASSERT_NE(g.scene.Transition(), nullptr);
+  g.AddPage("h.osb", "PCReset page=\"main.osb\" index=3 flag=0 chain\n");
+  TOrinObject* button = g.scene.Create(kKindBox);
+  button->Rename("button");
+  g.Raise("h.osb", button);
+  g.Frames(2);
+  EXPECT_EQ(g.Int("n"), 5);
+  EXPECT_EQ(g.scene.Transition(), nullptr);
+  EXPECT_EQ(&g.scene.PresentSurface(), &g.scene.ActiveRoot().Surface());
+  EXPECT_EQ(g.scene.ActiveIndex(), 0);
+}
+
 }  // namespace
 }  // namespace orin
