@@ -92,9 +92,9 @@ TEST(WipeTransitions, TheFlipRunsTheKindsWipeOnTheTargetTheScenePresents) {
 }
 
 TEST(WipeTransitions, AKindWithoutAWipeFlipsAtOnce) {
-  for (int kind : {0, 5, 39}) {
+  for (int kind : {0, 2, 39}) {
     WipeTable table = WipeTable::Standard();
-    table.Set(5, nullptr);
+    table.Set(2, nullptr);  // a kind this table has no wipe for
     WipeGame g(std::move(table));
     RunPage(g, FlipPage(kind, 5000, "param0={} param1={} strparam={}"));
     EXPECT_EQ(g.scene.Transition(), nullptr) << kind;

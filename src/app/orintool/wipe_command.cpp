@@ -25,16 +25,6 @@ namespace orin::tool {
 
 namespace {
 
-constexpr const char* kKindNames[WipeTable::kKinds] = {
-    "TWipeFade",        "TWipeBlindH",      "TWipeBlindV",   "TWipeCurtainH",    "TWipeCurtainV",
-    "TWipeScrollH",     "TWipeScrollV",     "TWipeGrid",     "TWipeGridH",       "TWipeGridV",
-    "TWipeDither",      "TWipeWhite",       "TWipeBlack",    "TWipeFlash",       "TWipeMosaic",
-    "TWipeSudareH",     "TWipeSudareV",     "TWipeSpot",     "TWipeShadow",      "TWipeShadowWhite",
-    "TWipeShadowBlack", "TWipeSmall",       "TWipeBig",      "TWipeRipple",      "TWipeBlurWhite",
-    "TWipeBlurBlack",   "TWipeTwistH",      "TWipeTwistV",   "TWipeCrack",       "TWipeZoomin",
-    "TWipeClockhand",   "TWipeRubberH",     "TWipeRubberV",  "TWipeFan",         "TWipeWFan",
-    "TWipeCircle",      "TWipeBlockCoil",   "TWipeBlockRandom"};
-
 // The largest contact sheet, in pixels (4 bytes each).
 constexpr int64_t kSheetPixels = int64_t{1} << 26;
 constexpr int kSheetColumns = 8;
@@ -149,7 +139,7 @@ void Start(Run& run, const WipeOptions& o, const std::string& fromPath, const st
                 ": the pictures must have the same size");
   run.wipe = WipeTable::Standard().Make(o.kind);
   if (!run.wipe)
-    throw Error("kind " + std::to_string(o.kind) + " (" + kKindNames[o.kind - 1] + ") is not available in this build");
+    throw Error("kind " + std::to_string(o.kind) + " (" + WipeTable::KindName(o.kind) + ") is not available in this build");
   run.target.SetSize(run.from.Width(), run.from.Height(), 32);
   run.target.Copy(0, 0, run.from, run.from.Bounds());
   run.random.State = o.seed;

@@ -8,6 +8,9 @@
 //   TWipeFlash (14): the incoming picture with the grey 255 − t × 255 ÷ T added.
 #pragma once
 
+#include <cstdint>
+#include <vector>
+
 #include "imaging/wipes/custom_wipe.h"
 
 namespace orin {
@@ -15,6 +18,9 @@ namespace orin {
 class TWipeFade : public TCustomWipe {
  public:
   bool Step() override;
+
+ private:
+  std::vector<uint8_t> fadeMask_;  // one row of the opacity, kept between steps
 };
 
 // TWipeWhite, and TWipeBlack with darken set.

@@ -17,6 +17,7 @@
 //                        along the middle row (reversed: from the right).
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -38,8 +39,11 @@ class SweepWipe : public TWipeMask {
   int OrderRange() const { return kLevels - (255 << softBits_); }
   // Fills the order plane (the screen's size, row by row) with values in 0 … OrderRange().
   virtual void FillOrder(std::vector<uint16_t>& order, int width, int height) = 0;
-  // A fraction 0 … 1 as an order value.
-  uint16_t ToOrder(double fraction) const;
+  // A fraction 0 … 1 as an order value, rounded (inline and without a library call, so that the
+  // loops over the screen vectorise).
+  uint16_t ToOrder(double fraction) const {
+    return static_cast<uint16_t>(std::min(std::max(fraction, 0.0), 1.0) * OrderRange() + 0.5);
+  }
 
  private:
   int softBits_;

@@ -99,4 +99,17 @@ std::unique_ptr<TCustomWipe> WipeTable::Make(int kind) const {
   return wipe;
 }
 
+const char* WipeTable::KindName(int kind) {
+  static constexpr const char* kNames[kKinds] = {
+      "TWipeFade",        "TWipeBlindH",     "TWipeBlindV",     "TWipeCurtainH",    "TWipeCurtainV",
+      "TWipeScrollH",     "TWipeScrollV",    "TWipeGrid",       "TWipeGridH",       "TWipeGridV",
+      "TWipeDither",      "TWipeWhite",      "TWipeBlack",      "TWipeFlash",       "TWipeMosaic",
+      "TWipeSudareH",     "TWipeSudareV",    "TWipeSpot",       "TWipeShadow",      "TWipeShadowWhite",
+      "TWipeShadowBlack", "TWipeSmall",      "TWipeBig",        "TWipeRipple",      "TWipeBlurWhite",
+      "TWipeBlurBlack",   "TWipeTwistH",     "TWipeTwistV",     "TWipeCrack",       "TWipeZoomin",
+      "TWipeClockhand",   "TWipeRubberH",    "TWipeRubberV",    "TWipeFan",         "TWipeWFan",
+      "TWipeCircle",      "TWipeBlockCoil",  "TWipeBlockRandom"};
+  return kind >= 1 && kind <= kKinds ? kNames[kind - 1] : nullptr;
+}
+
 }  // namespace orin

@@ -33,6 +33,8 @@ class WipeTable {
   bool Has(int kind) const;
   // The kind's wipe with its defaults applied through SetParam, or null.
   std::unique_ptr<TCustomWipe> Make(int kind) const;
+  // The class name of a kind ("TWipeFade" for 1), or null outside 1-38.
+  static const char* KindName(int kind);
 
  private:
   struct Kind {

@@ -22,18 +22,24 @@ TEST(MaskKernels, FastFormsMatchTheReference) {
   for (const MaskKernelSet* fast : AvailableMaskKernels()) {
     SCOPED_TRACE(fast->name);
     std::mt19937 rng(4242);
-    for (int round = 0; round < 600; ++round) {
-      const int count = round % 71;
+    for (int round = 0; round < 1200; ++round) {
+      const int count = round % 139;
       const int offset = round % 3;
       auto out = RandomBytes(4 * count + 8, rng), in = RandomBytes(4 * count + 8, rng);
       auto mask = RandomBytes(count + 8, rng);
-      // Runs of 0 and of 255 of 16 and more, and single 0 / 255 values among others.
-      const int pattern = round % 4;
+      // Runs of 0 and of 255 (of 16 and of 32, the vector widths), pixels of only 0 and 255,
+      // single 0 / 255 values among others, a leading run of 0, one value throughout, runs of
+      // one value each, and plain noise.
+      const int pattern = round % 8;
       for (int i = 0; i < count; ++i) {
         uint8_t& m = mask[static_cast<size_t>(offset + i)];
         if (pattern == 0) m = (i / 16) % 2 ? 255 : 0;
-        if (pattern == 1 && rng() % 3 == 0) m = rng() % 2 ? 0 : 255;
-        if (pattern == 2) m = i < 20 ? 0 : m;
+        if (pattern == 1) m = (i / 32) % 2 ? 0 : 255;
+        if (pattern == 2) m = rng() % 2 ? 0 : 255;
+        if (pattern == 3 && rng() % 3 == 0) m = rng() % 2 ? 0 : 255;
+        if (pattern == 4) m = i < 40 ? 0 : m;
+        if (pattern == 5) m = static_cast<uint8_t>(round % 2 ? 77 : 254);
+        if (pattern == 6) m = i < 32 ? 1 : i < 48 ? 128 : 255;
       }
       for (bool hard : {false, true}) {
         auto a = RandomBytes(4 * count + 8, rng);
@@ -54,6 +60,15 @@ TEST(MaskKernels, FastFormsMatchTheReference) {
       fast->OrderMaskRow(a.data() + offset, order.data() + offset, count, level, soft);
       ref.OrderMaskRow(b.data() + offset, order.data() + offset, count, level, soft);
       EXPECT_EQ(a, b) << "order, count " << count << " level " << level << " soft " << soft;
+
+      const int grey = round % 5 == 0 ? 255 : static_cast<int>(rng() % 256);
+      for (bool darken : {false, true}) {
+        auto c = RandomBytes(4 * count + 8, rng);
+        auto d = c;
+        fast->GreyCopyRow32(c.data() + offset, out.data() + offset, count, grey, darken);
+        ref.GreyCopyRow32(d.data() + offset, out.data() + offset, count, grey, darken);
+        EXPECT_EQ(c, d) << "grey, count " << count << " level " << grey << " darken " << darken;
+      }
     }
   }
 }
@@ -80,6 +95,12 @@ TEST(MaskKernels, ReferenceFollowsTheFormulas) {
     ref.MaskComposeRow32(dst, out, in, mask, 2, c.hard);
     for (int i = 0; i < 8; ++i) EXPECT_EQ(dst[i], c.expect[i % 4]) << int(c.mask) << " " << c.hard << " byte " << i;
   }
+
+  uint8_t grey[8];
+  ref.GreyCopyRow32(grey, out, 2, 0xE0, false);
+  EXPECT_EQ(std::vector<uint8_t>(grey, grey + 4), (std::vector<uint8_t>{0xF0, 0xFF, 0xFF, 0x77}));
+  ref.GreyCopyRow32(grey, out, 2, 0x20, true);
+  EXPECT_EQ(std::vector<uint8_t>(grey, grey + 4), (std::vector<uint8_t>{0, 0, 0x10, 0x77}));
 
   const uint16_t order[5] = {0, 100, 1000, 1255, 32767};
   uint8_t m[5];

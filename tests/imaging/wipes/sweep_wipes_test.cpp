@@ -113,12 +113,21 @@ TEST(TWipeShadow, DarkPartsOfTheIncomingPictureComeFirst) {
   }
 }
 
-TEST(SweepWipe, StartsOnTheOutgoingPictureEvenAtSixteenBits) {
+TEST(SweepWipe, SixteenBitScreensStartOnTheOutgoingPictureAndMixPerChannel) {
   Screen s(31, 17, 16);
   TWipeClockhand clock;
   s.Run(clock, 100, 0);
   for (int y = 0; y < 17; ++y)
     for (int x = 0; x < 31; ++x) ASSERT_EQ(s.At(x, y), 'o') << x << "," << y;
+
+  // The mosaic halfway blends the two one-colour pictures channel by channel.
+  Screen m(31, 17, 16);
+  TWipeMosaic mosaic;
+  m.Run(mosaic, 1023, 511);
+  const uint32_t a = m.out.GetPixel(0, 0), b = m.in.GetPixel(0, 0);
+  uint32_t mixed = 0;
+  for (uint32_t mask : {0xF800u, 0x07E0u, 0x001Fu}) mixed |= ((127 * (b & mask) + 128 * (a & mask)) >> 8) & mask;
+  EXPECT_EQ(m.target.GetPixel(30, 16), mixed);
 }
 
 TEST(TWipeMosaic, BlockSizesFollowTheCurve) {

@@ -155,6 +155,10 @@ TEST(WipeTable, KindsOutsideTheTableOrWithoutAMakerMakeNothing) {
   for (int kind : {-1, 0, 39, 1000}) EXPECT_EQ(table.Make(kind), nullptr) << kind;
   table.Set(2, nullptr);
   EXPECT_EQ(table.Make(2), nullptr);
+  EXPECT_STREQ(WipeTable::KindName(1), "TWipeFade");
+  EXPECT_STREQ(WipeTable::KindName(38), "TWipeBlockRandom");
+  EXPECT_EQ(WipeTable::KindName(0), nullptr);
+  EXPECT_EQ(WipeTable::KindName(39), nullptr);
 
   // A maker set later gets the kind's defaults.
   const struct {
