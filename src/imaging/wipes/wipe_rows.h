@@ -3,8 +3,9 @@
 // those of a screen surface: 32 bits (four bytes blue, green, red, fourth) or 16-bit words whose
 // channels the three masks describe.
 //
-// The 32-bit mix and grey rows have a plain scalar reference and an SSE2 form; the tests hold the
-// fast form to the reference on random rows. Every helper works on count pixels the caller has
+// The 32-bit mix and grey rows have a plain scalar reference and an SSE2 form (the mix also an
+// AVX2 form, chosen at run time where the processor has it); the tests hold the fast form to the
+// reference on random rows. Every helper works on count pixels the caller has
 // already clipped; destination and source may be the same row.
 #pragma once
 
