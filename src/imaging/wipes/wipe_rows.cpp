@@ -51,6 +51,9 @@ ORIN_AVX2 void Avx2MixRow32(uint8_t* dst, const uint8_t* a, const uint8_t* b, in
                                          8);
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + 4 * i), _mm256_packus_epi16(lo, hi));
   }
+  // The compiler leaves the upper halves dirty on a tail call; SSE code after that runs at half
+  // speed until they are cleared.
+  _mm256_zeroupper();
   Sse2MixRow32(dst + 4 * i, a + 4 * i, b + 4 * i, count - i, w);
 }
 
