@@ -70,7 +70,7 @@ bool AxisWipe::Step() {
   return false;
 }
 
-void TWipeScroll::Plan(int length) {
+void ScrollWipe::Plan(int length) {
   const int shift = static_cast<int>(static_cast<int64_t>(length) * Time() / Duration());
   for (int i = 0; i < length; ++i) {
     const bool in = i >= length - shift;
@@ -79,7 +79,7 @@ void TWipeScroll::Plan(int length) {
   }
 }
 
-void TWipeSudare::Plan(int length) {
+void SudareWipe::Plan(int length) {
   const int slat = std::max(2, length / 30);
   const double fade = std::max(1, length / 4);
   const double edge = (length + fade) * Progress();
@@ -94,7 +94,7 @@ void TWipeSudare::Plan(int length) {
   }
 }
 
-void TWipeRubber::Plan(int length) {
+void RubberWipe::Plan(int length) {
   const double p = Progress();
   const int seam = length - static_cast<int>(std::lround(length * Ease(p)));
   // How unevenly the pictures stretch: none at either end of the run.

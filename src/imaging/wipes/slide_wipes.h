@@ -49,46 +49,46 @@ class AxisWipe : public OwnWipe {
   std::vector<Run> runs_;
 };
 
-class TWipeScroll : public AxisWipe {
+class ScrollWipe : public AxisWipe {
  protected:
   using AxisWipe::AxisWipe;
   void Plan(int length) override;
 };
-class TWipeScrollH final : public TWipeScroll {
+class TWipeScrollH final : public ScrollWipe {
  public:
-  TWipeScrollH() : TWipeScroll(false) {}
+  TWipeScrollH() : ScrollWipe(false) {}
 };
-class TWipeScrollV final : public TWipeScroll {
+class TWipeScrollV final : public ScrollWipe {
  public:
-  TWipeScrollV() : TWipeScroll(true) {}
+  TWipeScrollV() : ScrollWipe(true) {}
 };
 
-class TWipeSudare : public AxisWipe {
+class SudareWipe : public AxisWipe {
  protected:
   using AxisWipe::AxisWipe;
   void Plan(int length) override;
 };
-class TWipeSudareH final : public TWipeSudare {
+class TWipeSudareH final : public SudareWipe {
  public:
-  TWipeSudareH() : TWipeSudare(false) {}
+  TWipeSudareH() : SudareWipe(false) {}
 };
-class TWipeSudareV final : public TWipeSudare {
+class TWipeSudareV final : public SudareWipe {
  public:
-  TWipeSudareV() : TWipeSudare(true) {}
+  TWipeSudareV() : SudareWipe(true) {}
 };
 
-class TWipeRubber : public AxisWipe {
+class RubberWipe : public AxisWipe {
  protected:
   using AxisWipe::AxisWipe;
   void Plan(int length) override;
 };
-class TWipeRubberH final : public TWipeRubber {
+class TWipeRubberH final : public RubberWipe {
  public:
-  TWipeRubberH() : TWipeRubber(false) {}
+  TWipeRubberH() : RubberWipe(false) {}
 };
-class TWipeRubberV final : public TWipeRubber {
+class TWipeRubberV final : public RubberWipe {
  public:
-  TWipeRubberV() : TWipeRubber(true) {}
+  TWipeRubberV() : RubberWipe(true) {}
 };
 
 }  // namespace orin
