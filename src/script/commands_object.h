@@ -149,6 +149,9 @@ class TComFlip : public TCommand {
   int32_t phase_ = 0;
   int32_t startClock_ = 0;
   int32_t duration_ = 0;  // the duration expression's last value
+  // The scene's first root when the flip began: another one means the scene was cleared since
+  // (a game was loaded), and with it the transition.
+  uint64_t rootSerial_ = 0;
   bool noInterrupt_ = false;
   bool clearOld_ = false;
 };

@@ -206,6 +206,19 @@ void TComDoEvent::Execute(TCallMan&, TPage*&, int32_t& index) { ++index; }
 
 // ---- Resets and the end
 
+namespace {
+
+bool IsFlipAt(TCallMan& interpreter, const std::string& pageName, int32_t index) {
+  try {
+    TPage* page = interpreter.LoadPage(pageName);
+    return index >= 0 && index < page->Count() && page->Commands[static_cast<size_t>(index)]->Kind() == ComKind::Flip;
+  } catch (const Error&) {
+    return false;  // a page that no longer loads has no flip
+  }
+}
+
+}  // namespace
+
 void TComPCReset::Execute(TCallMan& interpreter, TPage*& page, int32_t& index) {
   TParamCollection& vars = interpreter.Vars();
   auto& frames = interpreter.Frames();
@@ -252,6 +265,10 @@ void TComPCReset::Execute(TCallMan& interpreter, TPage*& page, int32_t& index) {
   if (target >= 0) {
     vars.DeleteFrame(target + 1);
     TStack& f = *frames[static_cast<size_t>(target)];
+    // The main script's command is dropped unfinished. A flip would leave its transition on the
+    // screen for good, half done; it goes with the flip (the screens stay as they are: the
+    // redirect finishes nothing).
+    if (f.Started && IsFlipAt(interpreter, f.PageName, f.Index)) interpreter.Scene().EndTransition();
     f.PageName = PageName;
     f.Index = Index;
     f.Started = false;

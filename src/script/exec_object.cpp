@@ -211,6 +211,7 @@ void TComFlip::Begin(TCallMan& interpreter) {
   TParamCollection& vars = interpreter.Vars();
   TOrinBaseList& scene = interpreter.Scene();
   phase_ = 0;
+  rootSerial_ = scene.Root(0).Serial();
   FlipRequest request;
   request.Kind = Transition.GetInt(vars, 0);
   if (request.Kind > 38) request.Kind = 0;
@@ -255,6 +256,9 @@ void TComFlip::Begin(TCallMan& interpreter) {
 // A flip that stays yields the frame even when its record chains: its first frame only shows the
 // start, and every later one a step of the transition.
 void TComFlip::Execute(TCallMan& interpreter, TPage*&, int32_t& index) {
+  // A flip restored from a save lost its transition with the scene it was saved from: it
+  // finishes at once, so the loaded game shows the incoming screen from its first frame.
+  if (interpreter.Scene().Root(0).Serial() != rootSerial_) phase_ = 3;
   if (phase_ == 0) {
     phase_ = 1;
     interpreter.SetChain(false);

@@ -7,7 +7,12 @@
 // parameters present and the string parameter, prepares it and runs it on a target surface the
 // size of the screen, from the active root's picture (outgoing) to the inactive root's
 // (incoming). The target starts as a copy of the outgoing picture, so the frame before the
-// first step shows what was there.
+// first step shows what was there. The flip's steps set the time; the scene composes the picture
+// when it draws, from both roots as they are drawn in that frame. A flip that starts while
+// another transition runs (from an event handler) starts from the picture on the screen, which
+// it keeps a copy of, rather than jumping back to the active root's.
+//
+// The project's screen size sets kind 30's defaults to the screen's centre.
 #pragma once
 
 #include <cstdint>
@@ -50,6 +55,7 @@ class WipeTransitions final : public TransitionFactory {
  public:
   explicit WipeTransitions(WipeTable table = WipeTable::Standard()) : table_(std::move(table)) {}
   void SetRandom(RunTimeRandom* random) override { random_ = random; }
+  void SetScreenSize(int32_t width, int32_t height) override;
   bool Start(TOrinBaseList& scene, const FlipRequest& request) override;
 
  private:

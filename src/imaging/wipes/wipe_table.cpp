@@ -1,9 +1,13 @@
 #include "imaging/wipes/wipe_table.h"
 
+#include "imaging/wipes/distort_wipes.h"
+#include "imaging/wipes/light_wipes.h"
 #include "imaging/wipes/mask_wipes.h"
 #include "imaging/wipes/mosaic_wipe.h"
 #include "imaging/wipes/plain_wipes.h"
+#include "imaging/wipes/slide_wipes.h"
 #include "imaging/wipes/sweep_wipes.h"
+#include "imaging/wipes/zoom_wipes.h"
 
 namespace orin {
 
@@ -51,11 +55,36 @@ WipeTable WipeTable::Standard() {
   table.Set(36, MakerOf<TWipeCircle>());
   table.Set(37, MakerOf<TWipeBlockCoil>());
   table.Set(38, MakerOf<TWipeBlockRandom>());
+  // The kinds that draw their own geometry.
+  table.Set(6, MakerOf<TWipeScrollH>());
+  table.Set(7, MakerOf<TWipeScrollV>());
+  table.Set(16, MakerOf<TWipeSudareH>());
+  table.Set(17, MakerOf<TWipeSudareV>());
+  table.Set(18, MakerOf<TWipeSpot>());
+  table.Set(20, MakerOf<TWipeShadowWhite>());
+  table.Set(21, MakerOf<TWipeShadowBlack>());
+  table.Set(22, MakerOf<TWipeSmall>());
+  table.Set(23, MakerOf<TWipeBig>());
+  table.Set(24, MakerOf<TWipeRipple>());
+  table.Set(25, MakerOf<TWipeBlurWhite>());
+  table.Set(26, MakerOf<TWipeBlurBlack>());
+  table.Set(27, MakerOf<TWipeTwistH>());
+  table.Set(28, MakerOf<TWipeTwistV>());
+  table.Set(29, MakerOf<TWipeCrack>());
+  table.Set(30, MakerOf<TWipeZoomin>());
+  table.Set(32, MakerOf<TWipeRubberH>());
+  table.Set(33, MakerOf<TWipeRubberV>());
   return table;
 }
 
 void WipeTable::Set(int kind, Maker maker) {
   if (kind >= 1 && kind <= kKinds) kinds_[static_cast<size_t>(kind)].Make = std::move(maker);
+}
+
+void WipeTable::SetDefaults(int kind, int32_t param0, int32_t param1) {
+  if (kind < 1 || kind > kKinds) return;
+  kinds_[static_cast<size_t>(kind)].Param0 = param0;
+  kinds_[static_cast<size_t>(kind)].Param1 = param1;
 }
 
 bool WipeTable::Has(int kind) const { return kind >= 1 && kind <= kKinds && kinds_[static_cast<size_t>(kind)].Make; }

@@ -317,6 +317,7 @@ bool TOrinBaseList::Step() {
 void TOrinBaseList::Draw() {
   if (transition_) InactiveRoot().DrawDirty();
   ActiveRoot().DrawDirty();
+  if (transition_) transition_->Compose();
 }
 
 void TOrinBaseList::ClearDirty() {

@@ -149,6 +149,8 @@ class TOrinBaseList : public TOrinComponent {
   void InputStep(int32_t clock, int32_t frameDelta);
   // The scene step; the container itself never finishes (always false).
   bool Step() override;
+  // Draws the dirty parts of the active root; while a transition runs, of both roots, and then
+  // the transition's picture from them.
   void Draw();
   void ClearDirty();
 
