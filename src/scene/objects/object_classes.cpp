@@ -3,8 +3,10 @@
 #include "scene/objects/orin_box.h"
 #include "scene/objects/orin_cabinet.h"
 #include "scene/objects/orin_images.h"
+#include "scene/objects/orin_list_box.h"
 #include "scene/objects/orin_mes.h"
 #include "scene/objects/orin_prop_motion.h"
+#include "scene/objects/orin_slider.h"
 #include "scene/objects/orin_timer.h"
 #include "scene/text/text_services.h"
 
@@ -34,6 +36,11 @@ constexpr ClassEntry kClasses[] = {
     {kKindTimer, ObjectClasses::MakeOf<TOrinTimer>},
     {kKindPropMotion, ObjectClasses::MakeOf<TOrinPropMotion>},
     {kKindCabinet, ObjectClasses::MakeOf<TOrinCabinet>},
+    // Choices and controls.
+    {kKindMenu, ObjectClasses::MakeOf<TOrinMenu>},
+    {kKindSlider, ObjectClasses::MakeOf<TOrinSlider>},
+    {kKindScrollbar, ObjectClasses::MakeOf<TOrinScrollbar>},
+    {kKindGauge, ObjectClasses::MakeOf<TOrinGauge>},
     {kKindVideo, MediaKind<kKindVideo>},
     {kKindSound, MediaKind<kKindSound>},
 };
