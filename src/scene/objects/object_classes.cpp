@@ -5,6 +5,7 @@
 #include "scene/objects/orin_images.h"
 #include "scene/objects/orin_list_box.h"
 #include "scene/objects/orin_mes.h"
+#include "scene/objects/orin_prev_menu.h"
 #include "scene/objects/orin_prop_motion.h"
 #include "scene/objects/orin_slider.h"
 #include "scene/objects/orin_timer.h"
@@ -38,6 +39,7 @@ constexpr ClassEntry kClasses[] = {
     {kKindCabinet, ObjectClasses::MakeOf<TOrinCabinet>},
     // Choices and controls.
     {kKindMenu, ObjectClasses::MakeOf<TOrinMenu>},
+    {kKindPrevMenu, ObjectClasses::MakeOf<TOrinPrevMenu>},
     {kKindSlider, ObjectClasses::MakeOf<TOrinSlider>},
     {kKindScrollbar, ObjectClasses::MakeOf<TOrinScrollbar>},
     {kKindGauge, ObjectClasses::MakeOf<TOrinGauge>},

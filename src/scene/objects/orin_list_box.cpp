@@ -266,9 +266,12 @@ void TOrinCustomListBox::Layout() {
   int64_t width = int64_t{widest} + 2 * pad + 2 * frame + Metric(metrics2_[0]) + Metric(metrics2_[2]) +
                   2 * int64_t{Metric(margin51_)} + skinW;
   if (ScrollBarShown()) width += ScrollBarWidth();
+  width += std::max(0, PaneWidth());
   const int64_t rows = std::min(visibleRows_, ItemCount());
-  int64_t height = 2 * frame + Metric(metrics2_[1]) + Metric(metrics2_[3]) + 2 * int64_t{Metric(margin52_)} + skinH;
+  const int64_t around = 2 * frame + Metric(metrics2_[1]) + Metric(metrics2_[3]) + 2 * int64_t{Metric(margin52_)} + skinH;
+  int64_t height = around;
   if (rows > 0) height += rows * RowHeight() + (rows - 1) * Metric(rowSpacing_);
+  height = std::max(height, around + std::max(0, PaneHeight()));
   laidOutHeight_ = Clamp32(height);
   if (KeepsHeight())
     SetWidth(Clamp32(width));
@@ -283,16 +286,24 @@ TOrinCustomListBox::Area TOrinCustomListBox::ItemArea() const {
   Area a;
   a.Left = x + frame + Metric(metrics2_[0]) + Metric(margin51_);
   a.Top = y + frame + Metric(metrics2_[1]) + Metric(margin52_);
-  a.Right = x + Width() - frame - Metric(metrics2_[2]) - Metric(margin51_) - (ScrollBarShown() ? ScrollBarWidth() : 0);
+  a.Right = x + Width() - frame - Metric(metrics2_[2]) - Metric(margin51_) - (ScrollBarShown() ? ScrollBarWidth() : 0) -
+            std::max(0, PaneWidth());
   a.Bottom = y + Height() - frame - Metric(metrics2_[3]) - Metric(margin52_);
   return a;
+}
+
+Rect TOrinCustomListBox::PaneRect() const {
+  const Area bar = BarArea();
+  const Area items = ItemArea();
+  const int32_t left = bar.Right;
+  return Rect{left, items.Top, left + std::max(0, PaneWidth()), items.Bottom};
 }
 
 TOrinCustomListBox::Area TOrinCustomListBox::BarArea() const {
   const int32_t frame = Metric(metrics1_[0]);
   const int32_t x = ScreenX(), y = ScreenY();
   Area a;
-  a.Right = x + Width() - frame - Metric(metrics2_[2]);
+  a.Right = x + Width() - frame - Metric(metrics2_[2]) - std::max(0, PaneWidth());
   a.Left = a.Right - ScrollBarWidth();
   a.Top = y + frame + Metric(metrics2_[1]);
   a.Bottom = y + Height() - frame - Metric(metrics2_[3]);

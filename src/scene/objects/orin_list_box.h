@@ -180,6 +180,11 @@ class TOrinCustomListBox : public TOrinControl {
   virtual bool KeepsHeight() const { return false; }
   // The highlight changed (preview menus follow it).
   virtual void HighlightChanged() {}
+  // A pane to the right of the items and the scroll bar (preview menus show their picture
+  // there): its size, and its place on the screen once laid out.
+  virtual int32_t PaneWidth() const { return 0; }
+  virtual int32_t PaneHeight() const { return 0; }
+  Rect PaneRect() const;
   bool inputLock_ = false;
 
  private:

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
@@ -80,7 +81,7 @@ class MenuScene : public test::Scene {
 
 std::string Items(int n) {
   std::string s;
-  for (int i = 0; i < n; ++i) s += "item" + std::to_string(i) + "\r\n";
+  for (int i = 0; i < n; ++i) s.append("item").append(std::to_string(i)).append("\r\n");
   return s;
 }
 
