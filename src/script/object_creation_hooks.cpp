@@ -16,7 +16,8 @@ void TakeEndDelay(TOrinObject& object, const TComComponent& command) {
   if (images && expression && !expression->Empty()) images->SetEndDelay(expression->Parser());
 }
 
-// A menu made by a script opens with its animation.
+// A menu made by a script opens with its animation; a preview menu too, since nothing else
+// would ever open it.
 void OpenMenu(TOrinObject& object, const TComComponent&) {
   if (auto* menu = dynamic_cast<TOrinMenu*>(&object)) menu->RequestOpen(TOrinMenu::kOpening);
 }
@@ -27,6 +28,7 @@ ObjectCreationHooks ObjectCreationHooks::Standard() {
   ObjectCreationHooks hooks;
   hooks.AddBefore(ComKind::ImgNew, TakeEndDelay);
   hooks.AddAfter(ComKind::Menu, OpenMenu);
+  hooks.AddAfter(ComKind::PrevMenuNew, OpenMenu);
   return hooks;
 }
 
