@@ -8,8 +8,9 @@
 // 121 thumb image (three states side by side: normal, hover, pressed), 122 arrow image (six parts
 // side by side: the first arrow's three states, then the second's), 88 image flag (the thumb is
 // hit only on its opaque pixels), 11 class value, 33 change label (event 33, the new value in
-// decimal), 135 drag started, 136 drag ended. Script writes clamp nothing and raise nothing; the
-// player's changes clamp to minimum … maximum and raise 33 when the value changed.
+// decimal), 135 drag started, 136 drag ended. Script writes raise nothing and are held within
+// minimum … maximum when that range is valid; the player's changes clamp to it and raise 33
+// when the value changed.
 //
 // Layout along the slider's direction: the first arrow at the start, the track, the second arrow
 // at the end; the control is sized to them when images are set. The track is half the bar
