@@ -90,6 +90,7 @@ class TComMenuClose : public TCommand {
   CommandExpr MenuName;
   ComKind Kind() const override { return ComKind::MenuClose; }
   void DescribeFields(FieldVisitor& v) override;
+  void Execute(TCallMan& interpreter, TPage*& page, int32_t& index) override;
 };
 
 // 21: stop a sound or video, at once or with a fade.

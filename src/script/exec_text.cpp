@@ -9,6 +9,7 @@
 #include "params/custom_param.h"
 #include "params/param_collection.h"
 #include "scene/model/orin_base_list.h"
+#include "scene/objects/orin_list_box.h"
 #include "scene/objects/orin_mes.h"
 #include "scene/text/orin_new_history.h"
 #include "script/call_man.h"
@@ -111,6 +112,16 @@ void TComEntryHist::Execute(TCallMan& interpreter, TPage*&, int32_t& index) {
 void TComClrRead::Execute(TCallMan& interpreter, TPage*&, int32_t& index) {
   ++index;
   interpreter.Game().Sections().ClearReadList();
+}
+
+// ---- Menus
+
+void TComMenuClose::Execute(TCallMan& interpreter, TPage*&, int32_t& index) {
+  ++index;
+  const std::string name = MenuName.GetStr(interpreter.Vars());
+  if (name.empty()) return;
+  if (auto* menu = dynamic_cast<TOrinMenu*>(interpreter.Scene().Find(name)))
+    menu->RequestOpen(TOrinMenu::kClosing);
 }
 
 }  // namespace orin

@@ -2,6 +2,7 @@
 
 #include "scene/model/property_table.h"
 #include "scene/objects/orin_custom_image.h"
+#include "scene/objects/orin_list_box.h"
 #include "script/command_expr.h"
 #include "script/commands_object.h"
 
@@ -15,11 +16,19 @@ void TakeEndDelay(TOrinObject& object, const TComComponent& command) {
   if (images && expression && !expression->Empty()) images->SetEndDelay(expression->Parser());
 }
 
+// A menu made by a script opens with its animation; a preview menu too, since nothing else
+// would ever open it.
+void OpenMenu(TOrinObject& object, const TComComponent&) {
+  if (auto* menu = dynamic_cast<TOrinMenu*>(&object)) menu->RequestOpen(TOrinMenu::kOpening);
+}
+
 }  // namespace
 
 ObjectCreationHooks ObjectCreationHooks::Standard() {
   ObjectCreationHooks hooks;
   hooks.AddBefore(ComKind::ImgNew, TakeEndDelay);
+  hooks.AddAfter(ComKind::Menu, OpenMenu);
+  hooks.AddAfter(ComKind::PrevMenuNew, OpenMenu);
   return hooks;
 }
 

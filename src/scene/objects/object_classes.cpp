@@ -4,9 +4,12 @@
 #include "scene/objects/orin_button.h"
 #include "scene/objects/orin_cabinet.h"
 #include "scene/objects/orin_images.h"
+#include "scene/objects/orin_list_box.h"
 #include "scene/objects/orin_mes.h"
+#include "scene/objects/orin_prev_menu.h"
 #include "scene/objects/orin_prop_motion.h"
 #include "scene/objects/orin_tile.h"
+#include "scene/objects/orin_slider.h"
 #include "scene/objects/orin_timer.h"
 #include "scene/text/text_services.h"
 
@@ -38,6 +41,12 @@ constexpr ClassEntry kClasses[] = {
     {kKindTile, ObjectClasses::MakeOf<TOrinTile>},
     {kKindPropMotion, ObjectClasses::MakeOf<TOrinPropMotion>},
     {kKindCabinet, ObjectClasses::MakeOf<TOrinCabinet>},
+    // Choices and controls.
+    {kKindMenu, ObjectClasses::MakeOf<TOrinMenu>},
+    {kKindPrevMenu, ObjectClasses::MakeOf<TOrinPrevMenu>},
+    {kKindSlider, ObjectClasses::MakeOf<TOrinSlider>},
+    {kKindScrollbar, ObjectClasses::MakeOf<TOrinScrollbar>},
+    {kKindGauge, ObjectClasses::MakeOf<TOrinGauge>},
     {kKindVideo, MediaKind<kKindVideo>},
     {kKindSound, MediaKind<kKindSound>},
 };
