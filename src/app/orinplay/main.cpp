@@ -25,10 +25,15 @@
 #include "resources/file_manager.h"
 #include "resources/host_fs.h"
 #include "resources/temp_folder.h"
+#include "imaging/font_finder.h"
+#include "imaging/font_pixel.h"
+#include "imaging/freetype_rasterizer.h"
 #include "shell/data_paths.h"
 #include "shell/display_scale.h"
 #include "shell/dock_captions.h"
+#include "shell/form_config.h"
 #include "shell/form_view.h"
+#include "shell/game_ini.h"
 #include "shell/game_location.h"
 #include "shell/headless/headless_platform.h"
 #include "shell/headless/input_script.h"
@@ -220,11 +225,49 @@ std::vector<std::string> DemoFolders() {
   return folders;
 }
 
-// The settings dialog ("/config") comes with the shell's settings issue; its place is here,
-// after the instance lock, instead of the game.
-int RunConfigDialog(const DataPaths&) {
-  PrintError("the settings dialog is not available yet");
-  return 1;
+std::unique_ptr<Platform> MakePlatform(const PlayerOptions& o, HeadlessPlatform*& headless) {
+  headless = nullptr;
+  std::unique_ptr<Platform> platform;
+  if (!o.Headless) {
+    platform = std::make_unique<SdlPlatform>();
+    platform->SetScaleMode(o.Scale);
+    platform->SetScaleFilter(o.Filter);
+    return platform;
+  }
+  HeadlessOptions h;
+  h.DeltaMs = o.DeltaMs;
+  if (!o.InputFile.empty()) h.Input = LoadInputScript(o.InputFile);
+  h.Answers = o.Answers;
+  h.AudioOut = o.AudioOut;
+  h.StallLimitMs = o.StallLimitMs;
+  auto made = std::make_unique<HeadlessPlatform>(std::move(h));
+  headless = made.get();
+  platform = std::move(made);
+  platform->SetScaleMode(o.Scale);
+  platform->SetScaleFilter(o.Filter);
+  return platform;
+}
+
+// The settings dialog ("--config", "/config"): after the instance lock, instead of the game.
+// Headless, it runs until its input script is over (or --frames), then closes as by the close box.
+int RunConfig(const PlayerOptions& o, const DataPaths& paths) {
+  HeadlessPlatform* headless = nullptr;
+  std::unique_ptr<Platform> platform = MakePlatform(o, headless);
+  std::unique_ptr<FontFinder> fonts;
+  std::unique_ptr<TFontPixelManager> glyphs;
+  try {
+    fonts = std::make_unique<FontFinder>(FontFinder::FontDirFromEnvironment());
+    glyphs = std::make_unique<TFontPixelManager>(std::make_unique<FreeTypeRasterizer>(*fonts));
+  } catch (const Error&) {
+    // Without an outline font the dialog still works; its texts are missing.
+  }
+  TFormConfig dialog(paths.GameIniReadPath(), paths.WritePath(kGameIniName), glyphs.get());
+  RunConfigDialog(*platform, dialog, [&](int64_t framesRun) {
+    if (o.Frames && framesRun >= *o.Frames) return false;
+    return headless == nullptr || !headless->ScriptDone();
+  });
+  if (!o.Screenshot.empty()) WritePng(o.Screenshot, platform->Screen().View());
+  return 0;
 }
 
 int Play(const PlayerOptions& o) {
@@ -248,27 +291,12 @@ int Play(const PlayerOptions& o) {
 
   const DataPaths paths(game.Folder, o.SaveDir);
   if (const std::string carried = paths.CarryOverOldSaves(); !carried.empty()) PrintError(carried);
-  if (o.Config) return RunConfigDialog(paths);
+  if (o.Config) return RunConfig(o, paths);
   // Before the platform: SDL leaves handlers alone that somebody already installed.
   StopSignals signals;
 
-  std::unique_ptr<Platform> platform;
   HeadlessPlatform* headless = nullptr;
-  if (o.Headless) {
-    HeadlessOptions h;
-    h.DeltaMs = o.DeltaMs;
-    if (!o.InputFile.empty()) h.Input = LoadInputScript(o.InputFile);
-    h.Answers = o.Answers;
-    h.AudioOut = o.AudioOut;
-    h.StallLimitMs = o.StallLimitMs;
-    auto made = std::make_unique<HeadlessPlatform>(std::move(h));
-    headless = made.get();
-    platform = std::move(made);
-  } else {
-    platform = std::make_unique<SdlPlatform>();
-  }
-  platform->SetScaleMode(o.Scale);
-  platform->SetScaleFilter(o.Filter);
+  std::unique_ptr<Platform> platform = MakePlatform(o, headless);
   if (o.ScreenshotEvery > 0 && !IsHostDirectory(o.ScreenshotDir)) {
     // A folder that is not there yet is made; anything else in its place is an error.
     std::error_code ec;
