@@ -3,6 +3,8 @@
 #include "scene/objects/orin_box.h"
 #include "scene/objects/orin_cabinet.h"
 #include "scene/objects/orin_images.h"
+#include "scene/objects/orin_label.h"
+#include "scene/objects/orin_map_image.h"
 #include "scene/objects/orin_mes.h"
 #include "scene/objects/orin_prop_motion.h"
 #include "scene/objects/orin_timer.h"
@@ -34,6 +36,8 @@ constexpr ClassEntry kClasses[] = {
     {kKindTimer, ObjectClasses::MakeOf<TOrinTimer>},
     {kKindPropMotion, ObjectClasses::MakeOf<TOrinPropMotion>},
     {kKindCabinet, ObjectClasses::MakeOf<TOrinCabinet>},
+    {kKindLabel, ObjectClasses::MakeOf<TOrinLabel>},
+    {kKindMapImage, ObjectClasses::MakeOf<TOrinMapImage>},
     {kKindVideo, MediaKind<kKindVideo>},
     {kKindSound, MediaKind<kKindSound>},
 };
