@@ -200,7 +200,8 @@ TEST(TOrinMapImage, SharedPicturesAreNeverChanged) {
   other->SetTop(20);
   SetStr(*other, kPropFile, "base.mur?m");
   s.Draw();
-  EXPECT_EQ(s.Pixel(20 + 15, 20 + 15), kRed);
+  EXPECT_EQ(s.Pixel(20 + 5, 20 + 5), kRed);
+  EXPECT_EQ(s.Pixel(20, 20 + 5), kGrey);
   s.scene.Delete(map);
   s.Frame();
   EXPECT_EQ(planeOf(base), baseBefore);
