@@ -171,7 +171,7 @@ int Dis(const ArgParser& args) {
 
 int64_t Side(const std::string& word, const char* what) {
   const std::optional<int64_t> v = ParseWordNumber(word);
-  if (!v || *v < 1 || *v > TDIBSurface::kMaxSide) throw UsageError(std::string(what) + " must be 1 to 32767");
+  if (!v || *v < 1 || *v > TDIBSurface::kMaxSide) throw UsageError(Cat({what, " must be 1 to 32767"}));
   return *v;
 }
 
@@ -203,7 +203,7 @@ int RunRegion(const std::vector<std::string>& all) {
   if (sub == "asm") return Asm(ArgParser(rest, {}, {"-o"}));
   if (sub == "dis") return Dis(ArgParser(rest, {}, {"-o"}));
   if (sub == "png") return Png(ArgParser(rest, {}, {}));
-  throw UsageError("unknown subcommand " + sub);
+  throw UsageError(Cat({"unknown subcommand ", sub}));
 }
 
 }  // namespace
