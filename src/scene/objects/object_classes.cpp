@@ -2,6 +2,7 @@
 
 #include "scene/objects/orin_box.h"
 #include "scene/objects/orin_cabinet.h"
+#include "scene/objects/orin_cg_label.h"
 #include "scene/objects/orin_images.h"
 #include "scene/objects/orin_label.h"
 #include "scene/objects/orin_map_image.h"
@@ -38,6 +39,7 @@ constexpr ClassEntry kClasses[] = {
     {kKindCabinet, ObjectClasses::MakeOf<TOrinCabinet>},
     {kKindLabel, ObjectClasses::MakeOf<TOrinLabel>},
     {kKindMapImage, ObjectClasses::MakeOf<TOrinMapImage>},
+    {kKindCGLabel, ObjectClasses::MakeOf<TOrinCGLabel>},
     {kKindVideo, MediaKind<kKindVideo>},
     {kKindSound, MediaKind<kKindSound>},
 };
