@@ -31,9 +31,11 @@ constexpr int kPropAlignment = 53;
 
 int32_t Clamp32(int64_t v) { return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)); }
 
-// Lines as a text setter makes them: every line ends at CR LF, LF or a lone CR, and what follows
-// the last break is a line only when it is not empty.
-std::vector<std::string> SplitLines(const std::string& text) {
+uint32_t PixelOf(const TDIBSurface& s, int32_t bgr);
+
+}  // namespace
+
+std::vector<std::string> SplitTextLines(const std::string& text) {
   std::vector<std::string> lines;
   std::string line;
   for (size_t i = 0; i < text.size();) {
@@ -51,6 +53,8 @@ std::vector<std::string> SplitLines(const std::string& text) {
   if (!line.empty()) lines.push_back(std::move(line));
   return lines;
 }
+
+namespace {
 
 uint32_t PixelOf(const TDIBSurface& s, int32_t bgr) {
   const uint32_t c = static_cast<uint32_t>(bgr);
@@ -77,7 +81,7 @@ std::string TOrinLabel::Text() const {
 
 void TOrinLabel::SetText(const std::string& text) {
   if (text == Text()) return;
-  lines_ = SplitLines(text);
+  lines_ = SplitTextLines(text);
   if (!lines_.empty() && lines_.back().empty()) lines_.pop_back();
   Layout();
 }
@@ -440,7 +444,7 @@ void TOrinLabel::Load(Stream& s, int version) {
     file_.clear();
     SetFile(file);
   }
-  lines_ = SplitLines(text);
+  lines_ = SplitTextLines(text);
   if (!lines_.empty() && lines_.back().empty()) lines_.pop_back();
   // The size follows from the text with the loaded zooms, whatever the control record held.
   Layout();

@@ -42,6 +42,10 @@
 
 namespace orin {
 
+// The lines of a label's text: every line ends at CR LF, LF or a lone CR (never inside a
+// double-byte character), and what follows the last break is a line only when it is not empty.
+std::vector<std::string> SplitTextLines(const std::string& text);
+
 class TOrinLabel : public TOrinControl {
  public:
   TOrinLabel(TOrinBaseList* owner, const SceneServices& services);
