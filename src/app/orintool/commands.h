@@ -14,5 +14,6 @@ extern const Command kProjectCommand;
 extern const Command kInstallCommand;
 extern const Command kMotionCommand;
 extern const Command kWipeCommand;
+extern const Command kRegionCommand;
 
 }  // namespace orin::tool

@@ -22,6 +22,7 @@ const Command* const kCommands[] = {
     &orin::tool::kInstallCommand,
     &orin::tool::kMotionCommand,
     &orin::tool::kWipeCommand,
+    &orin::tool::kRegionCommand,
 };
 
 const Command* FindCommand(const char* name) {

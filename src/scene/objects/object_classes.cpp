@@ -3,8 +3,11 @@
 #include "scene/objects/orin_box.h"
 #include "scene/objects/orin_button.h"
 #include "scene/objects/orin_cabinet.h"
+#include "scene/objects/orin_cg_label.h"
 #include "scene/objects/orin_images.h"
+#include "scene/objects/orin_label.h"
 #include "scene/objects/orin_list_box.h"
+#include "scene/objects/orin_map_image.h"
 #include "scene/objects/orin_mes.h"
 #include "scene/objects/orin_prev_menu.h"
 #include "scene/objects/orin_prop_motion.h"
@@ -47,6 +50,10 @@ constexpr ClassEntry kClasses[] = {
     {kKindSlider, ObjectClasses::MakeOf<TOrinSlider>},
     {kKindScrollbar, ObjectClasses::MakeOf<TOrinScrollbar>},
     {kKindGauge, ObjectClasses::MakeOf<TOrinGauge>},
+    // Labels and image maps.
+    {kKindLabel, ObjectClasses::MakeOf<TOrinLabel>},
+    {kKindMapImage, ObjectClasses::MakeOf<TOrinMapImage>},
+    {kKindCGLabel, ObjectClasses::MakeOf<TOrinCGLabel>},
     {kKindVideo, MediaKind<kKindVideo>},
     {kKindSound, MediaKind<kKindSound>},
 };

@@ -41,7 +41,7 @@ TEST(TOrinBaseList_Names, DefaultNamesTakeTheFirstFreeNumber) {
 class ServedControl : public TOrinControl {
  public:
   ServedControl(TOrinBaseList* owner, const SceneServices& services) : TOrinControl(owner), text(services.Text) {}
-  uint8_t Kind() const override { return kKindLabel; }
+  uint8_t Kind() const override { return kKindFire; }
   TextServices* text;
 };
 
@@ -65,9 +65,9 @@ TEST(TOrinBaseList_Classes, KindsAreMadeFromOneTableWithTheScenesServices) {
   EXPECT_EQ(mes->Services(), &text);
 
   // A class added to the table is made, and loaded from a save, like the others.
-  EXPECT_EQ(s.list.Create(kKindLabel), nullptr);
-  s.list.Classes().Set(kKindLabel, ObjectClasses::MakeOf<ServedControl>);
-  auto* served = static_cast<ServedControl*>(s.list.Create(kKindLabel));
+  EXPECT_EQ(s.list.Create(kKindFire), nullptr);
+  s.list.Classes().Set(kKindFire, ObjectClasses::MakeOf<ServedControl>);
+  auto* served = static_cast<ServedControl*>(s.list.Create(kKindFire));
   ASSERT_NE(served, nullptr);
   EXPECT_EQ(served->text, &text);
   EXPECT_EQ(served->Parent(), &s.list.ActiveRoot());
@@ -78,12 +78,12 @@ TEST(TOrinBaseList_Classes, KindsAreMadeFromOneTableWithTheScenesServices) {
   s.list.Load(saved, 134);
   TOrinObject* back = s.list.Find("served");
   ASSERT_NE(back, nullptr);
-  EXPECT_EQ(back->Kind(), kKindLabel);
+  EXPECT_EQ(back->Kind(), kKindFire);
   EXPECT_EQ(static_cast<ServedControl*>(back)->text, &text);
 
   // An empty maker takes the kind away again.
-  s.list.Classes().Set(kKindLabel, nullptr);
-  EXPECT_FALSE(s.list.HasKind(kKindLabel));
+  s.list.Classes().Set(kKindFire, nullptr);
+  EXPECT_FALSE(s.list.HasKind(kKindFire));
 }
 
 // The media layer's part: sounds made by what it implements.
