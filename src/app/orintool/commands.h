@@ -13,5 +13,6 @@ extern const Command kPageCommand;
 extern const Command kProjectCommand;
 extern const Command kInstallCommand;
 extern const Command kMotionCommand;
+extern const Command kMediaCommand;
 
 }  // namespace orin::tool

@@ -21,6 +21,7 @@ const Command* const kCommands[] = {
     &orin::tool::kProjectCommand,
     &orin::tool::kInstallCommand,
     &orin::tool::kMotionCommand,
+    &orin::tool::kMediaCommand,
 };
 
 const Command* FindCommand(const char* name) {
