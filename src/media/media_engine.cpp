@@ -28,7 +28,10 @@ int32_t Clamp16(int32_t v) { return std::clamp(v, -32768, 32767); }
 
 Playback::Playback(MediaEngine& engine, std::unique_ptr<AudioDecoder> decoder, std::string failure)
     : engine_(engine), decoder_(std::move(decoder)), failure_(std::move(failure)) {
-  if (decoder_) ring_.resize(kRingFrames * 2);
+  if (decoder_) {
+    ring_.resize(kRingFrames * 2);
+    hintFrames_ = decoder_->LengthFrames();
+  }
 }
 
 Playback::~Playback() = default;
@@ -102,7 +105,7 @@ bool Playback::IsEnd() {
 int64_t Playback::LengthFrames() const {
   int64_t exact = exactFrames_.load();
   if (exact >= 0) return exact;
-  return decoder_ ? decoder_->LengthFrames() : 0;
+  return hintFrames_;
 }
 
 int32_t Playback::GetLen() { return static_cast<int32_t>(LengthFrames() * 1000 / AudioOutput::kRate); }

@@ -99,6 +99,7 @@ class Playback : public MixSource {
   int64_t base_ = 0;      // the position at the last seek, in frames
   int64_t consumed_ = 0;  // frames mixed since then (loops included)
   std::atomic<int64_t> exactFrames_{-1};  // the length, once an end was decoded
+  int64_t hintFrames_ = 0;  // the container's length, read once (the decoder reopens on loops)
   bool playing_ = false;
   bool paused_ = false;
   bool ended_ = false;

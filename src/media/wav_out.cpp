@@ -11,7 +11,7 @@ namespace orin {
 // --- TWavBuffer ---
 
 TWavBuffer::TWavBuffer(TWavOut& mixer, std::unique_ptr<AudioDecoder> decoder)
-    : mixer_(mixer), decoder_(std::move(decoder)) {
+    : mixer_(mixer), decoder_(std::move(decoder)), format_(decoder_->Format()) {
   size_ = decoder_->LengthFrames() * Format().BlockAlign();
   scratch_.resize(mixer_.BlockFrames() * AudioOutput::kBytesPerFrame);
 }
@@ -19,7 +19,7 @@ TWavBuffer::TWavBuffer(TWavOut& mixer, std::unique_ptr<AudioDecoder> decoder)
 TWavBuffer::~TWavBuffer() = default;
 
 double TWavBuffer::BytesPerMs() const {
-  const PcmFormat& f = decoder_->Format();
+  const PcmFormat& f = format_;
   return f.BitsPerSample * f.Channels * static_cast<double>(f.SampleRate) / 8000.0;
 }
 

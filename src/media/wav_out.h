@@ -46,7 +46,7 @@ class TWavBuffer {
   void SetLoop(bool value);
   bool Playing();
 
-  const PcmFormat& Format() const { return decoder_->Format(); }
+  const PcmFormat& Format() const { return format_; }
   // Bytes of decoded PCM in the whole source.
   int64_t Size();
   int32_t LengthMs();
@@ -62,6 +62,7 @@ class TWavBuffer {
 
   TWavOut& mixer_;
   std::unique_ptr<AudioDecoder> decoder_;
+  PcmFormat format_;  // copied once: the decoder reopens (and rewrites its own) on loops
   std::vector<uint8_t> scratch_;
   int64_t readPos_ = 0;
   int64_t size_ = 0;

@@ -26,23 +26,29 @@ int64_t FirstSound(const std::vector<int16_t>& s) {
 }
 
 TEST(TOggItem, PlaysItsSamplesAndLoopsWithoutAGap) {
-  test::MediaFixture f;
-  f.Archive({{"se\\tone.wav", test::MakeSound(kTone)}});
-  MediaSet& m = f.Start();
-  TDMediaItem* item = m.Open("SE\\Tone.WAV");
-  ASSERT_NE(item, nullptr);
-  EXPECT_EQ(item->Failure(), "");
-  EXPECT_EQ(item->GetLen(), 100);
-  item->SetAutoRepeat(true);
-  item->Play();
-  auto out = f.Run(260);
-  auto src = test::SoundSamples(kTone);
-  ASSERT_GE(out.size(), src.size() * 2 + 100);
-  // Two whole passes, the second straight after the first: the loop adds no silence.
-  for (size_t i = 0; i < src.size() * 2 + 100; ++i) ASSERT_EQ(out[i], src[i % src.size()]) << i;
-  EXPECT_FALSE(item->IsEnd());
-  EXPECT_TRUE(item->IsPlaying());
-  EXPECT_NEAR(item->GetPosition(), 60, 1);
+  // With and without the worker that decodes ahead: what is heard is the same.
+  for (bool worker : {false, true}) {
+    SCOPED_TRACE(worker ? "worker" : "frame step only");
+    test::MediaFixture f;
+    f.Archive({{"se\\tone.wav", test::MakeSound(kTone)}});
+    MediaSettings settings;
+    settings.DecodeThread = worker;
+    MediaSet& m = f.Start(settings);
+    TDMediaItem* item = m.Open("SE\\Tone.WAV");
+    ASSERT_NE(item, nullptr);
+    EXPECT_EQ(item->Failure(), "");
+    EXPECT_EQ(item->GetLen(), 100);
+    item->SetAutoRepeat(true);
+    item->Play();
+    auto out = f.Run(260);
+    auto src = test::SoundSamples(kTone);
+    ASSERT_GE(out.size(), src.size() * 2 + 100);
+    // Two whole passes, the second straight after the first: the loop adds no silence.
+    for (size_t i = 0; i < src.size() * 2 + 100; ++i) ASSERT_EQ(out[i], src[i % src.size()]) << i;
+    EXPECT_FALSE(item->IsEnd());
+    EXPECT_TRUE(item->IsPlaying());
+    EXPECT_NEAR(item->GetPosition(), 60, 1);
+  }
 }
 
 TEST(TOggItem, EndLatchesUntilSetPosition) {
