@@ -1,7 +1,8 @@
 // Sound fixtures made at test time with FFmpeg's encoders: sine tones and noise bursts as Ogg
 // Vorbis, WAV (16-bit or 8-bit PCM, MS ADPCM) and WMA, returned as bytes. Nothing binary is
 // committed; the sound tests, the app tests and the sound test game all make theirs here
-// (tools/sound_fixture is the same as a program).
+// (the program sound_fixture and the CMake function orin_sound_fixture in tests/CMakeLists.txt
+// do the same at build time).
 #pragma once
 
 #include <cstdint>
