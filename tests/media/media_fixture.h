@@ -20,7 +20,7 @@
 namespace orin::test {
 
 // A pull output that plays only when the test asks, keeping every sample it was given.
-class CaptureOutput final : public AudioOutput {
+class CaptureOutput : public AudioOutput {
  public:
   void OpenPull(PullCallback callback, int bufferFrames) override {
     callback_ = std::move(callback);

@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "core/error.h"
+
 #include "media/cdda_manager.h"
 #include "media/midi_manager.h"
 #include "media/media_engine.h"
@@ -216,6 +218,26 @@ TEST(MediaSet, NoDeviceStillRunsSoundsOnTheFrameClock) {
   f.Run(60);
   EXPECT_NEAR(item->GetPosition(), 60, 1);
   f.Run(60);
+  EXPECT_TRUE(item->IsEnd());
+}
+
+// An output whose device cannot be opened, as on a machine without sound.
+class BrokenOutput final : public test::CaptureOutput {
+ public:
+  void OpenPull(PullCallback, int) override { throw Error("no audio device"); }
+};
+
+TEST(MediaSet, AnOutputThatFailsToOpenMeansSilentPlay) {
+  test::MediaFixture f;
+  f.Archive({{"tone.wav", test::MakeSound(kTone)}});
+  std::filesystem::create_directories(f.dir / "game");
+  f.files.SetBaseFolder(f.dir / "game/");
+  f.files.AddArchive(f.dir / "game/game.dat");
+  MediaSet m(f.files, std::make_unique<BrokenOutput>(), MediaSettings{});
+  EXPECT_FALSE(m.HasDevice());
+  TDMediaItem* item = m.Open("tone.wav");
+  item->Play();
+  for (int i = 0; i < 6; ++i) m.Update(20);
   EXPECT_TRUE(item->IsEnd());
 }
 
