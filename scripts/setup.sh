@@ -10,6 +10,7 @@ packages=(
   clang libclang-rt-14-dev
   libfreetype-dev libfontconfig-dev fonts-ipafont-gothic fonts-ipafont-mincho
   libsdl2-dev
+  libavformat-dev libavcodec-dev libswresample-dev libavutil-dev libswscale-dev
   xvfb xauth
 )
 

@@ -15,5 +15,6 @@ extern const Command kInstallCommand;
 extern const Command kMotionCommand;
 extern const Command kWipeCommand;
 extern const Command kRegionCommand;
+extern const Command kMediaCommand;
 
 }  // namespace orin::tool

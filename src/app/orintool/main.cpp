@@ -23,6 +23,7 @@ const Command* const kCommands[] = {
     &orin::tool::kMotionCommand,
     &orin::tool::kWipeCommand,
     &orin::tool::kRegionCommand,
+    &orin::tool::kMediaCommand,
 };
 
 const Command* FindCommand(const char* name) {
