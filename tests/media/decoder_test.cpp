@@ -12,7 +12,7 @@ namespace orin {
 namespace {
 
 using test::SoundCodec;
-using test::SoundSpec;
+using test::SoundShape;
 
 std::shared_ptr<Stream> Bytes(const std::string& bytes) {
   auto s = std::make_shared<MemoryStream>();
@@ -33,7 +33,7 @@ std::vector<int16_t> DecodeAll(AudioDecoder& d) {
 
 struct DecodeCase {
   const char* name;
-  SoundSpec spec;
+  SoundShape shape;
   const char* codec;
   int64_t slack;  // frames the codec may add or lose at the edges
 };
@@ -50,29 +50,29 @@ TEST(FfmpegDecoder, EveryCodecDecodesToItsLengthThroughAnArchiveEntry) {
   };
   test::MediaFixture f;
   std::vector<std::pair<std::string, std::string>> entries;
-  for (const auto& c : cases) entries.emplace_back(c.name, test::MakeSound(c.spec));
+  for (const auto& c : cases) entries.emplace_back(c.name, test::MakeSound(c.shape));
   f.Archive(entries);
   f.Start();
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     auto d = OpenAudioDecoder(f.media->Engine().OpenData(c.name, false), c.name, false);
     EXPECT_EQ(d->Info().Codec, c.codec);
-    EXPECT_EQ(d->Info().Channels, c.spec.Channels);
-    EXPECT_EQ(d->Info().SampleRate, c.spec.SampleRate);
-    EXPECT_NEAR(d->Info().LengthMs, c.spec.Frames * 1000 / c.spec.SampleRate, 100);
+    EXPECT_EQ(d->Info().Channels, c.shape.Channels);
+    EXPECT_EQ(d->Info().SampleRate, c.shape.SampleRate);
+    EXPECT_NEAR(d->Info().LengthMs, c.shape.Frames * 1000 / c.shape.SampleRate, 100);
     auto pcm = DecodeAll(*d);
     int64_t frames = static_cast<int64_t>(pcm.size() / 2);
-    int64_t expected = c.spec.Frames * 44100 / c.spec.SampleRate;
+    int64_t expected = c.shape.Frames * 44100 / c.shape.SampleRate;
     EXPECT_NEAR(frames, expected, c.slack + 64);
   }
 }
 
 TEST(FfmpegDecoder, PcmComesBackExactlyAndMonoIsFullLevelInBothChannels) {
-  SoundSpec stereo{SoundCodec::kWavPcm16, 2, 44100, 5000, 440, 0.9};
+  SoundShape stereo{SoundCodec::kWavPcm16, 2, 44100, 5000, 440, 0.9};
   auto d = OpenAudioDecoder(Bytes(test::MakeSound(stereo)), "s.wav", false);
   EXPECT_EQ(DecodeAll(*d), test::SoundSamples(stereo));
 
-  SoundSpec mono{SoundCodec::kWavPcm16, 1, 44100, 5000, 440, 0.9};
+  SoundShape mono{SoundCodec::kWavPcm16, 1, 44100, 5000, 440, 0.9};
   auto m = OpenAudioDecoder(Bytes(test::MakeSound(mono)), "m.wav", false);
   auto src = test::SoundSamples(mono);
   auto out = DecodeAll(*m);
@@ -84,8 +84,8 @@ TEST(FfmpegDecoder, PcmComesBackExactlyAndMonoIsFullLevelInBothChannels) {
 }
 
 TEST(FfmpegDecoder, NativeKeepsTheSourceFormat) {
-  SoundSpec spec{SoundCodec::kWavPcm8, 2, 22050, 1000};
-  auto d = OpenAudioDecoder(Bytes(test::MakeSound(spec)), "a.wav", true);
+  SoundShape shape{SoundCodec::kWavPcm8, 2, 22050, 1000};
+  auto d = OpenAudioDecoder(Bytes(test::MakeSound(shape)), "a.wav", true);
   EXPECT_EQ(d->Format().Channels, 2);
   EXPECT_EQ(d->Format().SampleRate, 22050);
   EXPECT_EQ(d->Format().BitsPerSample, 8);
@@ -93,10 +93,10 @@ TEST(FfmpegDecoder, NativeKeepsTheSourceFormat) {
 }
 
 TEST(FfmpegDecoder, SeekLandsOnTheFrame) {
-  SoundSpec spec{SoundCodec::kWavPcm16, 2, 44100, 100000, 300, 0.5};
-  auto src = test::SoundSamples(spec);
+  SoundShape shape{SoundCodec::kWavPcm16, 2, 44100, 100000, 300, 0.5};
+  auto src = test::SoundSamples(shape);
   for (bool native : {false, true}) {
-    auto d = OpenAudioDecoder(Bytes(test::MakeSound(spec)), "a.wav", native);
+    auto d = OpenAudioDecoder(Bytes(test::MakeSound(shape)), "a.wav", native);
     for (int64_t at : {int64_t{0}, int64_t{777}, int64_t{60000}, int64_t{12}}) {
       d->Seek(at);
       EXPECT_EQ(d->Position(), at);

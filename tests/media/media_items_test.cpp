@@ -16,9 +16,9 @@ namespace orin {
 namespace {
 
 using test::SoundCodec;
-using test::SoundSpec;
+using test::SoundShape;
 
-const SoundSpec kTone{SoundCodec::kWavPcm16, 2, 44100, 4410, 440, 0.5};  // 100 ms
+const SoundShape kTone{SoundCodec::kWavPcm16, 2, 44100, 4410, 440, 0.5};  // 100 ms
 
 // The first frame index at which any sample is not silent, or -1.
 int64_t FirstSound(const std::vector<int16_t>& s) {
@@ -71,7 +71,7 @@ TEST(TOggItem, EndLatchesUntilSetPosition) {
 }
 
 TEST(TOggItem, VolumeAndPanScaleAsDecibels) {
-  SoundSpec dc{SoundCodec::kWavPcm16, 1, 44100, 44100, 0, 0.0};
+  SoundShape dc{SoundCodec::kWavPcm16, 1, 44100, 44100, 0, 0.0};
   std::string bytes = test::MakeSound(dc);
   // A constant signal shows the gain exactly: replace the silence with 20000.
   for (size_t i = 44; i + 1 < bytes.size(); i += 2) bytes[i] = static_cast<char>(20000 & 0xFF), bytes[i + 1] = static_cast<char>(20000 >> 8);
@@ -97,8 +97,8 @@ TEST(TOggItem, VolumeAndPanScaleAsDecibels) {
 }
 
 TEST(MediaEngine, MixesSourcesAsTheirClampedSum) {
-  SoundSpec a{SoundCodec::kWavPcm16, 2, 44100, 8820, 300, 0.7};
-  SoundSpec b{SoundCodec::kWavPcm16, 2, 44100, 8820, 0, 0.7};  // noise
+  SoundShape a{SoundCodec::kWavPcm16, 2, 44100, 8820, 300, 0.7};
+  SoundShape b{SoundCodec::kWavPcm16, 2, 44100, 8820, 0, 0.7};  // noise
   test::MediaFixture f;
   f.Archive({{"a.wav", test::MakeSound(a)}, {"b.wav", test::MakeSound(b)}});
   MediaSet& m = f.Start();
@@ -124,7 +124,7 @@ TEST(MediaEngine, ASoundStartsInTheNextBufferTheDeviceTakes) {
 }
 
 TEST(TDMediaManager, SuspendResumesOnlyWhatWasAudible) {
-  SoundSpec longTone{SoundCodec::kWavPcm16, 2, 44100, 44100 * 3};
+  SoundShape longTone{SoundCodec::kWavPcm16, 2, 44100, 44100 * 3};
   test::MediaFixture f;
   f.Archive({{"a.wav", test::MakeSound(longTone)}, {"b.wav", test::MakeSound(longTone)}});
   MediaSet& m = f.Start();
@@ -248,16 +248,16 @@ TEST(TOggWaveItem, GainRule) {
 
 TEST(TWavOut, ConvertsEverySourceFormatKeepingChannelsApart) {
   struct Case {
-    SoundSpec spec;
+    SoundShape shape;
     int repeat;
   } cases[] = {{{SoundCodec::kWavPcm16, 2, 22050, 2205, 440, 0.5}, 2},
                {{SoundCodec::kWavPcm16, 1, 44100, 4410, 440, 0.5}, 1},
                {{SoundCodec::kWavPcm8, 2, 44100, 4410, 440, 0.5}, 1},
                {{SoundCodec::kWavPcm8, 1, 22050, 2205, 440, 0.5}, 2}};
   for (const auto& c : cases) {
-    SCOPED_TRACE(testing::Message() << c.spec.Channels << "ch " << c.spec.SampleRate << " " << (c.spec.Codec == SoundCodec::kWavPcm8 ? 8 : 16));
+    SCOPED_TRACE(testing::Message() << c.shape.Channels << "ch " << c.shape.SampleRate << " " << (c.shape.Codec == SoundCodec::kWavPcm8 ? 8 : 16));
     test::MediaFixture f;
-    f.Archive({{"a.wav", test::MakeSound(c.spec)}});
+    f.Archive({{"a.wav", test::MakeSound(c.shape)}});
     MediaSettings settings;
     settings.DirectSound = false;
     settings.DelayTime = 100;
@@ -268,12 +268,12 @@ TEST(TWavOut, ConvertsEverySourceFormatKeepingChannelsApart) {
     item->Play();
     f.Frame(20);  // the service pass queues the first blocks
     auto out = f.Run(100);
-    auto src = test::SoundSamples(c.spec);
-    const bool eight = c.spec.Codec == SoundCodec::kWavPcm8;
+    auto src = test::SoundSamples(c.shape);
+    const bool eight = c.shape.Codec == SoundCodec::kWavPcm8;
     for (size_t frame = 0; frame < 4000; ++frame) {
       size_t s = frame / static_cast<size_t>(c.repeat);
-      int16_t l = src[s * static_cast<size_t>(c.spec.Channels)];
-      int16_t r = src[s * static_cast<size_t>(c.spec.Channels) + (c.spec.Channels - 1)];
+      int16_t l = src[s * static_cast<size_t>(c.shape.Channels)];
+      int16_t r = src[s * static_cast<size_t>(c.shape.Channels) + (c.shape.Channels - 1)];
       if (eight) l = static_cast<int16_t>((l >> 8) * 256), r = static_cast<int16_t>((r >> 8) * 256);
       // The first frame pulled belongs to the frame step before, so skip its share.
       size_t o = frame * 2;
@@ -284,7 +284,7 @@ TEST(TWavOut, ConvertsEverySourceFormatKeepingChannelsApart) {
 }
 
 TEST(TWavOut, GainHalvesAndEndedWaitsForTheQueuedBlocks) {
-  SoundSpec dc{SoundCodec::kWavPcm16, 2, 44100, 4410, 0, 0.0};
+  SoundShape dc{SoundCodec::kWavPcm16, 2, 44100, 4410, 0, 0.0};
   std::string bytes = test::MakeSound(dc);
   for (size_t i = 44; i + 1 < bytes.size(); i += 2) bytes[i] = static_cast<char>(0x10), bytes[i + 1] = static_cast<char>(0x27);  // 10000
   test::MediaFixture f;
@@ -310,7 +310,7 @@ TEST(TWavOut, GainHalvesAndEndedWaitsForTheQueuedBlocks) {
 }
 
 TEST(TCddaItem, PlaysARippedTrackInWholeSeconds) {
-  SoundSpec track{SoundCodec::kWavPcm16, 2, 44100, 44100 * 3, 200, 0.5};
+  SoundShape track{SoundCodec::kWavPcm16, 2, 44100, 44100 * 3, 200, 0.5};
   test::MediaFixture f;
   f.Loose("CDDA/03.WAV", test::MakeSound(track));
   MediaSet& m = f.Start();

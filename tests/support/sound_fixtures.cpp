@@ -22,19 +22,19 @@ void Put32(std::string& s, uint32_t v) {
   Put16(s, static_cast<uint16_t>(v >> 16));
 }
 
-std::string PlainWav(const SoundSpec& spec, const std::vector<int16_t>& samples) {
-  const bool eight = spec.Codec == SoundCodec::kWavPcm8;
+std::string PlainWav(const SoundShape& shape, const std::vector<int16_t>& samples) {
+  const bool eight = shape.Codec == SoundCodec::kWavPcm8;
   const int bits = eight ? 8 : 16;
-  const uint32_t align = static_cast<uint32_t>(spec.Channels * bits / 8);
+  const uint32_t align = static_cast<uint32_t>(shape.Channels * bits / 8);
   const uint32_t data = static_cast<uint32_t>(samples.size()) * (eight ? 1 : 2);
   std::string s = "RIFF";
   Put32(s, 36 + data);
   s += "WAVEfmt ";
   Put32(s, 16);
   Put16(s, 1);
-  Put16(s, static_cast<uint16_t>(spec.Channels));
-  Put32(s, static_cast<uint32_t>(spec.SampleRate));
-  Put32(s, static_cast<uint32_t>(spec.SampleRate) * align);
+  Put16(s, static_cast<uint16_t>(shape.Channels));
+  Put32(s, static_cast<uint32_t>(shape.SampleRate));
+  Put32(s, static_cast<uint32_t>(shape.SampleRate) * align);
   Put16(s, static_cast<uint16_t>(align));
   Put16(s, static_cast<uint16_t>(bits));
   s += "data";
@@ -53,11 +53,11 @@ int WritePacket(void* opaque, uint8_t* buf, int size) {
   return size;
 }
 
-std::string Encoded(const SoundSpec& spec, const std::vector<int16_t>& samples) {
-  const char* encoderName = spec.Codec == SoundCodec::kVorbis ? "libvorbis"
-                            : spec.Codec == SoundCodec::kWma  ? "wmav2"
+std::string Encoded(const SoundShape& shape, const std::vector<int16_t>& samples) {
+  const char* encoderName = shape.Codec == SoundCodec::kVorbis ? "libvorbis"
+                            : shape.Codec == SoundCodec::kWma  ? "wmav2"
                                                               : "adpcm_ms";
-  const char* formatName = spec.Codec == SoundCodec::kVorbis ? "ogg" : spec.Codec == SoundCodec::kWma ? "asf" : "wav";
+  const char* formatName = shape.Codec == SoundCodec::kVorbis ? "ogg" : shape.Codec == SoundCodec::kWma ? "asf" : "wav";
   const AVCodec* codec = avcodec_find_encoder_by_name(encoderName);
   if (!codec) throw std::runtime_error(std::string("no encoder ") + encoderName);
   std::string out;
@@ -68,12 +68,12 @@ std::string Encoded(const SoundSpec& spec, const std::vector<int16_t>& samples) 
   fmt->flags |= AVFMT_FLAG_CUSTOM_IO;
   AVStream* st = avformat_new_stream(fmt, nullptr);
   AVCodecContext* ctx = avcodec_alloc_context3(codec);
-  av_channel_layout_default(&ctx->ch_layout, spec.Channels);
-  ctx->sample_rate = spec.SampleRate;
+  av_channel_layout_default(&ctx->ch_layout, shape.Channels);
+  ctx->sample_rate = shape.SampleRate;
   ctx->sample_fmt = codec->sample_fmts[0];
-  ctx->bit_rate = spec.Codec == SoundCodec::kWma ? 128000 : 0;
-  ctx->time_base = AVRational{1, spec.SampleRate};
-  if (spec.Codec == SoundCodec::kVorbis) {
+  ctx->bit_rate = shape.Codec == SoundCodec::kWma ? 128000 : 0;
+  ctx->time_base = AVRational{1, shape.SampleRate};
+  if (shape.Codec == SoundCodec::kVorbis) {
     ctx->flags |= AV_CODEC_FLAG_QSCALE;
     ctx->global_quality = 8 * FF_QP2LAMBDA;
   }
@@ -85,7 +85,7 @@ std::string Encoded(const SoundSpec& spec, const std::vector<int16_t>& samples) 
   AVFrame* frame = av_frame_alloc();
   AVPacket* pkt = av_packet_alloc();
   const int chunk = ctx->frame_size > 0 ? ctx->frame_size : 1024;
-  const int64_t total = spec.Frames;
+  const int64_t total = shape.Frames;
   auto drain = [&] {
     while (avcodec_receive_packet(ctx, pkt) == 0) {
       av_packet_rescale_ts(pkt, ctx->time_base, st->time_base);
@@ -101,12 +101,12 @@ std::string Encoded(const SoundSpec& spec, const std::vector<int16_t>& samples) 
     frame->sample_rate = ctx->sample_rate;
     av_frame_get_buffer(frame, 0);
     for (int i = 0; i < n; ++i) {
-      for (int c = 0; c < spec.Channels; ++c) {
-        int16_t v = samples[static_cast<size_t>((at + i) * spec.Channels + c)];
+      for (int c = 0; c < shape.Channels; ++c) {
+        int16_t v = samples[static_cast<size_t>((at + i) * shape.Channels + c)];
         switch (ctx->sample_fmt) {
           case AV_SAMPLE_FMT_FLTP: reinterpret_cast<float*>(frame->data[c])[i] = v / 32768.0f; break;
           case AV_SAMPLE_FMT_S16P: reinterpret_cast<int16_t*>(frame->data[c])[i] = v; break;
-          case AV_SAMPLE_FMT_S16: reinterpret_cast<int16_t*>(frame->data[0])[i * spec.Channels + c] = v; break;
+          case AV_SAMPLE_FMT_S16: reinterpret_cast<int16_t*>(frame->data[0])[i * shape.Channels + c] = v; break;
           default: throw std::runtime_error("unexpected sample format");
         }
       }
@@ -131,30 +131,30 @@ std::string Encoded(const SoundSpec& spec, const std::vector<int16_t>& samples) 
 
 }  // namespace
 
-std::vector<int16_t> SoundSamples(const SoundSpec& spec) {
-  std::vector<int16_t> s(static_cast<size_t>(spec.Frames * spec.Channels));
+std::vector<int16_t> SoundSamples(const SoundShape& shape) {
+  std::vector<int16_t> s(static_cast<size_t>(shape.Frames * shape.Channels));
   uint32_t seed = 12345;
-  for (int64_t i = 0; i < spec.Frames; ++i) {
-    for (int c = 0; c < spec.Channels; ++c) {
+  for (int64_t i = 0; i < shape.Frames; ++i) {
+    for (int c = 0; c < shape.Channels; ++c) {
       double v;
-      if (spec.Frequency > 0) {
+      if (shape.Frequency > 0) {
         // The right channel a fifth up, so swapped channels show.
-        double f = spec.Frequency * (c == 1 ? 1.5 : 1.0);
-        v = std::sin(2 * M_PI * f * static_cast<double>(i) / spec.SampleRate);
+        double f = shape.Frequency * (c == 1 ? 1.5 : 1.0);
+        v = std::sin(2 * M_PI * f * static_cast<double>(i) / shape.SampleRate);
       } else {
         seed = seed * 1664525u + 1013904223u;
         v = static_cast<double>(static_cast<int32_t>(seed)) / 2147483648.0;
       }
-      s[static_cast<size_t>(i * spec.Channels + c)] = static_cast<int16_t>(std::lround(v * spec.Amplitude * 32767));
+      s[static_cast<size_t>(i * shape.Channels + c)] = static_cast<int16_t>(std::lround(v * shape.Amplitude * 32767));
     }
   }
   return s;
 }
 
-std::string MakeSound(const SoundSpec& spec) {
-  auto samples = SoundSamples(spec);
-  if (spec.Codec == SoundCodec::kWavPcm16 || spec.Codec == SoundCodec::kWavPcm8) return PlainWav(spec, samples);
-  return Encoded(spec, samples);
+std::string MakeSound(const SoundShape& shape) {
+  auto samples = SoundSamples(shape);
+  if (shape.Codec == SoundCodec::kWavPcm16 || shape.Codec == SoundCodec::kWavPcm8) return PlainWav(shape, samples);
+  return Encoded(shape, samples);
 }
 
 }  // namespace orin::test

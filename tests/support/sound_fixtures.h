@@ -13,7 +13,7 @@ namespace orin::test {
 
 enum class SoundCodec { kVorbis, kWavPcm16, kWavPcm8, kWavAdpcm, kWma };
 
-struct SoundSpec {
+struct SoundShape {
   SoundCodec Codec = SoundCodec::kWavPcm16;
   int Channels = 2;
   int SampleRate = 44100;
@@ -22,9 +22,9 @@ struct SoundSpec {
   double Amplitude = 0.5;    // of full scale
 };
 
-// The samples a spec stands for, interleaved 16-bit (what a lossless codec must give back).
-std::vector<int16_t> SoundSamples(const SoundSpec& spec);
+// The samples a shape stands for, interleaved 16-bit (what a lossless codec must give back).
+std::vector<int16_t> SoundSamples(const SoundShape& shape);
 // The encoded file. Throws std::runtime_error when the encoder is missing.
-std::string MakeSound(const SoundSpec& spec);
+std::string MakeSound(const SoundShape& shape);
 
 }  // namespace orin::test

@@ -37,7 +37,7 @@ constexpr int kPropBrightness = 42;
 
 // One frame of a fixture: every pixel one colour (0x00RRGGBB) unless pixels are given, an
 // optional alpha plane, a colour key (a pixel value) and a duration.
-struct FrameSpec {
+struct FrameShape {
   int Width = 4;
   int Height = 4;
   uint32_t Fill = 0;
@@ -47,22 +47,22 @@ struct FrameSpec {
   int32_t Delay = 100;
 };
 
-std::string MurBytes(const std::vector<FrameSpec>& specs) {
+std::string MurBytes(const std::vector<FrameShape>& shapes) {
   TMuraFrameList list;
-  for (const FrameSpec& spec : specs) {
+  for (const FrameShape& shape : shapes) {
     TMuraFrame& f = list.AddFrame();
-    f.Surface.SetSize(spec.Width, spec.Height, 32);
-    for (int y = 0; y < spec.Height; ++y)
-      for (int x = 0; x < spec.Width; ++x)
-        f.Surface.SetPixel(x, y, spec.Pixels.empty() ? spec.Fill : spec.Pixels[static_cast<size_t>(y * spec.Width + x)]);
-    if (!spec.Alpha.empty()) {
+    f.Surface.SetSize(shape.Width, shape.Height, 32);
+    for (int y = 0; y < shape.Height; ++y)
+      for (int x = 0; x < shape.Width; ++x)
+        f.Surface.SetPixel(x, y, shape.Pixels.empty() ? shape.Fill : shape.Pixels[static_cast<size_t>(y * shape.Width + x)]);
+    if (!shape.Alpha.empty()) {
       f.Surface.CreateAlpha();
-      for (int y = 0; y < spec.Height; ++y)
-        for (int x = 0; x < spec.Width; ++x)
-          f.Surface.Alpha->SetPixel(x, y, spec.Alpha[static_cast<size_t>(y * spec.Width + x)]);
+      for (int y = 0; y < shape.Height; ++y)
+        for (int x = 0; x < shape.Width; ++x)
+          f.Surface.Alpha->SetPixel(x, y, shape.Alpha[static_cast<size_t>(y * shape.Width + x)]);
     }
-    f.TransparentValue = spec.Key;
-    f.Delay = spec.Delay;
+    f.TransparentValue = shape.Key;
+    f.Delay = shape.Delay;
   }
   MemoryStream s;
   list.SaveToStream(s, TMuraFrameList::kZlib, 70);
@@ -82,7 +82,7 @@ class ImageScene {
     scene.ActiveRoot().SetColor(0x404040);
   }
 
-  void Write(const std::string& name, const std::vector<FrameSpec>& frames) { dir.Write(name, MurBytes(frames)); }
+  void Write(const std::string& name, const std::vector<FrameShape>& frames) { dir.Write(name, MurBytes(frames)); }
 
   TOrinImages& Image(const std::string& name, const std::string& file = {}, int32_t left = 0, int32_t top = 0) {
     auto* image = static_cast<TOrinImages*>(scene.Create(kKindImages));
