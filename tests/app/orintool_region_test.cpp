@@ -69,7 +69,7 @@ TEST(OrintoolRegion, PngPaintsTheFirstRegionHoldingEachPixel) {
 TEST(OrintoolRegion, DamagedInputAndBadArgumentsFailWithAMessage) {
   test::TempDir dir;
   // Cut short inside the first name, and a count of a billion regions with nothing after it.
-  const std::string cut = dir.Write("cut.dat", std::string("\x01\x00\x00\x00\x05\x00\x00\x00ab", 10));
+  const std::string cut = dir.Write("cut.dat", std::string("\x01\x00\x00\x00\x05\x00\x00\x00" "ab", 10));
   const std::string huge = dir.Write("huge.dat", std::string("\x00\xCA\x9A\x3B", 4));
   for (const std::string& file : {cut, huge}) {
     EXPECT_TRUE(Exits(RunOrintool({"region", "dis", file}), 1, "runs past the end")) << file;
