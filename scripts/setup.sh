@@ -11,6 +11,9 @@ packages=(
   libfreetype-dev libfontconfig-dev fonts-ipafont-gothic fonts-ipafont-mincho
   libsdl2-dev
   libavformat-dev libavcodec-dev libswresample-dev libavutil-dev libswscale-dev
+  libfluidsynth-dev fluid-soundfont-gm
+  libcurl4-openssl-dev libspeechd-dev
+  librsvg2-bin
   xvfb xauth
 )
 
