@@ -151,8 +151,11 @@ std::vector<int16_t> SoundSamples(const SoundShape& shape) {
   return s;
 }
 
-std::string MakeSound(const SoundShape& shape) {
-  auto samples = SoundSamples(shape);
+std::string MakeSound(const SoundShape& shape) { return EncodeSound(shape, SoundSamples(shape)); }
+
+std::string EncodeSound(const SoundShape& shape, const std::vector<int16_t>& samples) {
+  if (samples.size() != static_cast<size_t>(shape.Frames * shape.Channels))
+    throw std::runtime_error("the samples do not fill the shape");
   if (shape.Codec == SoundCodec::kWavPcm16 || shape.Codec == SoundCodec::kWavPcm8) return PlainWav(shape, samples);
   return Encoded(shape, samples);
 }

@@ -26,5 +26,8 @@ struct SoundShape {
 std::vector<int16_t> SoundSamples(const SoundShape& shape);
 // The encoded file. Throws std::runtime_error when the encoder is missing.
 std::string MakeSound(const SoundShape& shape);
+// The same for samples made elsewhere (interleaved 16-bit, shape.Frames of them per channel): the
+// demo game synthesises its music and effects and encodes them here.
+std::string EncodeSound(const SoundShape& shape, const std::vector<int16_t>& samples);
 
 }  // namespace orin::test
