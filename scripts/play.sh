@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds orinplay (installing what it needs first) and plays a game. The README's player command.
-#   scripts/play.sh                  the text test game, until the bundled demo game arrives
+# Builds orinplay and the bundled demo game (installing what they need first) and plays a game.
+# The README's player command.
+#   scripts/play.sh                  the bundled demo game (games/demo/)
 #   scripts/play.sh [OPTIONS] GAME   any game folder or executable, with orinplay's options
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -9,9 +10,9 @@ scripts/setup.sh
 
 jobs=$(nproc 2>/dev/null || echo 2)
 cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DORIN_WERROR=ON >/dev/null
-cmake --build build/release -j "$jobs" --target orinplay text_game >/dev/null
+cmake --build build/release -j "$jobs" --target orinplay demo_game demo_share >/dev/null
 
 if [ $# -eq 0 ]; then
-  set -- build/release/games/text
+  set -- build/release/games/demo
 fi
 exec build/release/bin/orinplay "$@"
