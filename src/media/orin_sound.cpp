@@ -48,7 +48,9 @@ int32_t TOrinMixer::VolumeAt(int64_t elapsed) const {
   // 64-bit products: a long fade times the span overflows 32 bits.
   const int64_t whole = int64_t{to_} - from_;
   const int64_t span = midi_ ? whole : whole / 2;
-  if (from_ > to_) return ClampToInt32(from_ + elapsed * span / fadeTime_);
+  // The half-span start point is what makes the upper-half fade; a MIDI fade up starts from its
+  // start volume, else it would begin at the target and overshoot it.
+  if (from_ > to_ || midi_) return ClampToInt32(from_ + elapsed * span / fadeTime_);
   return ClampToInt32(from_ + span + elapsed * span / fadeTime_);
 }
 
@@ -192,6 +194,8 @@ void TOrinSound::SetLoop(bool loop) {
   if (turnedOn && !paused_ && item_->GetPosition() >= item_->GetLen() - 1) {
     item_->SetPosition(0);
     finished_ = false;
+    // The ended item stopped; rewound, it plays on, now looping.
+    if (!item_->IsPlaying()) item_->Play();
   }
 }
 
@@ -320,8 +324,8 @@ void TOrinSound::Save(Stream& s, int version) const {
   const bool resumable = loop_ || (item_ && item_->GetLen() > kShortSoundMs) || state_ > kFadeIn;
   WriteByte(s, resumable ? state_ : kStopped);
   WriteString(s, endLabel_);
-  WriteByte(s, restartFlag_);
-  WriteByte(s, silenceFlag_);
+  if (version > 107) WriteByte(s, restartFlag_);
+  if (version > 128) WriteByte(s, silenceFlag_);
 }
 
 void TOrinSound::Load(Stream& s, int version) {
