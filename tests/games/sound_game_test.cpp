@@ -131,5 +131,33 @@ TEST_F(SoundGame, MusicEffectVoiceFadeAndSaveWhilePlaying) {
   EXPECT_LT(loaded.Level(1, 0, 400), 1.0);
 }
 
+// The voice stopped at once: MovieStop deletes it in that frame and does not wait even with wait
+// set. Then faded out without waiting: the script goes on in the same frame, the voice is no
+// longer found by its name, and its sound dies away over the 300 ms.
+TEST_F(SoundGame, StopAtOnceAndFadeWithoutWaiting) {
+  const Play p = RunRecorded(
+      "10 click 55 15\n"    // voice
+      "30 click 95 75\n"    // stop at once
+      "50 click 55 15\n"    // voice again
+      "70 click 135 75\n",  // fade out over 300 ms, not waiting
+      1, 120);
+  ASSERT_EQ(p.ExitCode, 0) << p.Err;
+  const uint32_t now = ClockOf(p, "start.osb(49)");
+  ASSERT_GT(now, 0u);
+  EXPECT_EQ(ClockOf(p, "start.osb(85)"), now);
+  EXPECT_FALSE(p.Has("start.osb(84)"));
+  const uint32_t fade = ClockOf(p, "start.osb(53)");
+  ASSERT_GT(fade, now);
+  EXPECT_EQ(ClockOf(p, "start.osb(87)"), fade);
+  EXPECT_FALSE(p.Has("start.osb(86)"));
+
+  const Recording r(WavPath(1));
+  EXPECT_NEAR(r.Level(1, now - 200, now), kFullLevel, kFullLevel * 0.05);
+  EXPECT_LT(r.Level(1, now + 16, now + 200), 1.0);
+  EXPECT_NEAR(r.Level(1, fade - 200, fade), kFullLevel, kFullLevel * 0.05);
+  EXPECT_LT(r.Level(1, fade + 160, fade + 300), r.Level(1, fade, fade + 140));
+  EXPECT_LT(r.Level(1, fade + 300 + 16, fade + 600), 1.0);
+}
+
 }  // namespace
 }  // namespace orin
