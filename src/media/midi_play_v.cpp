@@ -117,7 +117,8 @@ void TMidiPlayV::Step(uint32_t now) {
   std::lock_guard lock(lock_);
   if (!enabled_) return;
   const auto& events = midi_.Events();
-  if (events.empty() || next_ + 1 >= events.size()) {
+  // With repeat on the last event must still become due, to wrap; only a piece that ends stops here.
+  if (events.empty() || (next_ + 1 >= events.size() && !repeat_)) {
     enabled_ = false;
     return;
   }
@@ -141,6 +142,7 @@ void TMidiPlayV::Step(uint32_t now) {
 
 void TMidiPlayV::PlayFrom(int32_t ms) {
   std::unique_lock lock(lock_);
+  enabled_ = false;  // no step while the chase lets go of the lock
   const auto& events = midi_.Events();
   size_t target = 0;
   if (!events.empty() && ms <= events.back().Time) {
@@ -169,6 +171,9 @@ void TMidiPlayV::PlayFrom(int32_t ms) {
       lock.lock();
     }
   }
+  // Playing on from the time asked for, not from the event before it: a pause and resume, or a
+  // switch to full screen, would otherwise jump back and play a stretch again.
+  if (!events.empty() && ms <= events.back().Time) position_ = ms;
   lastStep_ = clock_();
   enabled_ = true;
   lock.unlock();
