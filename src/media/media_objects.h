@@ -32,10 +32,10 @@ class MediaObjects final : public MediaServices, public MediaRole, public MediaW
   // sequencer names them.
   bool SoundOn() override { return soundOn_; }
   void SetSoundOn(bool on) override;
-  std::string MidiPort() override { return {}; }
-  void SetMidiPort(const std::string&) override {}
-  int32_t MidiPortCount() override { return 0; }
-  std::string MidiPortName(int) override { return {}; }
+  std::string MidiPort() override;
+  void SetMidiPort(const std::string& name) override;
+  int32_t MidiPortCount() override;
+  std::string MidiPortName(int i) override;
 
   // MediaWindowHooks: focus pauses and resumes every manager; display switches concern only the
   // MIDI device and videos, which add their steps here.

@@ -21,7 +21,7 @@ MediaSet::MediaSet(TVrFileManager& files, std::unique_ptr<AudioOutput> output, M
   wmp_ = std::make_unique<TWmpManager>(*engine_);
   ogg_ = std::make_unique<TOggManager>(*engine_, settings_);
   cdda_ = std::make_unique<TCddaManager>(*engine_, files);
-  midi_ = std::make_unique<TMidiManager>();
+  midi_ = std::make_unique<TMidiManager>(*engine_, settings_.DecodeThread);
 }
 
 MediaSet::~MediaSet() {

@@ -16,5 +16,6 @@ extern const Command kMotionCommand;
 extern const Command kWipeCommand;
 extern const Command kRegionCommand;
 extern const Command kMediaCommand;
+extern const Command kMidiCommand;
 
 }  // namespace orin::tool

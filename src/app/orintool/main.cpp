@@ -24,6 +24,7 @@ const Command* const kCommands[] = {
     &orin::tool::kWipeCommand,
     &orin::tool::kRegionCommand,
     &orin::tool::kMediaCommand,
+    &orin::tool::kMidiCommand,
 };
 
 const Command* FindCommand(const char* name) {
