@@ -60,6 +60,9 @@ class SdlPlatform final : public Platform {
   void Sleep(uint32_t ms) override;
   bool IsActive() const override { return active_; }
   bool HasDock() const override { return true; }
+  void SetTextInput(bool on, const Rect& caret) override;
+  std::string ClipboardText() override;
+  void SetClipboardText(const std::string& utf8) override;
 
   SDL_Window* Window() const { return window_; }
   // SDL's name of the renderer in use ("opengl", "software" …); empty before the window.
@@ -89,6 +92,8 @@ class SdlPlatform final : public Platform {
   Rect windowed_;  // the window's place and size before full screen
   ScaleFilter filter_ = ScaleFilter::kAuto;
   ScaleMode scaleMode_ = ScaleMode::kFit;
+  bool textInput_ = false;
+  Rect textCaret_;
 };
 
 }  // namespace orin
