@@ -4,16 +4,19 @@
 #include "scene/objects/orin_button.h"
 #include "scene/objects/orin_cabinet.h"
 #include "scene/objects/orin_cg_label.h"
+#include "scene/objects/orin_fire.h"
 #include "scene/objects/orin_images.h"
 #include "scene/objects/orin_label.h"
 #include "scene/objects/orin_list_box.h"
 #include "scene/objects/orin_map_image.h"
 #include "scene/objects/orin_mes.h"
+#include "scene/objects/orin_particle.h"
 #include "scene/objects/orin_prev_menu.h"
 #include "scene/objects/orin_prop_motion.h"
 #include "scene/objects/orin_tile.h"
 #include "scene/objects/orin_slider.h"
 #include "scene/objects/orin_timer.h"
+#include "scene/objects/orin_wave.h"
 #include "scene/text/text_services.h"
 
 namespace orin {
@@ -54,6 +57,10 @@ constexpr ClassEntry kClasses[] = {
     {kKindLabel, ObjectClasses::MakeOf<TOrinLabel>},
     {kKindMapImage, ObjectClasses::MakeOf<TOrinMapImage>},
     {kKindCGLabel, ObjectClasses::MakeOf<TOrinCGLabel>},
+    // Effects.
+    {kKindParticle, ObjectClasses::MakeOf<TOrinParticle>},
+    {kKindFire, ObjectClasses::MakeOf<TOrinFire>},
+    {kKindWave, ObjectClasses::MakeOf<TOrinWave>},
     {kKindVideo, MediaKind<kKindVideo>},
     {kKindSound, MediaKind<kKindSound>},
 };
