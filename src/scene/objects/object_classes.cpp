@@ -4,6 +4,7 @@
 #include "scene/objects/orin_button.h"
 #include "scene/objects/orin_cabinet.h"
 #include "scene/objects/orin_cg_label.h"
+#include "scene/objects/orin_cinema.h"
 #include "scene/objects/orin_fire.h"
 #include "scene/objects/orin_images.h"
 #include "scene/objects/orin_label.h"
@@ -61,6 +62,7 @@ constexpr ClassEntry kClasses[] = {
     {kKindParticle, ObjectClasses::MakeOf<TOrinParticle>},
     {kKindFire, ObjectClasses::MakeOf<TOrinFire>},
     {kKindWave, ObjectClasses::MakeOf<TOrinWave>},
+    {kKindCinema, ObjectClasses::MakeOf<TOrinCinema>},
     {kKindVideo, MediaKind<kKindVideo>},
     {kKindSound, MediaKind<kKindSound>},
 };
