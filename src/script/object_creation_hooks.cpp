@@ -4,6 +4,7 @@
 #include "scene/model/property_table.h"
 #include "scene/objects/orin_custom_image.h"
 #include "scene/objects/orin_list_box.h"
+#include "scene/objects/orin_particle.h"
 #include "script/command_expr.h"
 #include "script/commands_object.h"
 
@@ -29,11 +30,24 @@ void StartMedia(TOrinObject& object, const TComComponent&) {
     media->SetState(media->FadeTime() != 0 ? MediaObject::kFadeIn : MediaObject::kPlay);
 }
 
+// A particle emitter evaluates its speeds and lifetime anew for every particle it bears.
+void TakeParticleExpressions(TOrinObject& object, const TComComponent& command) {
+  auto* particle = dynamic_cast<TOrinParticle*>(&object);
+  if (!particle) return;
+  if (const CommandExpr* e = command.Property(kPropParticle1); e && !e->Empty())
+    particle->SetSpeedXExpression(e->Parser());
+  if (const CommandExpr* e = command.Property(kPropParticle2); e && !e->Empty())
+    particle->SetSpeedYExpression(e->Parser());
+  if (const CommandExpr* e = command.Property(kPropInterval); e && !e->Empty())
+    particle->SetLifeExpression(e->Parser());
+}
+
 }  // namespace
 
 ObjectCreationHooks ObjectCreationHooks::Standard() {
   ObjectCreationHooks hooks;
   hooks.AddBefore(ComKind::ImgNew, TakeEndDelay);
+  hooks.AddBefore(ComKind::ParticleNew, TakeParticleExpressions);
   hooks.AddAfter(ComKind::Menu, OpenMenu);
   hooks.AddAfter(ComKind::PrevMenuNew, OpenMenu);
   hooks.AddAfter(ComKind::Sound, StartMedia);

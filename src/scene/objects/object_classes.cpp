@@ -5,17 +5,21 @@
 #include "scene/objects/orin_cabinet.h"
 #include "scene/objects/orin_cg_label.h"
 #include "scene/objects/orin_edit.h"
+#include "scene/objects/orin_cinema.h"
+#include "scene/objects/orin_fire.h"
 #include "scene/objects/orin_images.h"
 #include "scene/objects/orin_label.h"
 #include "scene/objects/orin_list_box.h"
 #include "scene/objects/orin_map_image.h"
 #include "scene/objects/orin_memo.h"
 #include "scene/objects/orin_mes.h"
+#include "scene/objects/orin_particle.h"
 #include "scene/objects/orin_prev_menu.h"
 #include "scene/objects/orin_prop_motion.h"
 #include "scene/objects/orin_tile.h"
 #include "scene/objects/orin_slider.h"
 #include "scene/objects/orin_timer.h"
+#include "scene/objects/orin_wave.h"
 #include "scene/text/text_services.h"
 
 namespace orin {
@@ -59,6 +63,11 @@ constexpr ClassEntry kClasses[] = {
     // Text entry.
     {kKindEdit, ObjectClasses::MakeOf<TOrinEdit>},
     {kKindMemo, ObjectClasses::MakeOf<TOrinMemo>},
+    // Effects.
+    {kKindParticle, ObjectClasses::MakeOf<TOrinParticle>},
+    {kKindFire, ObjectClasses::MakeOf<TOrinFire>},
+    {kKindWave, ObjectClasses::MakeOf<TOrinWave>},
+    {kKindCinema, ObjectClasses::MakeOf<TOrinCinema>},
     {kKindVideo, MediaKind<kKindVideo>},
     {kKindSound, MediaKind<kKindSound>},
 };
