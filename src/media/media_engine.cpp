@@ -377,6 +377,7 @@ void MediaEngine::Update(uint32_t deltaMs) {
 
 void MediaEngine::Trace(std::string_view cp932Text) {
   if (log_) log_->Warn(LogChannel::kMedia, cp932Text);
+  if (reporter_) reporter_(std::string(cp932Text));
 }
 
 }  // namespace orin

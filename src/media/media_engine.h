@@ -17,6 +17,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <functional>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -142,7 +143,9 @@ class MediaEngine {
   uint32_t ClockMs() const { return static_cast<uint32_t>(ClockFrames() * 10 / 441); }
   int DeviceBufferFrames() const { return bufferFrames_; }
 
+  // What Trace says goes to the log and, when set, to this reporter too (the run's trace).
   void Trace(std::string_view cp932Text);
+  void SetReporter(std::function<void(const std::string&)> reporter) { reporter_ = std::move(reporter); }
   TVrFileManager& Files() { return files_; }
 
  private:
@@ -150,6 +153,7 @@ class MediaEngine {
 
   TVrFileManager& files_;
   Log* log_;
+  std::function<void(const std::string&)> reporter_;
   std::unique_ptr<AudioOutput> output_;
   bool deviceOpen_ = false;
   int bufferFrames_ = 0;

@@ -321,7 +321,7 @@ int Play(const PlayerOptions& o) {
     FileLog log(paths.WritePath("orinplay.log"), o.Logging);
     files.SetLog(&log);
     PlayerHost host(files, pending, state, paths, o.Trace ? &trace : nullptr,
-                    PlayerMachine{platform.get(), !o.Headless});
+                    PlayerMachine{platform.get(), !o.Headless, platform.get()});
     host.SetLog(log);
     // The dock's captions; a machine without an outline font shows the buttons blank.
     std::unique_ptr<DockCaptions> captions;
