@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "imaging/dib_surface.h"
 #include "media/audio_decoder.h"
@@ -23,6 +24,16 @@ class Stream;
 constexpr int kMaxVideoSide = 8192;
 constexpr int64_t kMaxVideoArea = int64_t{4096} * 4096;
 
+// One stream of pictures as the container describes it.
+struct VideoStreamInfo {
+  int Index = 0;  // the stream's number in the container
+  std::string Codec;
+  int Width = 0;
+  int Height = 0;
+  double FrameRate = 0;
+  int64_t LengthMs = 0;
+};
+
 struct VideoInfo {
   std::string Container;
   std::string Codec;
@@ -31,6 +42,8 @@ struct VideoInfo {
   double FrameRate = 0;   // 0 when the container does not say
   int64_t LengthMs = 0;   // 0 when unknown
   std::string AudioCodec;  // empty without sound
+  // Every stream of pictures (ProbeVideo only; the one played is the container's best).
+  std::vector<VideoStreamInfo> Streams;
 };
 
 // One picture: its time from the start of the movie and its pixels at the decoder's output size.

@@ -448,7 +448,26 @@ VideoInfo ProbeVideo(std::shared_ptr<Stream> stream, const std::string& label) {
   Prepare(stream, label);
   Demux demux(std::move(stream), label);
   demux.Open(AVMEDIA_TYPE_VIDEO, false);
-  return InfoOf(demux);
+  VideoInfo info = InfoOf(demux);
+  AVFormatContext* fmt = demux.Format();
+  for (unsigned i = 0; i < fmt->nb_streams; ++i) {
+    const AVStream* st = fmt->streams[i];
+    // Cover pictures are single images, not movies.
+    if (st->codecpar->codec_type != AVMEDIA_TYPE_VIDEO || (st->disposition & AV_DISPOSITION_ATTACHED_PIC)) continue;
+    VideoStreamInfo s;
+    s.Index = static_cast<int>(i);
+    s.Codec = avcodec_get_name(st->codecpar->codec_id);
+    s.Width = st->codecpar->width;
+    s.Height = st->codecpar->height;
+    const AVRational rate = st->avg_frame_rate.num > 0 ? st->avg_frame_rate : st->r_frame_rate;
+    s.FrameRate = rate.num > 0 && rate.den > 0 ? av_q2d(rate) : 0;
+    if (st->duration > 0 && st->duration != AV_NOPTS_VALUE)
+      s.LengthMs = av_rescale_q(st->duration, st->time_base, AVRational{1, 1000});
+    else
+      s.LengthMs = info.LengthMs;
+    info.Streams.push_back(s);
+  }
+  return info;
 }
 
 std::unique_ptr<AudioDecoder> OpenMovieAudio(std::shared_ptr<Stream> stream, const std::string& label) {
