@@ -35,6 +35,8 @@ TVideoItem::TVideoItem(TVideoManager& manager, std::string name, MediaEngine& en
     return;
   }
   if (info_.FrameRate > 0) frameMs_ = std::max<int64_t>(1, std::lround(1000 / info_.FrameRate));
+  // The first pictures are decoded while the object is set up, so the movie starts with them.
+  if (threaded_) StartWorker();
   if (info_.AudioCodec.empty()) return;
   try {
     audio_ = std::make_shared<Playback>(engine_, OpenMovieAudio(OpenMovieData(engine_, Name()), Name()), "");
