@@ -5,6 +5,7 @@
 #include "media/media_set.h"
 #include "media/midi_manager.h"
 #include "media/orin_sound.h"
+#include "media/orin_video.h"
 #include "scene/model/orin_object.h"
 
 namespace orin {
@@ -13,7 +14,8 @@ std::unique_ptr<TOrinObject> MediaObjects::MakeObject(uint8_t kind, TOrinBaseLis
   switch (kind) {
     case kKindSound:
       return std::make_unique<TOrinSound>(&owner, set_);
-    // kKindVideo: the video object goes here.
+    case kKindVideo:
+      return std::make_unique<TOrinVideo>(&owner, SceneServices{}, set_);
     default:
       return nullptr;
   }

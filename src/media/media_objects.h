@@ -24,7 +24,7 @@ class MediaObjects final : public MediaServices, public MediaRole, public MediaW
 
   MediaSet& Set() { return set_; }
 
-  // MediaServices: a TOrinSound for kind 17; video (16) once the player has it; else null.
+  // MediaServices: a TOrinSound for kind 17, a TOrinVideo for kind 16; else null.
   std::unique_ptr<TOrinObject> MakeObject(uint8_t kind, TOrinBaseList& owner) override;
 
   // MediaRole: @SoundON is the scene root's sound switch, which enables or disables the WMA,

@@ -17,7 +17,7 @@ namespace orin {
 MediaSet::MediaSet(TVrFileManager& files, std::unique_ptr<AudioOutput> output, MediaSettings settings, Log* log)
     : settings_(settings) {
   engine_ = std::make_unique<MediaEngine>(files, std::move(output), settings_, log);
-  video_ = std::make_unique<TVideoManager>();
+  video_ = std::make_unique<TVideoManager>(*engine_, settings_.DecodeThread);
   wmp_ = std::make_unique<TWmpManager>(*engine_);
   ogg_ = std::make_unique<TOggManager>(*engine_, settings_);
   cdda_ = std::make_unique<TCddaManager>(*engine_, files);

@@ -15,27 +15,11 @@ extern "C" {
 
 #include "core/error.h"
 #include "media/audio_decoder.h"
+#include "media/ffmpeg/stream_io.h"
 #include "resources/stream.h"
 
 namespace orin {
 namespace {
-
-constexpr int kIoBuffer = 32768;
-
-int ReadPacket(void* opaque, uint8_t* buf, int size) {
-  auto* s = static_cast<Stream*>(opaque);
-  int64_t n = s->Read(buf, size);
-  return n > 0 ? static_cast<int>(n) : AVERROR_EOF;
-}
-
-int64_t SeekStream(void* opaque, int64_t offset, int whence) {
-  auto* s = static_cast<Stream*>(opaque);
-  if (whence == AVSEEK_SIZE) return s->GetSize();
-  whence &= ~AVSEEK_FORCE;
-  int origin = whence == SEEK_CUR ? Stream::kFromCurrent : whence == SEEK_END ? Stream::kFromEnd
-                                                                              : Stream::kFromBeginning;
-  return s->Seek(offset, origin);
-}
 
 // The containers the player plays: Ogg, WAV and ASF (WMA) for games, FLAC and MP3 for ripped CD
 // tracks. Probing only these is faster than trying every container the library knows, and keeps
@@ -56,12 +40,6 @@ const AVInputFormat* ContainerOf(const std::string& name) {
                        : ext == "mp3"                ? "mp3"
                                                      : nullptr;
   return format ? av_find_input_format(format) : nullptr;
-}
-
-std::string AvError(int code) {
-  char text[AV_ERROR_MAX_STRING_SIZE] = {};
-  av_strerror(code, text, sizeof text);
-  return text;
 }
 
 class FfmpegDecoder final : public AudioDecoder {
@@ -135,13 +113,8 @@ class FfmpegDecoder final : public AudioDecoder {
     position_ = 0;
     eof_ = false;
     seekTarget_ = -1;
-    auto* ioBuf = static_cast<uint8_t*>(av_malloc(kIoBuffer));
-    if (!ioBuf) throw Error(label_ + ": out of memory");
-    io_ = avio_alloc_context(ioBuf, kIoBuffer, 0, stream_.get(), ReadPacket, nullptr, SeekStream);
-    if (!io_) {
-      av_free(ioBuf);
-      throw Error(label_ + ": out of memory");
-    }
+    io_ = OpenStreamIo(stream_.get());
+    if (!io_) throw Error(label_ + ": out of memory");
     // A reopen (a loop, a seek back) takes the container found the first time; a first open the
     // one the extension names, and when the data is not that after all, a probe among ours.
     const AVInputFormat* named = container_ ? container_ : ContainerOf(label_);
@@ -351,10 +324,7 @@ class FfmpegDecoder final : public AudioDecoder {
     swr_free(&swr_);
     avcodec_free_context(&ctx_);
     if (fmt_) avformat_close_input(&fmt_);
-    if (io_) {
-      av_freep(&io_->buffer);
-      avio_context_free(&io_);
-    }
+    CloseStreamIo(io_);
   }
 
   std::shared_ptr<Stream> stream_;
