@@ -45,7 +45,7 @@ const std::string& GameFolder() {
     std::filesystem::create_directories(dir / "game");
     std::filesystem::copy_file(DEMO_GAME_DAT, dir / "game/game.dat",
                                std::filesystem::copy_options::overwrite_existing);
-    std::ofstream(dir / "input.txt") << "200 click 640 383\n380 click 1000 374\n";
+    std::ofstream(dir / "input.txt") << "5 click 640 360\n200 click 640 383\n380 click 1000 374\n";
     return dir.string();
   }();
   return folder;

@@ -15,6 +15,7 @@ cp build/release/games/demo/game.dat "$work/"
 mkdir -p "$work/game" && mv "$work/game.dat" "$work/game/"
 # Start, take the name as it is, click through the park's pages; the menu is left open.
 {
+  echo "5 click 640 360"    # skips the opening movie
   echo "200 click 640 383"
   echo "380 click 1000 374"
   for f in 520 565 610 655 700 745 790 835 880; do echo "$f click 640 600"; done

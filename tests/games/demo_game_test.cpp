@@ -45,9 +45,9 @@ bool DarkIndigo(uint32_t c) {
   return r < 70 && g < 70 && b < 110 && b >= r;
 }
 
-// Input lines "FRAME EVENT ..." in any order.
+// Input lines "FRAME EVENT ..." in any order; every run skips the opening movie at once.
 struct Input {
-  std::string Text;
+  std::string Text = "5 click 640 360\n";
   Input& Click(int frame, int x, int y) {
     Text += Format("%d click %d %d\n", frame, x, y);
     return *this;
@@ -181,6 +181,29 @@ TEST(DemoGame, RiverWayWithSaveHistoryAndSettingsThenLoadedFromTheTitle) {
   // The page after the loaded one was read in the first run: the read mark shows.
   EXPECT_GT(shots2.At(440).CountIn(1160, 668, 40, 22, Amber), 10);
   EXPECT_EQ(shots.At(560).CountIn(1160, 668, 40, 22, Amber), 0);
+}
+
+TEST(DemoGame, OpeningMoviePlaysOnceARunThenTheTitle) {
+  GamePlayer game("demo");
+  const std::string dir = game.Dir() / "shots";
+  const Play run = game.Run("", 1, 300, EveryTenth(dir));
+  ASSERT_EQ(run.ExitCode, 0) << run.Err;
+  // The movie runs to its end (its finished label), then the title fades in.
+  EXPECT_TRUE(run.InOrder({"start.osb(83)", "start.osb(84)", "start.osb(86)", "start.osb(85)", "start.osb(14)"}));
+  {
+    // Mid-movie: a warm light in the middle of a night sky, drawn at twice the movie's size.
+    const Shots shots(dir);
+    const Shot movie = shots.At(60);
+    const uint32_t middle = movie.Pixel(640, 418), sky = movie.Pixel(640, 20);
+    EXPECT_GT(middle >> 16, 120u) << std::hex << middle;
+    EXPECT_GT(middle >> 16, middle & 0xFF) << std::hex << middle;
+    EXPECT_LT(sky >> 16, 60u) << std::hex << sky;
+    EXPECT_GT(sky & 0xFF, sky >> 16) << std::hex << sky;
+  }
+  // The next run shows it again (the exit page forgets it), and a click skips it.
+  const Play again = game.Run("5 click 640 360\n", 2, 40);
+  EXPECT_TRUE(again.InOrder({"start.osb(83)", "start.osb(85)", "start.osb(14)"}));
+  EXPECT_FALSE(again.Has("start.osb(86)"));
 }
 
 TEST(DemoGame, TownWayThroughTheMap) {

@@ -62,7 +62,8 @@ void Check(int rc, const char* what) {
 
 class Muxer {
  public:
-  explicit Muxer(const MovieShape& shape) : shape_(shape), codecs_(CodecsOf(shape.Codec)) {
+  Muxer(const MovieShape& shape, MoviePicture picture)
+      : shape_(shape), picture_(std::move(picture)), codecs_(CodecsOf(shape.Codec)) {
     Check(avformat_alloc_output_context2(&fmt_, nullptr, codecs_.Format, nullptr), "no container");
     auto* ioBuf = static_cast<uint8_t*>(av_malloc(65536));
     fmt_->pb = avio_alloc_context(ioBuf, 65536, 1, &file_, nullptr, WritePacket, SeekFile);
@@ -97,7 +98,8 @@ class Muxer {
       while (audio_ && audioAt < std::min(until, audioFrames)) audioAt = PutAudio(audioAt, audioFrames);
       for (int y = 0; y < shape_.Height; ++y)
         for (int x = 0; x < shape_.Width; ++x)
-          rgb[static_cast<size_t>(y * shape_.Width + x)] = MoviePatternPixel(n, x, y, shape_.Width, shape_.Height);
+          rgb[static_cast<size_t>(y * shape_.Width + x)] =
+              picture_ ? picture_(n, x, y) : MoviePatternPixel(n, x, y, shape_.Width, shape_.Height);
       PutVideo(rgb, n);
     }
     while (audio_ && audioAt < audioFrames) audioAt = PutAudio(audioAt, audioFrames);
@@ -211,6 +213,7 @@ class Muxer {
   }
 
   MovieShape shape_;
+  MoviePicture picture_;
   Codecs codecs_;
   MemoryFile file_;
   AVFormatContext* fmt_ = nullptr;
@@ -253,11 +256,13 @@ bool HasMovieEncoder(MovieCodec codec) {
   return avcodec_find_encoder_by_name(c.Video) && avcodec_find_encoder_by_name(c.Audio);
 }
 
-std::string MakeMovie(const MovieShape& shape) {
+std::string MakeMovie(const MovieShape& shape) { return MakeMovie(shape, nullptr); }
+
+std::string MakeMovie(const MovieShape& shape, const MoviePicture& picture) {
   if (shape.Width < 16 || shape.Height < 16 || shape.Fps < 1 || shape.Frames < 1 || shape.Gop < 1)
     throw std::runtime_error("movie fixture: a shape of at least 16 x 16, 1 fps and 1 frame");
   av_log_set_level(AV_LOG_QUIET);
-  Muxer muxer(shape);
+  Muxer muxer(shape, picture);
   return muxer.Run();
 }
 

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace orin::test {
@@ -41,6 +42,10 @@ uint32_t ReadBar(const uint32_t* pixels, int stride, int width, int height, int 
 bool HasMovieEncoder(MovieCodec codec);
 // The encoded file. Throws std::runtime_error when an encoder is missing or a step fails.
 std::string MakeMovie(const MovieShape& shape);
+// The same with pictures of the caller's: picture(n, x, y) is the pixel (0x00RRGGBB) at x, y of
+// frame n (the demo game draws its title movie this way).
+using MoviePicture = std::function<uint32_t(int n, int x, int y)>;
+std::string MakeMovie(const MovieShape& shape, const MoviePicture& picture);
 // The usual file extension of the codec's container: ".wmv", ".mpg" or ".mp4".
 const char* MovieExtension(MovieCodec codec);
 
