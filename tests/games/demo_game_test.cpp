@@ -7,6 +7,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -98,12 +100,37 @@ class Shots {
 
 std::vector<std::string> EveryTenth(const std::string& dir) { return {"--screenshot-every", "10", dir}; }
 
+// The loudness (root mean square of the samples, both channels) of an --audio-out recording
+// over ms milliseconds from a point of the run's clock.
+double Loudness(const std::string& wav, uint32_t fromMs, uint32_t ms) {
+  const size_t data = wav.find("data");
+  if (data == std::string::npos) return -1;
+  const size_t first = data + 8 + static_cast<size_t>(fromMs) * 441 / 10 * 4;
+  const size_t last = std::min(wav.size(), first + static_cast<size_t>(ms) * 441 / 10 * 4);
+  double sum = 0;
+  size_t n = 0;
+  for (size_t at = first; at + 1 < last; at += 2, ++n) {
+    const auto v = static_cast<int16_t>(static_cast<uint8_t>(wav[at]) | static_cast<uint8_t>(wav[at + 1]) << 8);
+    sum += static_cast<double>(v) * v;
+  }
+  return n ? std::sqrt(sum / static_cast<double>(n)) : 0;
+}
+
+uint32_t ClockOf(const Play& play, const std::string& line) {
+  const int i = play.Find(line);
+  EXPECT_GE(i, 0) << line;
+  return i < 0 ? 0 : play.Trace[static_cast<size_t>(i)].Clock;
+}
+
 TEST(DemoGame, RiverWayWithSaveHistoryAndSettingsThenLoadedFromTheTitle) {
   GamePlayer game("demo");
   const std::string dir = game.Dir() / "shots1";
   Input in = StartSaveHistorySettings();
   in.ClickThrough(1060, 3800, kRiverX, kRiverY);
-  const Play run = game.Run(in.Text, 1, 3900, EveryTenth(dir));
+  std::vector<std::string> extra = EveryTenth(dir);
+  const std::string audio = game.Dir() / "run1.wav";
+  extra.insert(extra.end(), {"--audio-out", audio});
+  const Play run = game.Run(in.Text, 1, 3900, extra);
   ASSERT_EQ(run.ExitCode, 0) << run.Err;
   EXPECT_TRUE(run.InOrder({"start.osb(31)",     // the title waits for a button
                            "story.osb(16)",     // the name entry
@@ -119,6 +146,11 @@ TEST(DemoGame, RiverWayWithSaveHistoryAndSettingsThenLoadedFromTheTitle) {
                            "ending.osb(22)",    // back to the title
                            "start.osb(31)"}));
   EXPECT_FALSE(run.Has("story.osb(300)"));  // the town is the other way
+
+  // Music all along: the title waltz, the park's MIDI theme, the river's Ogg track, the ending.
+  const std::string wav = ReadHostFile(audio);
+  for (const char* at : {"start.osb(31)", "story.osb(108)", "story.osb(206)", "ending.osb(11)"})
+    EXPECT_GT(Loudness(wav, ClockOf(run, at) + 500, 2000), 100.0) << at;
 
   const Shots shots(dir);
   {
