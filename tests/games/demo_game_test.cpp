@@ -242,7 +242,10 @@ TEST(DemoGame, TownWayThroughTheMap) {
   GamePlayer game("demo");
   const std::string dir = game.Dir() / "shots";
   Input in;
-  in.Click(200, kStartX, kStartY).Click(380, kNameOkX, kNameOkY).ClickThrough(520, 880);
+  // The name: into the field, to its end, three backspaces for the default name, a new one.
+  in.Click(200, kStartX, kStartY).Click(345, 400, 374).Line("348 key 0x23");
+  for (int f : {350, 352, 354}) in.Line(Format("%d key 8", f)).Line(Format("%d keyup 8", f + 1));
+  in.Line("360 text ユウ").Click(380, kNameOkX, kNameOkY).ClickThrough(520, 880);
   in.Click(940, kTownX, kTownY);
   in.Line("1030 move 270 400").Click(1100, 270, 400).Click(1160, kMesX, kMesY).Click(1230, 970, 300);
   in.ClickThrough(1300, 2000);
@@ -252,6 +255,14 @@ TEST(DemoGame, TownWayThroughTheMap) {
                            "story.osb(402)"}));
   EXPECT_FALSE(run.Has("story.osb(200)"));
   const Shots shots(dir);
+  {
+    // The player's own line: the name plate holds the typed name of two characters, not the
+    // default's three.
+    const Shot plate = shots.After(run, "story.osb(121)", 30);
+    auto ink = [](uint32_t c) { return (c >> 16) < 120 && (c & 0xFF) < 140; };
+    EXPECT_GT(plate.CountIn(88, 482, 52, 30, ink), 40);
+    EXPECT_EQ(plate.CountIn(142, 482, 30, 30, ink), 0);
+  }
   {
     // The choice menu is open over the park and the text stays below it.
     const Shot menu = shots.At(930);
