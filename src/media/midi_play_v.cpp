@@ -35,9 +35,17 @@ TMidiPlayV::~TMidiPlayV() {
 
 void TMidiPlayV::TimerLoop() {
   std::unique_lock lock(lock_);
+  // Steps keep to a 10 ms grid, so the time a step takes and the wake-up delay do not add up into
+  // longer periods (later events); after a stall the grid starts again instead of catching up.
+  auto deadline = std::chrono::steady_clock::now() + kStepPeriod;
   while (!terminating_) {
-    wake_.wait_for(lock, kStepPeriod);
-    if (terminating_ || !enabled_) continue;
+    wake_.wait_until(lock, deadline);
+    if (terminating_) break;
+    auto now = std::chrono::steady_clock::now();
+    if (now < deadline) continue;
+    deadline += kStepPeriod;
+    if (deadline <= now) deadline = now + kStepPeriod;
+    if (!enabled_) continue;
     lock.unlock();
     Step(clock_());
     lock.lock();

@@ -37,9 +37,9 @@ class TrackCursor {
     }
     return false;  // a fifth byte would be needed: not a quantity a file can hold
   }
-  bool Append(std::vector<uint8_t>& to, uint32_t n) {
+  bool Append(MidiBytes& to, uint32_t n) {
     if (n > Left()) return false;
-    to.insert(to.end(), p_, p_ + n);
+    to.append(p_, n);
     p_ += n;
     return true;
   }
@@ -48,6 +48,18 @@ class TrackCursor {
   const uint8_t* p_;
   const uint8_t* end_;
 };
+
+// round(ms per tick × ticks), ties to even, of the exact product. Below 2^29 ticks the product of a
+// float and the count is exact in a double, and adding and taking away 2^52 rounds it in the
+// default rounding mode, much faster than the extended-precision library call.
+int64_t RoundedInterval(float msPerTick, uint32_t ticks) {
+  if (ticks == 0) return 0;
+  if (ticks < (1u << 29)) {
+    double x = static_cast<double>(msPerTick) * ticks;
+    if (x < 0x1p51) return static_cast<int64_t>((x + 0x1p52) - 0x1p52);
+  }
+  return static_cast<int64_t>(std::nearbyintl(static_cast<long double>(msPerTick) * ticks));
+}
 
 int DataBytesOf(uint8_t status) {
   switch (status & 0xF0) {
@@ -59,7 +71,20 @@ int DataBytesOf(uint8_t status) {
 
 }  // namespace
 
-uint8_t TMidiV::KindOf(const std::vector<uint8_t>& bytes) {
+void MidiBytes::append(const uint8_t* p, size_t n) {
+  if (n == 0) return;
+  if (size_ + n <= kInline) {
+    std::copy(p, p + n, inline_ + size_);
+  } else {
+    auto grown = std::make_unique<uint8_t[]>(size_ + n);
+    std::copy(data(), data() + size_, grown.get());
+    std::copy(p, p + n, grown.get() + size_);
+    heap_ = std::move(grown);
+  }
+  size_ += static_cast<uint32_t>(n);
+}
+
+uint8_t TMidiV::KindOf(std::span<const uint8_t> bytes) {
   if (bytes.empty()) return kMidiOther;
   uint8_t status = bytes[0];
   if (status < 0x80) return kMidiOther;
@@ -106,6 +131,7 @@ void TMidiV::Parse(std::span<const uint8_t> data) {
   uint64_t pos = 8 + std::max<uint64_t>(headerLength, 6);
   uint32_t sequence = 0;
   uint16_t track = 0;
+  std::vector<size_t> runs;  // where each track's events begin: each run is in tick order already
   while (track < trackCount && pos + 8 <= size) {
     const uint8_t* chunk = file + pos;
     uint64_t length = Be32(chunk + 4);
@@ -115,6 +141,7 @@ void TMidiV::Parse(std::span<const uint8_t> data) {
       continue;
     }
     const uint8_t* end = file + std::min<uint64_t>(next, size);
+    runs.push_back(events_.size());
     TrackCursor in(chunk + 8, end);
     uint32_t tick = 0;
     uint8_t runningStatus = 0;
@@ -146,7 +173,8 @@ void TMidiV::Parse(std::span<const uint8_t> data) {
         ok = in.Append(e.Bytes, static_cast<uint32_t>(DataBytesOf(status)));
       }
       if (!ok) break;
-      tick += e.Delta;
+      // Saturating: a track stays in tick order even when absurd deltas add up past 32 bits.
+      tick = e.Delta > UINT32_MAX - tick ? UINT32_MAX : tick + e.Delta;
       e.Tick = tick;
       e.SequenceNumber = sequence++;
       e.Track = track;
@@ -160,9 +188,23 @@ void TMidiV::Parse(std::span<const uint8_t> data) {
     pos = next;
   }
 
-  std::stable_sort(events_.begin(), events_.end(), [](const TMidiMsgEvent& a, const TMidiMsgEvent& b) {
-    return a.Tick != b.Tick ? a.Tick < b.Tick : a.SequenceNumber < b.SequenceNumber;
-  });
+  // Order by tick, ties by sequence number: the tracks are merged pairwise, each merge keeping the
+  // left (earlier read) run first on equal ticks.
+  runs.push_back(events_.size());
+  auto byTick = [](const TMidiMsgEvent& a, const TMidiMsgEvent& b) { return a.Tick < b.Tick; };
+  while (runs.size() > 2) {  // more than one run
+    std::vector<size_t> merged;
+    size_t count = runs.size() - 1;
+    for (size_t i = 0; i < count; i += 2) {
+      merged.push_back(runs[i]);
+      if (i + 1 < count) {
+        auto at = [this](size_t k) { return events_.begin() + static_cast<std::ptrdiff_t>(k); };
+        std::inplace_merge(at(runs[i]), at(runs[i + 1]), at(runs[i + 2]), byTick);
+      }
+    }
+    merged.push_back(events_.size());
+    runs = std::move(merged);
+  }
 
   uint32_t tempo = 500000;
   auto msPerTickOf = [this](uint32_t t) {
@@ -172,8 +214,7 @@ void TMidiV::Parse(std::span<const uint8_t> data) {
   uint32_t previousTick = 0;
   int64_t time = 0;
   for (TMidiMsgEvent& e : events_) {
-    long double interval = static_cast<long double>(msPerTick) * (e.Tick - previousTick);
-    time += static_cast<int64_t>(std::nearbyintl(interval));
+    time += RoundedInterval(msPerTick, e.Tick - previousTick);
     time = std::min<int64_t>(time, INT32_MAX);
     e.Time = static_cast<int32_t>(time);
     previousTick = e.Tick;

@@ -22,6 +22,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
@@ -47,6 +48,32 @@ enum MidiKind : uint8_t {
   kMidiKeySignature = 21,
 };
 
+// The bytes of one message: short messages (nearly all of a file) stay inside the event, so reading
+// 100,000 events does not make 100,000 allocations; longer ones (SysEx, meta) get a buffer of their own.
+class MidiBytes {
+ public:
+  MidiBytes() = default;
+  MidiBytes(MidiBytes&&) noexcept = default;
+  MidiBytes& operator=(MidiBytes&&) noexcept = default;
+
+  const uint8_t* data() const { return heap_ ? heap_.get() : inline_; }
+  size_t size() const { return size_; }
+  bool empty() const { return size_ == 0; }
+  uint8_t operator[](size_t i) const { return data()[i]; }
+  const uint8_t* begin() const { return data(); }
+  const uint8_t* end() const { return data() + size_; }
+  operator std::span<const uint8_t>() const { return {data(), size_}; }
+
+  void push_back(uint8_t b) { append(&b, 1); }
+  void append(const uint8_t* p, size_t n);
+
+ private:
+  static constexpr size_t kInline = 8;
+  uint32_t size_ = 0;
+  uint8_t inline_[kInline] = {};
+  std::unique_ptr<uint8_t[]> heap_;
+};
+
 enum class MidiMessageClass : uint8_t { kShort = 0, kSysEx = 1, kMeta = 2 };
 
 struct TMidiMsgEvent {
@@ -58,7 +85,7 @@ struct TMidiMsgEvent {
   MidiMessageClass MessageClass = MidiMessageClass::kShort;
   uint8_t Kind = kMidiOther;
   // Status byte and data; meta events: FF, type, payload; SysEx: F0 or F7 and the payload.
-  std::vector<uint8_t> Bytes;
+  MidiBytes Bytes;
 };
 
 class TMidiV {
@@ -72,7 +99,7 @@ class TMidiV {
   uint16_t Format() const { return format_; }
   uint16_t Division() const { return division_; }
 
-  static uint8_t KindOf(const std::vector<uint8_t>& bytes);
+  static uint8_t KindOf(std::span<const uint8_t> bytes);
 
  private:
   std::vector<TMidiMsgEvent> events_;

@@ -189,3 +189,29 @@ TEST(TMidiManager, DisplaySwitchClosesTheDeviceAndGoesOn) {
 
 }  // namespace
 }  // namespace orin
+
+namespace orin {
+namespace {
+
+// The synthesizer honours a GS reset from the file: the channel volume of 0 set before it is
+// back at its default, so the note after it sounds.
+TEST(TMidiItem, TheSynthesizerHonoursAGsReset) {
+  for (bool reset : {false, true}) {
+    SCOPED_TRACE(reset ? "with GS reset" : "without");
+    SmfTrack t;
+    t.Program(0, 0, 16).Control(0, 0, 7, 0);
+    if (reset) t.SysEx(10, 0xF0, {0x41, 0x10, 0x42, 0x12, 0x40, 0x00, 0x7F, 0x00, 0x41, 0xF7});
+    t.Program(10, 0, 16).NoteOn(240, 0, 69, 110).NoteOff(480, 0, 69).End();
+    test::MediaFixture f;
+    f.Archive({{"gs.mid", AsString(Smf(0, 480, {t}))}});
+    MediaSet& m = f.Start();
+    TDMediaItem* item = m.Open("gs.mid");
+    item->Play();
+    if (!Audible(m.Midi())) GTEST_SKIP() << m.Midi().SynthFailure();
+    auto out = f.Run(800);
+    EXPECT_EQ(Rms(out, 400, 700) > 100, reset);
+  }
+}
+
+}  // namespace
+}  // namespace orin

@@ -49,7 +49,8 @@ class MidiSynthOut : public MidiOut {
 
 std::vector<std::string> MidiSynth::SoundFontCandidates() {
   std::vector<std::string> list;
-  if (const char* env = std::getenv("ORIN_SOUNDFONT"); env && *env) list.emplace_back(env);
+  // A SoundFont the user names is the only one tried: falling back to another would hide a mistake.
+  if (const char* env = std::getenv("ORIN_SOUNDFONT"); env && *env) return {env};
   for (const char* path : {"/usr/share/sounds/sf2/default-GM.sf2", "/usr/share/sounds/sf2/FluidR3_GM.sf2",
                            "/usr/share/soundfonts/default.sf2", "/usr/share/soundfonts/FluidR3_GM.sf2",
                            "/usr/share/sounds/sf3/default-GM.sf3", "/usr/share/sounds/sf3/MuseScore_General.sf3"})
@@ -89,8 +90,8 @@ std::unique_ptr<MidiSynth> MidiSynth::Create(std::string* failure) {
     if (failure) {
       std::string tried;
       for (const std::string& path : candidates) tried += (tried.empty() ? "" : ", ") + path;
-      *failure = "MIDI music is silent: no General MIDI SoundFont found (set ORIN_SOUNDFONT to an .sf2 file; tried " +
-                 tried + ")";
+      *failure = "MIDI music is silent: no SoundFont could be loaded (tried " + tried +
+                 "); set ORIN_SOUNDFONT to a General MIDI .sf2 file";
     }
     return nullptr;
   }

@@ -2,8 +2,8 @@
 // General MIDI SoundFont, rendering into the player's one audio output (44.1 kHz stereo) as one
 // more source of the mixer. The only file that includes FluidSynth is midi_synth.cpp.
 //
-// The SoundFont is looked for in this order: the file named by ORIN_SOUNDFONT, then the places a
-// Debian system installs one (/usr/share/sounds/sf2/default-GM.sf2, FluidR3_GM.sf2,
+// The SoundFont is the file named by ORIN_SOUNDFONT when it is set (only that one), else the first
+// found where a Debian system installs one (/usr/share/sounds/sf2/default-GM.sf2, FluidR3_GM.sf2,
 // /usr/share/soundfonts/default.sf2, FluidR3_GM.sf2, /usr/share/sounds/sf3/…). It is loaded once,
 // when the first piece of music plays, and kept while the player runs.
 //
@@ -25,7 +25,7 @@ namespace orin {
 
 class MidiSynth {
  public:
-  // The SoundFont files tried, in order (ORIN_SOUNDFONT first when set).
+  // The SoundFont files tried, in order (only ORIN_SOUNDFONT's when set).
   static std::vector<std::string> SoundFontCandidates();
   // A synthesizer on the first SoundFont found; null when none can be loaded, with *failure
   // saying what was tried.
