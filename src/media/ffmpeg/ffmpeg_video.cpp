@@ -23,6 +23,9 @@ extern "C" {
 namespace orin {
 namespace {
 
+// ASF (WMV, VC-1), MPEG program, transport and elementary streams, AVI, MP4/MOV, Matroska and Ogg.
+constexpr const char* kContainers = "asf,mpeg,mpegts,mpegvideo,m4v,h264,vc1,avi,mov,matroska,ogg";
+
 bool SizeAllowed(int w, int h) {
   return w > 0 && h > 0 && w <= kMaxVideoSide && h <= kMaxVideoSide && int64_t{w} * h <= kMaxVideoArea;
 }
@@ -44,7 +47,11 @@ class Demux {
     fmt_->flags |= AVFMT_FLAG_CUSTOM_IO;
     fmt_->probesize = 1 << 20;
     fmt_->max_analyze_duration = 5 * AV_TIME_BASE;
-    int rc = avformat_open_input(&fmt_, nullptr, nullptr, nullptr);
+    // Only the containers movies come in: the other demuxers stay away from untrusted bytes.
+    AVDictionary* open = nullptr;
+    av_dict_set(&open, "format_whitelist", kContainers, 0);
+    int rc = avformat_open_input(&fmt_, nullptr, nullptr, &open);
+    av_dict_free(&open);
     if (rc < 0) {
       fmt_ = nullptr;
       Fail("not a movie (" + AvError(rc) + ")");
