@@ -172,7 +172,10 @@ void TVideoItem::Advance() {
     picturesDone = eof_ && queue_.empty() && now >= lastQueuedMs_ + frameMs_;
   }
   if (!picturesDone || (audio_ && !audio_->IsEnd())) return;
-  if (!decoder_->Failure().empty() && lastQueuedMs_ < 0) engine_.Trace(decoder_->Failure());
+  if (!decoder_->Failure().empty() && !damageTraced_) {
+    damageTraced_ = true;
+    engine_.Trace(decoder_->Failure());
+  }
   if (autoRepeat_)
     Restart();
   else
