@@ -249,20 +249,21 @@ class FfmpegVideo final : public VideoDecoder {
   void Seek(int64_t ms) override { SeekFrom(std::max<int64_t>(ms, 0), 0); }
 
  private:
-  // Try 0 seeks to the key frame before ms, try 1 two seconds earlier, later tries read from the
-  // start.
+  // Try 0 seeks to the key frame before ms, tries 1 and 2 two and ten seconds earlier, later
+  // tries read from the start.
   void SeekFrom(int64_t ms, int tries) {
+    static constexpr int64_t kBack[] = {0, 2000, 10000};
     seekTries_ = tries;
     lastMs_ = -frameMs_;
-    const int64_t at = tries == 0 ? ms : ms - 2000;
-    if (tries > 1 || at <= 0 || !demux_.SeekTo(at)) {
+    const int64_t at = tries < 3 ? ms - kBack[tries] : 0;
+    if (at <= 0 || !demux_.SeekTo(at)) {
       // From the start by opening anew: exact, also for containers that cannot seek.
       demux_.Close();
       demux_.Open(AVMEDIA_TYPE_VIDEO, true);
-      seekTries_ = 2;
+      seekTries_ = 3;
     }
     dropBefore_ = ms;
-    firstAfterSeek_ = seekTries_ < 2;
+    firstAfterSeek_ = seekTries_ < 3;
   }
 
   bool Convert(AVFrame* f, VideoFrame& out) {
