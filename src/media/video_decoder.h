@@ -2,11 +2,12 @@
 // format (0x00RRGGBB, the fourth byte 0); and the movie's sound as an AudioDecoder. Only
 // media/ffmpeg/ implements them.
 //
-// Containers: ASF (WMV 7/8/9, VC-1), MPEG program and elementary streams, AVI, MP4/MOV, and what
-// else the media library reads. Refused with an Error (a plain reason): data that is no movie,
-// a movie without pictures, a codec without a decoder, and pictures larger than kMaxVideoSide on
-// a side or kMaxVideoArea in all, before anything is sized by them. Damage met while decoding
-// ends the pictures there (Failure says so). A decoder is used by one thread at a time.
+// Containers: ASF (WMV 7/8/9, VC-1), MPEG program, transport and elementary streams, AVI,
+// MP4/MOV, Matroska and Ogg; no other demuxer sees the data. Refused with an Error (a plain
+// reason): data that is no movie, a movie without pictures, a codec without a decoder, and
+// pictures larger than kMaxVideoSide on a side or kMaxVideoArea in all, before anything is sized
+// by them. Damage met while decoding ends the pictures there (Failure says so). A decoder is used
+// by one thread at a time.
 #pragma once
 
 #include <cstdint>

@@ -91,8 +91,15 @@ void TVideoItem::Play() {
   playing_ = true;
   paused_ = false;
   lastEngineMs_ = engine_.ClockMs();
+  if (threaded_ && decoder_) {
+    StartWorker();
+    // Sound and pictures start together: the clock waits for the first picture.
+    if (shownMs_ < 0 && !ready_) {
+      startPending_ = true;
+      return;
+    }
+  }
   if (audio_ && !ended_) audio_->Play();
-  if (threaded_ && decoder_) StartWorker();
 }
 
 void TVideoItem::Pause() {
@@ -103,7 +110,7 @@ void TVideoItem::Pause() {
 
 int64_t TVideoItem::Clock() {
   const uint32_t now = engine_.ClockMs();
-  if (playing_ && !paused_ && !ended_) {
+  if (playing_ && !paused_ && !ended_ && !startPending_) {
     // The sound's position is what the ear hears; once it has ended (a movie whose sound is
     // shorter than its pictures) the engine's clock carries on from there.
     if (audio_ && audio_->IsPlaying() && !audio_->IsEnd())
@@ -138,6 +145,11 @@ void TVideoItem::Advance() {
     if (threaded_) {
       PopDue(now);
       wake_.notify_one();
+      if (startPending_ && (ready_ || eof_)) {
+        startPending_ = false;
+        lastEngineMs_ = engine_.ClockMs();
+        if (audio_ && !paused_) audio_->Play();
+      }
     } else {
       while (true) {
         PopDue(now);
@@ -160,7 +172,10 @@ void TVideoItem::Advance() {
     picturesDone = eof_ && queue_.empty() && now >= lastQueuedMs_ + frameMs_;
   }
   if (!picturesDone || (audio_ && !audio_->IsEnd())) return;
-  if (!decoder_->Failure().empty() && lastQueuedMs_ < 0) engine_.Trace(decoder_->Failure());
+  if (!decoder_->Failure().empty() && !damageTraced_) {
+    damageTraced_ = true;
+    engine_.Trace(decoder_->Failure());
+  }
   if (autoRepeat_)
     Restart();
   else

@@ -109,6 +109,8 @@ class TVideoItem : public TDMediaItem {
   bool playing_ = false;
   bool paused_ = false;
   bool ended_ = false;
+  bool damageTraced_ = false;
+  bool startPending_ = false;  // played, waiting for the first picture to start the clock
   bool autoRepeat_ = false;
   int32_t vol_ = 0;
   int32_t pan_ = 0;

@@ -23,6 +23,9 @@ extern "C" {
 namespace orin {
 namespace {
 
+// ASF (WMV, VC-1), MPEG program, transport and elementary streams, AVI, MP4/MOV, Matroska and Ogg.
+constexpr const char* kContainers = "asf,mpeg,mpegts,mpegvideo,m4v,h264,vc1,avi,mov,matroska,ogg";
+
 bool SizeAllowed(int w, int h) {
   return w > 0 && h > 0 && w <= kMaxVideoSide && h <= kMaxVideoSide && int64_t{w} * h <= kMaxVideoArea;
 }
@@ -44,7 +47,11 @@ class Demux {
     fmt_->flags |= AVFMT_FLAG_CUSTOM_IO;
     fmt_->probesize = 1 << 20;
     fmt_->max_analyze_duration = 5 * AV_TIME_BASE;
-    int rc = avformat_open_input(&fmt_, nullptr, nullptr, nullptr);
+    // Only the containers movies come in: the other demuxers stay away from untrusted bytes.
+    AVDictionary* open = nullptr;
+    av_dict_set(&open, "format_whitelist", kContainers, 0);
+    int rc = avformat_open_input(&fmt_, nullptr, nullptr, &open);
+    av_dict_free(&open);
     if (rc < 0) {
       fmt_ = nullptr;
       Fail("not a movie (" + AvError(rc) + ")");
@@ -242,20 +249,21 @@ class FfmpegVideo final : public VideoDecoder {
   void Seek(int64_t ms) override { SeekFrom(std::max<int64_t>(ms, 0), 0); }
 
  private:
-  // Try 0 seeks to the key frame before ms, try 1 two seconds earlier, later tries read from the
-  // start.
+  // Try 0 seeks to the key frame before ms, tries 1 and 2 two and ten seconds earlier, later
+  // tries read from the start.
   void SeekFrom(int64_t ms, int tries) {
+    static constexpr int64_t kBack[] = {0, 2000, 10000};
     seekTries_ = tries;
     lastMs_ = -frameMs_;
-    const int64_t at = tries == 0 ? ms : ms - 2000;
-    if (tries > 1 || at <= 0 || !demux_.SeekTo(at)) {
+    const int64_t at = tries < 3 ? ms - kBack[tries] : 0;
+    if (at <= 0 || !demux_.SeekTo(at)) {
       // From the start by opening anew: exact, also for containers that cannot seek.
       demux_.Close();
       demux_.Open(AVMEDIA_TYPE_VIDEO, true);
-      seekTries_ = 2;
+      seekTries_ = 3;
     }
     dropBefore_ = ms;
-    firstAfterSeek_ = seekTries_ < 2;
+    firstAfterSeek_ = seekTries_ < 3;
   }
 
   bool Convert(AVFrame* f, VideoFrame& out) {
