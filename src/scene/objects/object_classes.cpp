@@ -5,6 +5,7 @@
 #include "scene/objects/orin_cabinet.h"
 #include "scene/objects/orin_cg_label.h"
 #include "scene/objects/orin_edit.h"
+#include "scene/objects/orin_http.h"
 #include "scene/objects/orin_images.h"
 #include "scene/objects/orin_label.h"
 #include "scene/objects/orin_list_box.h"
@@ -59,6 +60,8 @@ constexpr ClassEntry kClasses[] = {
     // Text entry.
     {kKindEdit, ObjectClasses::MakeOf<TOrinEdit>},
     {kKindMemo, ObjectClasses::MakeOf<TOrinMemo>},
+    // The network.
+    {kKindHttp, ObjectClasses::MakeOf<TOrinHttp>},
     {kKindVideo, MediaKind<kKindVideo>},
     {kKindSound, MediaKind<kKindSound>},
 };
