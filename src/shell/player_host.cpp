@@ -310,7 +310,7 @@ void PlayerHost::Initialise(const GameSettings&, MainWindow& window) {
   } catch (const Error&) {
     // A machine without outline fonts still plays the game: text then shows no characters.
   }
-  scene_ = std::make_unique<TOrinBaseList>(&files_, SceneServices{.Text = &text_, .Clip = clipboard_});
+  scene_ = std::make_unique<TOrinBaseList>(&files_, SceneServices{.Text = &text_, .Clip = clipboard_, .Http = http_});
   paramHost_ = std::make_unique<PlayerParamHost>(*this, *scene_, *sections_, state_, files_);
   wipes_->SetRandom(&paramHost_->Roles().Random);
   vars_->SetHost(&paramHost_->Roles());
