@@ -3,6 +3,7 @@
 #include "scene/model/property_table.h"
 #include "scene/objects/orin_custom_image.h"
 #include "scene/objects/orin_list_box.h"
+#include "scene/objects/orin_particle.h"
 #include "script/command_expr.h"
 #include "script/commands_object.h"
 
@@ -22,11 +23,24 @@ void OpenMenu(TOrinObject& object, const TComComponent&) {
   if (auto* menu = dynamic_cast<TOrinMenu*>(&object)) menu->RequestOpen(TOrinMenu::kOpening);
 }
 
+// A particle emitter evaluates its speeds and lifetime anew for every particle it bears.
+void TakeParticleExpressions(TOrinObject& object, const TComComponent& command) {
+  auto* particle = dynamic_cast<TOrinParticle*>(&object);
+  if (!particle) return;
+  if (const CommandExpr* e = command.Property(kPropParticle1); e && !e->Empty())
+    particle->SetSpeedXExpression(e->Parser());
+  if (const CommandExpr* e = command.Property(kPropParticle2); e && !e->Empty())
+    particle->SetSpeedYExpression(e->Parser());
+  if (const CommandExpr* e = command.Property(kPropInterval); e && !e->Empty())
+    particle->SetLifeExpression(e->Parser());
+}
+
 }  // namespace
 
 ObjectCreationHooks ObjectCreationHooks::Standard() {
   ObjectCreationHooks hooks;
   hooks.AddBefore(ComKind::ImgNew, TakeEndDelay);
+  hooks.AddBefore(ComKind::ParticleNew, TakeParticleExpressions);
   hooks.AddAfter(ComKind::Menu, OpenMenu);
   hooks.AddAfter(ComKind::PrevMenuNew, OpenMenu);
   return hooks;

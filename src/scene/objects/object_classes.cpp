@@ -6,17 +6,21 @@
 #include "scene/objects/orin_cg_label.h"
 #include "scene/objects/orin_edit.h"
 #include "scene/objects/orin_http.h"
+#include "scene/objects/orin_cinema.h"
+#include "scene/objects/orin_fire.h"
 #include "scene/objects/orin_images.h"
 #include "scene/objects/orin_label.h"
 #include "scene/objects/orin_list_box.h"
 #include "scene/objects/orin_map_image.h"
 #include "scene/objects/orin_memo.h"
 #include "scene/objects/orin_mes.h"
+#include "scene/objects/orin_particle.h"
 #include "scene/objects/orin_prev_menu.h"
 #include "scene/objects/orin_prop_motion.h"
 #include "scene/objects/orin_tile.h"
 #include "scene/objects/orin_slider.h"
 #include "scene/objects/orin_timer.h"
+#include "scene/objects/orin_wave.h"
 #include "scene/text/text_services.h"
 
 namespace orin {
@@ -62,6 +66,11 @@ constexpr ClassEntry kClasses[] = {
     {kKindMemo, ObjectClasses::MakeOf<TOrinMemo>},
     // The network.
     {kKindHttp, ObjectClasses::MakeOf<TOrinHttp>},
+    // Effects.
+    {kKindParticle, ObjectClasses::MakeOf<TOrinParticle>},
+    {kKindFire, ObjectClasses::MakeOf<TOrinFire>},
+    {kKindWave, ObjectClasses::MakeOf<TOrinWave>},
+    {kKindCinema, ObjectClasses::MakeOf<TOrinCinema>},
     {kKindVideo, MediaKind<kKindVideo>},
     {kKindSound, MediaKind<kKindSound>},
 };
