@@ -321,7 +321,7 @@ void PlayerHost::Initialise(const GameSettings& settings, MainWindow& window) {
   }
   StartMedia(settings);
   scene_ = std::make_unique<TOrinBaseList>(
-      &files_, SceneServices{.Text = &text_, .Media = mediaObjects_.get(), .Clip = clipboard_});
+      &files_, SceneServices{.Text = &text_, .Media = mediaObjects_.get(), .Clip = clipboard_, .Http = http_});
   paramHost_ = std::make_unique<PlayerParamHost>(*this, *scene_, *sections_, state_, files_, mediaObjects_.get());
   wipes_->SetRandom(&paramHost_->Roles().Random);
   vars_->SetHost(&paramHost_->Roles());

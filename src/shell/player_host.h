@@ -39,6 +39,7 @@
 namespace orin {
 
 class Clipboard;
+class HttpService;
 class FontFinder;
 class MediaObjects;
 class MediaSet;
@@ -133,6 +134,8 @@ class PlayerHost final : public GameHost, private GameContext {
   MediaObjects* MediaOfScene() { return mediaObjects_.get(); }
   // The desktop's clipboard for the entry fields (not owned; null: none). Set before Initialise.
   void SetClipboard(Clipboard* clipboard) { clipboard_ = clipboard; }
+  // The network for TOrinHttp (not owned; null: every request fails). Set before Initialise.
+  void SetHttp(HttpService* http) { http_ = http; }
   // The window the game runs in, between Initialise and Close.
   MainWindow* Window() { return window_; }
 
@@ -178,6 +181,7 @@ class PlayerHost final : public GameHost, private GameContext {
   std::unique_ptr<ObjectCreationHooks> ownCreationHooks_;
   MediaWindowHooks* mediaHooks_ = nullptr;
   Clipboard* clipboard_ = nullptr;
+  HttpService* http_ = nullptr;
   Log* log_ = nullptr;
 
   // Close frees these in its own order; the order here does not matter.

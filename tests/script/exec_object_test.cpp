@@ -7,6 +7,7 @@
 #include "params/orin_parser.h"
 #include "scene/objects/orin_box.h"
 #include "scene/objects/orin_custom_image.h"
+#include "scene/objects/orin_particle.h"
 #include "scene/objects/orin_prop_motion.h"
 #include "scene/model/scene_transition.h"
 #include "script/commands_object.h"
@@ -87,6 +88,8 @@ TEST(TComComponent_Create, ParentPositionAndTimer) {
 
 TEST(TComComponent_Create, KindsWithoutAClassMakeNothingAndSaySo) {
   TestGame g;
+  // Fire has a class now; this scene is made without it.
+  g.scene.Classes().Set(kKindFire, {});
   RunPage(g,
       "propset FireNew name\n"
       "FireNew chain\n    name={\"picture\"}\n"
@@ -154,6 +157,32 @@ TEST(TComComponent_Create, ImagesTakeTheirEndDelayExpression) {
   copy.Execute(g.vars);
   ASSERT_NE(copy.Result, nullptr);
   EXPECT_EQ(copy.Result->GetAsInt(), 21);  // evaluated when asked, not at creation
+}
+
+// A particle emitter takes copies of the record's expressions for 92, 93 and 26, evaluated when
+// a particle is born; 92 and 93 themselves are not set (scripts may not set them).
+TEST(TComComponent_Create, ParticlesTakeTheirExpressions) {
+  PlayerHookedGame g;
+  RunPage(g,
+      "propset ParticleNew name interval 92 93 94\n"
+      "VarNew name=\"v\" type=int value={2} scope=0 chain\n"
+      "ParticleNew chain\n    name={\"snow\"}\n    interval={v * 100}\n    p92={v}\n    p93={}\n    p94={50}\n"
+      "Calc {v = 5}\n"
+      "Wait\n");
+  auto* snow = dynamic_cast<TOrinParticle*>(g.scene.Find("snow"));
+  ASSERT_NE(snow, nullptr);
+  EXPECT_EQ(snow->BirthRate(), 50);
+  TParamInt life;
+  g.scene.GetPropOf(*snow, kPropInterval, life);
+  EXPECT_EQ(life.GetAsInt(), 200);
+  ASSERT_NE(snow->SpeedXExpression(), nullptr);
+  ASSERT_NE(snow->LifeExpression(), nullptr);
+  EXPECT_EQ(snow->SpeedYExpression(), nullptr);
+  TOrinParser copy;
+  copy.Assign(*snow->LifeExpression());
+  copy.Execute(g.vars);
+  ASSERT_NE(copy.Result, nullptr);
+  EXPECT_EQ(copy.Result->GetAsInt(), 500);
 }
 
 TEST(TComSetProp, PropertiesByNumber) {

@@ -27,6 +27,10 @@ using namespace literals;
 // A platform with a clock the test sets, recording what the window does with it.
 class FakePlatform final : public Platform {
  public:
+  void SetTextInput(bool on, const Rect& caret) override {
+    textInput.push_back(on ? "on " + std::to_string(caret.Left) + "," + std::to_string(caret.Top) : "off");
+  }
+  std::vector<std::string> textInput;
   void CreateWindow(const WindowLayout& layout) override {
     if (windowError) throw Error(windowError);
     window = layout;
@@ -171,6 +175,16 @@ class RecordingHost final : public GameHost {
     log.push_back(std::string("Move ") + std::to_string(x) + "," + std::to_string(y));
   }
   void Wheel(bool down) override { log.push_back(down ? "WheelDown" : "WheelUp"); }
+  void TextInput(const std::string& utf8) override { log.push_back("Text " + utf8); }
+  void TextEditing(const std::string& utf8, int cursor) override {
+    log.push_back("Compose " + utf8 + " " + std::to_string(cursor));
+  }
+  bool WantsTextInput(Rect& r) override {
+    r = caret;
+    return wantsText;
+  }
+  bool wantsText = false;
+  Rect caret;
   void Deactivated() override { log.push_back("Deactivated"); }
   void Activated() override { log.push_back("Activated"); }
   void BeforeDisplaySwitch(bool on) override { switches.push_back(on ? "before full" : "before window"); }
@@ -398,6 +412,28 @@ TEST(TFormView, InputRouting) {
                                       std::string("Up 3,") + std::to_string(5 - dock), "WheelDown",
                                       "WheelUp", "Deactivated", "KeyUp 66", "Up 1,1", "Move 2,2",
                                       "Activated", "KeyDown 67"}));
+}
+
+TEST(TFormView, TextReachesTheGameAndTextInputFollowsTheFocusedField) {
+  Fixture f;
+  f.Started();
+  f.form.HandleInput(InputEvent::TextEditing("\xE3\x81\x82", 1));
+  f.form.HandleInput(InputEvent::TextInput("ok"));
+  f.form.HandleInput(InputEvent::Of(InputKind::kDeactivate));
+  f.form.HandleInput(InputEvent::TextInput("lost"));
+  f.form.HandleInput(InputEvent::Of(InputKind::kActivate));
+  EXPECT_EQ(f.host.log, (std::vector<std::string>{"Compose \xE3\x81\x82 1", "Text ok", "Deactivated", "Activated"}));
+
+  // The platform hears only of changes: on with the caret, a moved caret, off.
+  f.Idle(1);
+  f.host.wantsText = true;
+  f.host.caret = Rect{5, 6, 6, 18};
+  f.Idle(2);
+  f.host.caret = Rect{9, 6, 10, 18};
+  f.Idle(1);
+  f.host.wantsText = false;
+  f.Idle(2);
+  EXPECT_EQ(f.platform.textInput, (std::vector<std::string>{"on 5,6", "on 9,6", "off"}));
 }
 
 TEST(TFormView, QuitButtonAsksAndNoKeepsTheGameRunning) {

@@ -44,6 +44,8 @@
 #include "shell/sdl/sdl_platform.h"
 #include "shell/shell_state.h"
 #include "shell/stop_signals.h"
+#include "services/http/curl_http.h"
+#include "services/http/network_consent.h"
 
 namespace orin::play {
 namespace {
@@ -64,7 +66,8 @@ constexpr const char* kUsage =
     "                           as by the close box and fails (default 10000; 0: no limit)\n"
     "  --input FILE             scripted input for headless runs, one event per line:\n"
     "                           FRAME click|rclick|down|up|move X Y, FRAME wheel up|down,\n"
-    "                           FRAME key VK, FRAME keyup VK\n"
+    "                           FRAME key VK, FRAME keyup VK, FRAME text TEXT,\n"
+    "                           FRAME compose TEXT, FRAME clip TEXT\n"
     "  --screenshot PATH        PNG of the screen at the end\n"
     "  --screenshot-every N DIR PNG of the screen every N frames, DIR/frame-000123.png\n"
     "  --trace                  the interpreter's trace lines on stdout\n"
@@ -80,7 +83,9 @@ constexpr const char* kUsage =
     "                           how the game is scaled to the window and the screen (default fit:\n"
     "                           the largest size with its aspect; integer: whole multiples only;\n"
     "                           stretch: the whole window)\n"
-    "  --filter nearest|linear  the scaling filter (default: nearest at whole multiples, else\n"
+    "  --allow-network          the game may make network requests (otherwise every request\n"
+    "                           fails, or, in a window, the player asks once per game)\n"
+  "  --filter nearest|linear  the scaling filter (default: nearest at whole multiples, else\n"
     "                           linear)\n"
     "\n"
     "Keys: F11 or Alt+Enter switch between the window and full screen.\n";
@@ -100,6 +105,7 @@ struct PlayerOptions {
   std::string SaveDir;
   LogLevel Logging = LogLevel::kWarn;
   bool Config = false;
+  bool AllowNetwork = false;
   ScaleMode Scale = ScaleMode::kFit;
   ScaleFilter Filter = ScaleFilter::kAuto;
   std::vector<std::string> Positionals;
@@ -129,7 +135,7 @@ PlayerOptions ParseCommandLine(std::vector<std::string> args) {
     break;
   }
   ArgParser p(
-      args, {"--headless", "--trace", "--config", "--help"},
+      args, {"--headless", "--trace", "--config", "--allow-network", "--help"},
       {"--frames", "--delta", "--stall-limit", "--input", "--screenshot", "--answer", "--save-dir", "--log-level",
        "--audio-out", "--scale", "--filter"});
   if (p.Flag("--help")) throw UsageError("");
@@ -172,6 +178,7 @@ PlayerOptions ParseCommandLine(std::vector<std::string> args) {
     o.Logging = *level;
   }
   o.Config = p.Flag("--config");
+  o.AllowNetwork = p.Flag("--allow-network");
   if (p.Has("--scale")) {
     const auto mode = ParseScaleMode(p.Value("--scale"));
     if (!mode) throw UsageError("--scale takes fit, integer or stretch");
@@ -223,6 +230,27 @@ std::vector<std::string> DemoFolders() {
   folders.push_back(ORIN_SOURCE_DEMO);
 #endif
   return folders;
+}
+
+// Privacy first: the network only with --allow-network, or, in a window, after the user said
+// yes (once per game: a yes is remembered). Headless runs never ask: an automatic answer must
+// not open the network.
+HttpOptions NetworkOptions(const PlayerOptions& o, const std::string& gameFolder, Platform& platform) {
+  HttpOptions options;
+  if (o.AllowNetwork || (!o.Headless && NetworkRemembered(gameFolder))) {
+    options.Permission = NetworkPermission::kAllowed;
+  } else if (!o.Headless) {
+    options.Permission = NetworkPermission::kAsk;
+    options.Ask = [gameFolder, &platform] {
+      const MessageResult answer = platform.ShowMessage(
+          "orinplay", FromUtf8("This game wants to use the network. Allow it for this game?"),
+          MessageButtons::kYesNo, MessageIcon::kQuestion);
+      if (answer != MessageResult::kYes) return false;
+      RememberNetwork(gameFolder);
+      return true;
+    };
+  }
+  return options;
 }
 
 std::unique_ptr<Platform> MakePlatform(const PlayerOptions& o, HeadlessPlatform*& headless) {
@@ -325,6 +353,8 @@ int Play(const PlayerOptions& o) {
     host.SetLog(log);
     PlatformClipboard clipboard(*platform);
     host.SetClipboard(&clipboard);
+    CurlHttpService http(NetworkOptions(o, game.Folder, *platform));
+    host.SetHttp(&http);
     // The dock's captions; a machine without an outline font shows the buttons blank.
     std::unique_ptr<DockCaptions> captions;
     if (platform->HasDock()) {

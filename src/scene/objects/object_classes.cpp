@@ -5,6 +5,7 @@
 #include "scene/objects/orin_cabinet.h"
 #include "scene/objects/orin_cg_label.h"
 #include "scene/objects/orin_edit.h"
+#include "scene/objects/orin_http.h"
 #include "scene/objects/orin_cinema.h"
 #include "scene/objects/orin_fire.h"
 #include "scene/objects/orin_images.h"
@@ -63,6 +64,8 @@ constexpr ClassEntry kClasses[] = {
     // Text entry.
     {kKindEdit, ObjectClasses::MakeOf<TOrinEdit>},
     {kKindMemo, ObjectClasses::MakeOf<TOrinMemo>},
+    // The network.
+    {kKindHttp, ObjectClasses::MakeOf<TOrinHttp>},
     // Effects.
     {kKindParticle, ObjectClasses::MakeOf<TOrinParticle>},
     {kKindFire, ObjectClasses::MakeOf<TOrinFire>},

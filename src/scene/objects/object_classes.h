@@ -29,6 +29,7 @@ struct TextServices;
 // What the scene needs of the media layer: its object classes, made with what that layer holds
 // (media managers, the audio output). Implemented above the scene.
 class Clipboard;
+class HttpService;
 
 class MediaServices {
  public:
@@ -44,6 +45,8 @@ struct SceneServices {
   MediaServices* Media = nullptr;
   // The desktop's clipboard for the entry fields (scene/model/clipboard.h).
   Clipboard* Clip = nullptr;
+  // The network for TOrinHttp (scene/model/http_service.h); null: every request fails.
+  HttpService* Http = nullptr;
 
   TFontPixelManager* Glyphs() const;
   TMuraCollection* Images() const;

@@ -86,6 +86,10 @@ class TOrinParticle : public TOrinControl {
   void SetSpeedXExpression(const TOrinParser& e);
   void SetSpeedYExpression(const TOrinParser& e);
   void SetLifeExpression(const TOrinParser& e);
+  // The copies, or null.
+  const TOrinParser* SpeedXExpression() const { return speedX_.get(); }
+  const TOrinParser* SpeedYExpression() const { return speedY_.get(); }
+  const TOrinParser* LifeExpression() const { return lifeExpr_.get(); }
 
   const std::vector<Particle>& Particles() const { return particles_; }
   int32_t BirthRate() const { return rate_; }

@@ -54,7 +54,8 @@ TEST(TOrinBaseList_Classes, KindsAreMadeFromOneTableWithTheScenesServices) {
     uint8_t kind;
     bool control;
   } standard[] = {{kKindBox, true}, {kKindMes, true}, {kKindCabinet, true}, {kKindTimer, false},
-                  {kKindPropMotion, false}};
+                  {kKindPropMotion, false}, {kKindParticle, true}, {kKindWave, true}, {kKindCinema, true},
+                  {kKindEdit, true}, {kKindMemo, true}, {kKindHttp, false}};
   for (const auto& c : standard) {
     TOrinObject* o = s.list.Create(c.kind);
     ASSERT_NE(o, nullptr) << int{c.kind};
@@ -66,6 +67,7 @@ TEST(TOrinBaseList_Classes, KindsAreMadeFromOneTableWithTheScenesServices) {
   EXPECT_EQ(mes->Services(), &text);
 
   // A class added to the table is made, and loaded from a save, like the others.
+  s.list.Classes().Set(kKindFire, nullptr);
   EXPECT_EQ(s.list.Create(kKindFire), nullptr);
   s.list.Classes().Set(kKindFire, ObjectClasses::MakeOf<ServedControl>);
   auto* served = static_cast<ServedControl*>(s.list.Create(kKindFire));
