@@ -129,7 +129,6 @@ void TMidiItem::Play() {
       failedPlay_ = true;
       return;
     }
-    if (m.current_) m.current_->position_ = seq.Position();
     seq.Stop();
     m.current_ = this;
     seq.Load(data);
