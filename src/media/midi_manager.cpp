@@ -129,7 +129,6 @@ void TMidiItem::Play() {
       failedPlay_ = true;
       return;
     }
-    if (m.current_) m.current_->position_ = seq.Position();
     seq.Stop();
     m.current_ = this;
     seq.Load(data);
@@ -137,6 +136,9 @@ void TMidiItem::Play() {
   }
   m.EnsureOpen();
   seq.SendLong(kGmSystemOn);
+  // The reset took the device's programs and controllers: chase them from the start, also when the
+  // position falls on an event's time (where a plain seek would have nothing to chase).
+  seq.Rewind();
   seq.SetRepeat(autoRepeat_);
   seq.PlayFrom(position_);
   seq.SetControllerScale(7, vol_ / 100 + 100);
@@ -196,6 +198,7 @@ void TMidiManager::SelectDevice(int index) {
   selected_ = index;
   if (playing) {
     EnsureOpen();
+    sequencer_.Rewind();
     sequencer_.PlayFrom(at);
   }
 }
@@ -212,7 +215,10 @@ void TMidiManager::BeforeDisplaySwitch() {
 void TMidiManager::AfterDisplaySwitch() {
   if (!current_) return;
   EnsureOpen();
-  if (resumeAfterSwitch_) sequencer_.PlayFrom(switchPosition_);
+  if (resumeAfterSwitch_) {
+    sequencer_.Rewind();
+    sequencer_.PlayFrom(switchPosition_);
+  }
   resumeAfterSwitch_ = false;
 }
 

@@ -148,6 +148,14 @@ void TMidiPlayV::Step(uint32_t now) {
   }
 }
 
+void TMidiPlayV::Rewind() {
+  std::lock_guard lock(lock_);
+  enabled_ = false;
+  AllNotesOffLocked();
+  next_ = 0;
+  position_ = 0;
+}
+
 void TMidiPlayV::PlayFrom(int32_t ms) {
   std::unique_lock lock(lock_);
   enabled_ = false;  // no step while the chase lets go of the lock

@@ -48,6 +48,9 @@ class TMidiPlayV {
   std::unique_ptr<MidiOut> Close();
   bool IsOpen() const;
 
+  // Back to the first event, notes off: the next PlayFrom chases from the start, resending every
+  // program and controller (after the device was reset or reopened).
+  void Rewind();
   void PlayFrom(int32_t ms);
   void Stop();
   bool IsRunning() const;

@@ -215,3 +215,34 @@ TEST(TMidiItem, TheSynthesizerHonoursAGsReset) {
 
 }  // namespace
 }  // namespace orin
+
+namespace orin {
+namespace {
+
+// Play sends GM System On, which resets the synthesizer's programs; a resume must bring them back
+// even when it lands exactly on an event's time (then nothing lies between the target and the
+// next event to chase).
+TEST(TMidiItem, ResumingOnAnEventsTimeKeepsTheProgram) {
+  SmfTrack t;
+  t.Program(0, 0, 16).Control(0, 0, 91, 0).Control(0, 0, 93, 0).Control(384, 0, 1, 0).NoteOn(96, 0, 69, 110)
+      .NoteOff(1920, 0, 69).End();  // the controller at 400 ms, the organ note from 500 ms to 2.5 s
+  test::MediaFixture f;
+  f.Archive({{"organ.mid", AsString(Smf(0, 480, {t}))}});
+  MediaSet& m = f.Start();
+  TDMediaItem* item = m.Open("organ.mid");
+  item->Play();
+  if (!Audible(m.Midi())) GTEST_SKIP() << m.Midi().SynthFailure();
+  auto straight = f.Run(1800);
+  item->SetPosition(0);
+  f.Run(410, 410);  // its last step is at 400 ms: the controller at 400 is the next event
+  item->Pause();
+  ASSERT_EQ(item->GetPosition(), 400);
+  item->Play();
+  auto resumed = f.Run(1400);
+  double held = Rms(resumed, 1000, 1400) / Rms(straight, 1400, 1800);
+  EXPECT_GT(held, 0.7);
+  EXPECT_LT(held, 1.3);
+}
+
+}  // namespace
+}  // namespace orin
