@@ -122,7 +122,8 @@ class MediaEngine {
   MediaEngine& operator=(const MediaEngine&) = delete;
 
   // The data of a media name: a host file when the name begins with a path delimiter or has ":"
-  // second, else an archive entry through a range stream (whole: read into memory). Throws Error.
+  // second, else an archive entry through a range stream (whole, or an entry kept compressed or in
+  // memory: read into memory). Throws Error.
   std::shared_ptr<Stream> OpenData(std::string_view name, bool whole);
   // A playback of the name's data (never null: a failure gives a silent one, traced).
   std::shared_ptr<Playback> CreatePlayback(std::string_view name, bool whole);

@@ -112,9 +112,11 @@ class TComMovieStop : public TCommand {
   void LoadState(Stream& s) override;
 
  private:
-  // The object is followed by its serial: a fade-out renames it, and it is freed when done. A
-  // loaded state has no target (a fading sound is not saved).
+  // The object is followed by its serial: a fade-out renames it, and it is freed when done. The
+  // state record keeps its name (the one it has while fading); a loaded state finds it by that
+  // name, which a saved scene never holds, so a load goes on at once.
   uint64_t target_ = 0;
+  std::string targetName_;
   bool wait_ = false;
   bool noInterrupt_ = false;
 };

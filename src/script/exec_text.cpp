@@ -86,6 +86,7 @@ void TComMovieStop::Begin(TCallMan& interpreter) {
   noInterrupt_ = NoInterrupt.GetFlag(vars, false);
   wait_ = false;
   target_ = 0;
+  targetName_.clear();
   const std::string name = ObjectName.GetStr(vars);
   TOrinObject* object = name.empty() ? nullptr : interpreter.Scene().Find(name);
   MediaObject* media = object ? AsMediaObject(object) : nullptr;
@@ -103,10 +104,15 @@ void TComMovieStop::Begin(TCallMan& interpreter) {
   media->SetFadeTime(fadeTime);
   target_ = object->Serial();
   media->SetState(MediaObject::kFadeOut);
+  targetName_ = object->Name();
   wait_ = Wait.GetFlag(vars, false);
 }
 
 void TComMovieStop::Execute(TCallMan& interpreter, TPage*&, int32_t& index) {
+  if (wait_ && target_ == 0 && !targetName_.empty()) {
+    if (TOrinObject* object = interpreter.Scene().Find(targetName_)) target_ = object->Serial();
+    targetName_.clear();
+  }
   if (wait_ && target_ != 0) {
     if (TOrinObject* object = interpreter.Scene().FindBySerial(target_); object && !object->IsDeleted()) {
       interpreter.SetChain(false);
@@ -119,14 +125,17 @@ void TComMovieStop::Execute(TCallMan& interpreter, TPage*&, int32_t& index) {
 void TComMovieStop::SaveState(std::unique_ptr<MemoryStream>& stream) const {
   if (!stream) stream = std::make_unique<MemoryStream>();
   WriteStateHeader(*stream);
+  WriteString(*stream, targetName_);
   WriteByte(*stream, wait_ ? 1 : 0);
   WriteByte(*stream, noInterrupt_ ? 1 : 0);
 }
 
 void TComMovieStop::LoadState(Stream& s) {
-  ReadStateHeader(s);
+  const int version = ReadStateHeader(s);
+  targetName_ = ReadString(s);
   wait_ = ReadByte(s) != 0;
-  noInterrupt_ = ReadByte(s) != 0;
+  // Records without a version lack the flag: the command was interruptible then.
+  noInterrupt_ = version >= kStateVersion && ReadByte(s) != 0;
   target_ = 0;
 }
 
