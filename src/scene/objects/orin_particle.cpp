@@ -101,7 +101,10 @@ float TOrinParticle::Evaluate(TOrinParser* e, float fallback) {
   } catch (const Error&) {
     return fallback;
   }
-  return e->Result ? Clamped(e->Result->GetAsFloat()) : fallback;
+  if (!e->Result) return fallback;
+  const long double v = e->Result->GetAsFloat();
+  if (!(v == v)) return fallback;  // NaN
+  return static_cast<float>(std::clamp<long double>(v, -2.0e9L, 2.0e9L));
 }
 
 void TOrinParticle::Bear(int32_t count) {
@@ -112,8 +115,8 @@ void TOrinParticle::Bear(int32_t count) {
     Particle p;
     p.X = static_cast<float>(random.Next(w));
     p.Y = static_cast<float>(random.Next(h));
-    p.Vx = Evaluate(speedX_.get(), 0);
-    p.Vy = Evaluate(speedY_.get(), 0);
+    p.Vx = Clamped(Evaluate(speedX_.get(), 0));
+    p.Vy = Clamped(Evaluate(speedY_.get(), 0));
     const float life = Evaluate(lifeExpr_.get(), static_cast<float>(life_));
     p.Life = static_cast<int32_t>(std::clamp(life, -1.0f, 2.0e9f));
     if (index_ >= 0 && index_ < pictures)
@@ -184,15 +187,15 @@ void TOrinParticle::Draw(ScreenSurface& surface) {
   for (const Particle& p : particles_) {
     const FrameDrawable& picture = list[p.Picture].Picture;
     const TDIBSurface& color = picture.Color;
-    const int32_t x = sx + static_cast<int32_t>(std::floor(p.X)) - color.Width() / 2;
-    const int32_t y = sy + static_cast<int32_t>(std::floor(p.Y)) - color.Height() / 2;
+    const int64_t x = int64_t{sx} + static_cast<int64_t>(std::floor(p.X)) - color.Width() / 2;
+    const int64_t y = int64_t{sy} + static_cast<int64_t>(std::floor(p.Y)) - color.Height() / 2;
     if (x >= clip.Right || y >= clip.Bottom || x + color.Width() <= clip.Left || y + color.Height() <= clip.Top)
       continue;
     DrawOptions options;
     options.Opacity = OpacityOf(p);
     if (options.Opacity < 1) continue;
     options.Key = picture.TransparentValue;
-    surface.Draw(x, y, color, color.ClientRect(), color.Alpha.get(), options);
+    surface.Draw(static_cast<int>(x), static_cast<int>(y), color, color.ClientRect(), color.Alpha.get(), options);
   }
 }
 

@@ -104,7 +104,7 @@ class TOrinParticle : public TOrinControl {
  private:
   void SetFile(const std::string& file);
   void Bear(int32_t count);
-  // The value of e (null: none) as a float, else fallback.
+  // The value of e (null: none) as a float within ±2e9, else fallback.
   float Evaluate(TOrinParser* e, float fallback);
   int32_t OpacityOf(const Particle& p) const;
 
