@@ -214,15 +214,17 @@ bool TextEntry::TypeUtf8(const std::string& utf8) {
     }
     accepted += *cp932;
   }
-  const bool changed = !accepted.empty() || SelectionStart() != SelectionEnd();
-  if (!accepted.empty() || (changed && refused.empty() && !tooLong)) ReplaceSelection(accepted);
+  // A selection goes when something replaces it, or when nothing at all was refused (typing
+  // only a line break into one line still deletes the selection); a refusal alone keeps it.
+  const bool replace = !accepted.empty() || (SelectionStart() != SelectionEnd() && refused.empty() && !tooLong);
+  if (replace) ReplaceSelection(accepted);
   if (!refused.empty() || tooLong) {
     std::string why;
     if (!refused.empty()) why = "characters this text cannot hold: " + refused;
     if (tooLong) why += std::string(why.empty() ? "" : "; ") + "the text is full";
     Refuse(why);
   }
-  if (!accepted.empty()) UserChanged();
+  if (replace) UserChanged();
   return refused.empty() && !tooLong;
 }
 

@@ -97,6 +97,11 @@ struct EntryScene {
     scene.ClearDirty();
   }
   uint32_t Pixel(int x, int y) { return scene.ActiveRoot().Surface().GetPixel(x, y) & 0xFFFFFF; }
+  void HandleEvents() {
+    TTimerList& q = scene.Events();
+    for (int i = 0; i < q.Count(); ++i) q[i].Level = 1;
+    q.RemoveLevel(1);
+  }
 
   TFontPixelManager glyphs;
   TParamCollection vars;
@@ -239,6 +244,26 @@ TEST(TextEntry_Clipboard, CopyCutAndPaste) {
   s.clipboard.text = "X\r\nY";
   s.Keys({kVkControl, 'V'});
   EXPECT_EQ(e.Text(), "名前abXY"_sj);  // one line: the break is dropped
+}
+
+TEST(TextEntry_Clipboard, PastingOnlyALineBreakIntoOneLineStillReplacesTheSelection) {
+  EntryScene s;
+  TextEntry& e = s.Make(kKindEdit);
+  SetStr(e, kPropText, "abc");
+  e.SetCaret(1);
+  e.SetCaret(2, true);
+  s.clipboard.text = "\r\n";
+  e.Paste();
+  EXPECT_EQ(e.Text(), "ac");
+  EXPECT_EQ(s.Events(), (std::vector<std::string>{"33 changed ac"}));
+  // A refused paste keeps the selection and changes nothing.
+  s.HandleEvents();
+  e.SelectAll();
+  s.clipboard.text = "\xF0\x9F\x98\x80";
+  e.Paste();
+  EXPECT_EQ(e.Text(), "ac");
+  EXPECT_EQ(e.SelectedText(), "ac");
+  EXPECT_TRUE(s.Events().empty());
 }
 
 TEST(TextEntry_Clipboard, InvalidTextFromTheClipboardIsRefusedAndTheRestKept) {

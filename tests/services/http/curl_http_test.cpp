@@ -130,7 +130,13 @@ void Routes(int fd, const std::string& request, const std::atomic<bool>& stop) {
       if (send(fd, chunk.data(), chunk.size(), MSG_NOSIGNAL) <= 0) break;
     }
   } else if (path("/hang")) {
-    while (!stop) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    // Silent until the client hangs up (or the server stops), so the next request is served.
+    while (!stop) {
+      pollfd q{fd, POLLIN, 0};
+      if (poll(&q, 1, 10) <= 0) continue;
+      char c;
+      if (recv(fd, &c, 1, 0) <= 0) break;
+    }
   }
 }
 
