@@ -290,6 +290,33 @@ TEST(Orinplay, SignalEndsANormalRunCleanly) {
   EXPECT_TRUE(IsHostFile(dir / "saves/save.dat"));
 }
 
+
+TEST(Orinplay, PatchFolderReplacesGameFilesInOrder) {
+  test::TempDir dir;
+  const std::string game = MakeGame(dir, "game", kProject);
+  std::filesystem::create_directories(dir / "fr");
+  std::filesystem::create_directories(dir / "mod");
+  const std::string page = dir.Write("patched.txt", "VarNew name=\"x\" type=int value={1} scope=0 id=42 chain\nWait id=43\n");
+  auto made = RunOrintool({"page", "asm", page, "-o", dir / "fr/START.OSB"});
+  ASSERT_EQ(made.exitCode, 0) << made.err;
+  dir.Write("mod/start.osb", "not a page at all");
+
+  auto r = RunOrinplay({"--headless", "--frames", "3", "--trace", "--patch", dir / "fr", "--patch",
+                        dir / "mod", "--save-dir", dir / "saves", game});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.out.find("start.osb(42)"), std::string::npos) << r.out;
+
+  // A broken page in a patch folder fails as the game's own broken page would: the page does
+  // not run, the player goes on.
+  r = RunOrinplay({"--headless", "--frames", "3", "--trace", "--patch", dir / "mod", "--save-dir",
+                   dir / "saves", game});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.out.find("start.osb("), std::string::npos) << r.out;
+
+  r = RunOrinplay({"--headless", "--frames", "1", "--patch", dir / "none", game});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.err.find("no such patch folder"), std::string::npos) << r.err;
+}
 TEST(Orinplay, UsageErrors) {
   test::TempDir dir;
   for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
