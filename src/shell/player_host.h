@@ -51,6 +51,7 @@ class TOrinBaseList;
 class TParamCollection;
 class TProject;
 class PlayerParamHost;
+class PageObserver;
 
 // What of the machine the game may see (see above).
 struct PlayerMachine {
@@ -118,6 +119,11 @@ class PlayerHost final : public GameHost, private GameContext {
   void SetLog(Log& log) { log_ = &log; }
   // What the media managers do on focus changes and display switches (not owned; null: none).
   void SetMediaHooks(MediaWindowHooks* hooks) { mediaHooks_ = hooks; }
+  // Who hears of every new page of a message window (not owned; null: nobody).
+  void SetPageObserver(PageObserver* observer) { text_.Pages = observer; }
+  // Where trace lines go from now on (not owned; null: nowhere).
+  void SetTrace(TraceSink* trace) { trace_ = trace; }
+  TraceSink* TraceOut() const { return trace_; }
   // The window the game runs in, between Initialise and Close.
   MainWindow* Window() { return window_; }
 

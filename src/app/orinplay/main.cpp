@@ -38,7 +38,9 @@
 #include "shell/headless/headless_platform.h"
 #include "shell/headless/input_script.h"
 #include "shell/instance_lock.h"
+#include "shell/screenshot.h"
 #include "shell/optical_media.h"
+#include "shell/player_extras.h"
 #include "shell/player_host.h"
 #include "shell/player_icon.h"
 #include "shell/sdl/sdl_platform.h"
@@ -364,7 +366,19 @@ int Play(const PlayerOptions& o) {
       } catch (const Error&) {
       }
     }
+    ExtrasOptions extrasOptions;
+    extrasOptions.TextFeed = o.TextFeed;
+    extrasOptions.TextClipboard = o.TextClipboard;
+    extrasOptions.TextWebSocket = o.TextWebSocket;
+    extrasOptions.Speak = o.Speak;
+    extrasOptions.Overlay = o.Overlay;
+    extrasOptions.ScreenshotFolder = ScreenshotFolder(paths.WritePath(""));
+    PlayerExtras extras(*platform, host, log, extrasOptions);
+    for (const std::string& problem : extras.Problems()) PrintError(problem);
+    host.SetPageObserver(&extras);
+    platform->EnableGamepads(o.Gamepad);
     TFormView form(*platform, state, host, paths);
+    form.SetExtras(&extras);
     form.SetLog(log);
     form.SetCaptionRenderer(captions.get());
     form.WatchSignals(&signals);
@@ -405,6 +419,7 @@ int Play(const PlayerOptions& o) {
       }
     }
     form.FormClose();
+    extras.Flush();
     if (headless != nullptr && headless->Stalled() && failure.empty())
       failure = "frame " + std::to_string(headless->StalledFrame()) + " ran longer than " +
                 std::to_string(o.StallLimitMs) +
