@@ -200,6 +200,8 @@ void TFormConfig::HandleInput(const InputEvent& e) {
       break;
     case InputKind::kWheel:
     case InputKind::kActivate:
+    case InputKind::kTextInput:
+    case InputKind::kTextEditing:
       break;
   }
 }

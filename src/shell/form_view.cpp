@@ -200,6 +200,7 @@ void TFormView::Idle(bool& done) {
   if (!clock_.BeginFrame(now)) return;
   log_->SetClock(state_.RunningClock);
   OneFrame();
+  UpdateTextInput();
   ++framesRun_;
   if (const auto fps = clock_.UpdateFrameRate(now); fps && screens_) screens_->SetFrameRate(*fps);
   if (host_.FramePacing())
@@ -274,7 +275,22 @@ void TFormView::HandleInput(const InputEvent& event) {
     case InputKind::kClose:
       PostClose();
       return;
+    case InputKind::kTextInput:
+      if (active_) host_.TextInput(event.Text);
+      return;
+    case InputKind::kTextEditing:
+      if (active_) host_.TextEditing(event.Text, event.Cursor);
+      return;
   }
+}
+
+void TFormView::UpdateTextInput() {
+  Rect caret;
+  const bool on = active_ && host_.HasProject() && host_.WantsTextInput(caret);
+  if (on == textInput_ && (!on || caret == textCaret_)) return;
+  textInput_ = on;
+  textCaret_ = caret;
+  platform_.SetTextInput(on, caret);
 }
 
 void TFormView::RoutePanel(const InputEvent& event) {

@@ -113,6 +113,8 @@ class TFormView final : public MainWindow {
   void Idle(bool& done);
   // One frame, as the idle handler and message 0x6B0 run it.
   void OneFrame();
+  // Turns the platform's text input on while the focused control takes text.
+  void UpdateTextInput();
   void HandleInput(const InputEvent& event);
   // The "終了" button: asks whether to end the game.
   void QuitButtonClick();
@@ -184,6 +186,8 @@ class TFormView final : public MainWindow {
   bool initialised_ = false;
   int32_t drawPhase_ = 0;
   int32_t skipDraw_ = 0;
+  bool textInput_ = false;
+  Rect textCaret_;
   int panelLeft_ = 0;
   int panelTop_ = 0;
   int64_t framesRun_ = 0;

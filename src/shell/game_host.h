@@ -105,6 +105,12 @@ class GameHost {
   // The active root's wheel-down or wheel-up flag.
   virtual void Wheel(bool down) = 0;
 
+  // --- Text entry (platform.h: kTextInput, kTextEditing; UTF-8) ---
+  virtual void TextInput(const std::string& /*utf8*/) {}
+  virtual void TextEditing(const std::string& /*utf8*/, int /*cursor*/) {}
+  // Whether the focused control takes text now, and where its caret is (panel coordinates).
+  virtual bool WantsTextInput(Rect& /*caret*/) { return false; }
+
   // --- Activation ---
   // Deactivated: suspend the media managers, put the CD line's mixer levels back and release
   // every key and button held in the scene.

@@ -45,6 +45,19 @@ InputEvent InputEvent::Wheel(bool down) {
   return e;
 }
 
+InputEvent InputEvent::TextInput(std::string utf8) {
+  InputEvent e = Of(InputKind::kTextInput);
+  e.Text = std::move(utf8);
+  return e;
+}
+
+InputEvent InputEvent::TextEditing(std::string utf8, int cursor) {
+  InputEvent e = Of(InputKind::kTextEditing);
+  e.Text = std::move(utf8);
+  e.Cursor = cursor;
+  return e;
+}
+
 InputEvent InputEvent::Of(InputKind kind) {
   InputEvent e;
   e.Kind = kind;

@@ -24,6 +24,7 @@
 #include "core/mouse_button.h"
 #include "imaging/geometry.h"
 #include "media/audio_output.h"
+#include "scene/model/clipboard.h"
 #include "script/message_box.h"
 #include "shell/pixels.h"
 
@@ -40,6 +41,8 @@ enum class InputKind {
   kActivate,    // the application became the foreground application
   kDeactivate,  // it lost that place
   kClose,       // the user closed the window
+  kTextInput,   // Text: characters the user typed (after the input method, if any)
+  kTextEditing, // Text: the input method's composition string, Cursor in characters (empty: ended)
 };
 
 enum class InputTarget { kPanel, kDock };
@@ -55,6 +58,8 @@ struct InputEvent {
   int X = 0;
   int Y = 0;
   bool WheelDown = false;
+  std::string Text;  // text events: UTF-8, as the desktop gives it
+  int Cursor = 0;
 
   static InputEvent KeyDown(int key, bool repeat = false, bool alt = false);
   static InputEvent KeyUp(int key);
@@ -64,6 +69,8 @@ struct InputEvent {
                             InputTarget target = InputTarget::kPanel);
   static InputEvent MouseMove(int x, int y, InputTarget target = InputTarget::kPanel);
   static InputEvent Wheel(bool down);
+  static InputEvent TextInput(std::string utf8);
+  static InputEvent TextEditing(std::string utf8, int cursor);
   static InputEvent Of(InputKind kind);
 };
 
@@ -153,13 +160,20 @@ class Platform {
   // on a desktop waits out the rest of it for input instead of spinning (0: no wait).
   virtual uint32_t MinFrameMs() const { return 0; }
 
+  // --- Text entry ---
+  // While on, typed characters arrive as kTextInput and the input method's composition as
+  // kTextEditing; caret is the panel rectangle where the composition is shown, so that the
+  // input method puts its candidate list beside it. Off: keys only.
+  virtual void SetTextInput(bool /*on*/, const Rect& /*caret*/) {}
+  // The desktop's clipboard as UTF-8 text (empty when it holds no text), and setting it.
+  virtual std::string ClipboardText() { return {}; }
+  virtual void SetClipboardText(const std::string& /*utf8*/) {}
+
   // --- What the player adds beyond the game ---
   // A picture shown over the game's at the top-left of the panel, its alpha in the top byte,
   // without touching Screen(); null hides it. The platform may keep the pointer until the next
   // call. Headless runs show nothing.
   virtual void SetOverlay(const PixelBuffer*) {}
-  // Puts text (UTF-8) on the desktop's clipboard; nothing without one.
-  virtual void SetClipboardText(const std::string&) {}
   // Game controllers move the pointer and press buttons and keys (shell/gamepad.h); on by
   // default where there are any.
   virtual void EnableGamepads(bool) {}
@@ -173,6 +187,17 @@ class Platform {
   virtual bool IsActive() const = 0;
   // Headless runs have no dock and no pointer of their own.
   virtual bool HasDock() const = 0;
+};
+
+// The platform's clipboard as the scene's entry fields see it.
+class PlatformClipboard final : public Clipboard {
+ public:
+  explicit PlatformClipboard(Platform& platform) : platform_(platform) {}
+  std::string Text() override { return platform_.ClipboardText(); }
+  void SetText(const std::string& utf8) override { platform_.SetClipboardText(utf8); }
+
+ private:
+  Platform& platform_;
 };
 
 }  // namespace orin

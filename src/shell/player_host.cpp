@@ -310,7 +310,7 @@ void PlayerHost::Initialise(const GameSettings&, MainWindow& window) {
   } catch (const Error&) {
     // A machine without outline fonts still plays the game: text then shows no characters.
   }
-  scene_ = std::make_unique<TOrinBaseList>(&files_, SceneServices{.Text = &text_});
+  scene_ = std::make_unique<TOrinBaseList>(&files_, SceneServices{.Text = &text_, .Clip = clipboard_});
   paramHost_ = std::make_unique<PlayerParamHost>(*this, *scene_, *sections_, state_, files_);
   wipes_->SetRandom(&paramHost_->Roles().Random);
   vars_->SetHost(&paramHost_->Roles());
@@ -425,6 +425,13 @@ void PlayerHost::KeyDown(int key) {
 void PlayerHost::KeyUp(int key) {
   if (scene_) scene_->KeyUp(key);
 }
+void PlayerHost::TextInput(const std::string& utf8) {
+  if (scene_) scene_->TextInput(utf8);
+}
+void PlayerHost::TextEditing(const std::string& utf8, int cursor) {
+  if (scene_) scene_->TextEditing(utf8, cursor);
+}
+bool PlayerHost::WantsTextInput(Rect& caret) { return scene_ && scene_->WantsTextInput(caret); }
 void PlayerHost::MouseDown(MouseButton button, int x, int y) {
   if (scene_) scene_->MouseDown(button, x, y);
 }

@@ -38,6 +38,7 @@
 
 namespace orin {
 
+class Clipboard;
 class FontFinder;
 class ObjectCreationHooks;
 class PageDocuments;
@@ -91,6 +92,9 @@ class PlayerHost final : public GameHost, private GameContext {
   void MouseUp(MouseButton button, int x, int y) override;
   void MouseMove(int x, int y) override;
   void Wheel(bool down) override;
+  void TextInput(const std::string& utf8) override;
+  void TextEditing(const std::string& utf8, int cursor) override;
+  bool WantsTextInput(Rect& caret) override;
   int PreferredFullScreenWidth() const override;
   int PreferredFullScreenHeight() const override;
   void Deactivated() override;
@@ -124,6 +128,8 @@ class PlayerHost final : public GameHost, private GameContext {
   // Where trace lines go from now on (not owned; null: nowhere).
   void SetTrace(TraceSink* trace) { trace_ = trace; }
   TraceSink* TraceOut() const { return trace_; }
+  // The desktop's clipboard for the entry fields (not owned; null: none). Set before Initialise.
+  void SetClipboard(Clipboard* clipboard) { clipboard_ = clipboard; }
   // The window the game runs in, between Initialise and Close.
   MainWindow* Window() { return window_; }
 
@@ -167,6 +173,7 @@ class PlayerHost final : public GameHost, private GameContext {
   // The player's own creation hooks, installed unless SetCreationHooks gives others.
   std::unique_ptr<ObjectCreationHooks> ownCreationHooks_;
   MediaWindowHooks* mediaHooks_ = nullptr;
+  Clipboard* clipboard_ = nullptr;
   Log* log_ = nullptr;
 
   // Close frees these in its own order; the order here does not matter.

@@ -231,6 +231,7 @@ TEST(SceneSave, DamagedRecordsFailCleanly) {
     // The first root's child count sits right before the second root's name; make it 1 and
     // put an edit field (kind 5) there.
     Scene t;
+    t.list.Classes().Set(kKindEdit, nullptr);
     MemoryStream r;
     t.list.ActiveRoot().Save(r, kSceneSaveVersion);
     const size_t countAt = r.Size() - 4;

@@ -358,6 +358,8 @@ int Play(const PlayerOptions& o) {
     PlayerHost host(files, pending, state, paths, o.Trace ? &trace : nullptr,
                     PlayerMachine{platform.get(), !o.Headless});
     host.SetLog(log);
+    PlatformClipboard clipboard(*platform);
+    host.SetClipboard(&clipboard);
     // The dock's captions; a machine without an outline font shows the buttons blank.
     std::unique_ptr<DockCaptions> captions;
     if (platform->HasDock()) {

@@ -381,6 +381,18 @@ bool TOrinBaseList::KeyPush(int key) const { return key >= 0 && key < 256 && key
 bool TOrinBaseList::KeyClick(int key) const { return key >= 0 && key < 256 && keyPressedPrev_[key]; }
 bool TOrinBaseList::KeyRepeat(int key) const { return key >= 0 && key < 256 && keyEdgePrev_[key]; }
 
+void TOrinBaseList::TextInput(const std::string& utf8) {
+  if (focus_ && CanFocus(focus_) && !focus_->Stopped()) focus_->TextInput(utf8);
+}
+
+void TOrinBaseList::TextEditing(const std::string& utf8, int cursor) {
+  if (focus_ && CanFocus(focus_) && !focus_->Stopped()) focus_->TextEditing(utf8, cursor);
+}
+
+bool TOrinBaseList::WantsTextInput(Rect& caret) const {
+  return focus_ && CanFocus(focus_) && !focus_->Stopped() && focus_->TakesText(caret);
+}
+
 void TOrinBaseList::RollKeys() {
   keyPressedPrev_ = keyPressed_;
   keyPressed_.fill(false);

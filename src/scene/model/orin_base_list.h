@@ -167,6 +167,10 @@ class TOrinBaseList : public TOrinComponent {
   bool KeyPush(int key) const;
   bool KeyClick(int key) const;
   bool KeyRepeat(int key) const;
+  // Text entry, passed to the focused control when it may take the focus (orin_control.h).
+  void TextInput(const std::string& utf8);
+  void TextEditing(const std::string& utf8, int cursor);
+  bool WantsTextInput(Rect& caret) const;
 
   // --- Focus ---
   TOrinControl* Focus() const { return focus_; }

@@ -182,6 +182,12 @@ class TOrinControl : public TOrinComponent {
   virtual void KeyRepeat();
   virtual void FocusIn();
   virtual void FocusOut();
+  // Text entry: characters typed (UTF-8, after the input method) and the input method's
+  // composition string (empty: ended; cursor in characters), given to the focused control; a
+  // control that takes text says so and where its caret is (screen coordinates).
+  virtual void TextInput(const std::string& /*utf8*/) {}
+  virtual void TextEditing(const std::string& /*utf8*/, int /*cursor*/) {}
+  virtual bool TakesText(Rect& /*caret*/) const { return false; }
   // A right press offered to an open menu; true when the menu took it.
   virtual bool OfferCancel() { return false; }
   bool Pressed() const { return pressed_; }

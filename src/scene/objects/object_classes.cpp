@@ -4,10 +4,12 @@
 #include "scene/objects/orin_button.h"
 #include "scene/objects/orin_cabinet.h"
 #include "scene/objects/orin_cg_label.h"
+#include "scene/objects/orin_edit.h"
 #include "scene/objects/orin_images.h"
 #include "scene/objects/orin_label.h"
 #include "scene/objects/orin_list_box.h"
 #include "scene/objects/orin_map_image.h"
+#include "scene/objects/orin_memo.h"
 #include "scene/objects/orin_mes.h"
 #include "scene/objects/orin_prev_menu.h"
 #include "scene/objects/orin_prop_motion.h"
@@ -54,6 +56,9 @@ constexpr ClassEntry kClasses[] = {
     {kKindLabel, ObjectClasses::MakeOf<TOrinLabel>},
     {kKindMapImage, ObjectClasses::MakeOf<TOrinMapImage>},
     {kKindCGLabel, ObjectClasses::MakeOf<TOrinCGLabel>},
+    // Text entry.
+    {kKindEdit, ObjectClasses::MakeOf<TOrinEdit>},
+    {kKindMemo, ObjectClasses::MakeOf<TOrinMemo>},
     {kKindVideo, MediaKind<kKindVideo>},
     {kKindSound, MediaKind<kKindSound>},
 };

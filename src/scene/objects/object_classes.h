@@ -28,6 +28,8 @@ class TMuraCollection;
 struct TextServices;
 // What the scene needs of the media layer: its object classes, made with what that layer holds
 // (media managers, the audio output). Implemented above the scene.
+class Clipboard;
+
 class MediaServices {
  public:
   virtual ~MediaServices() = default;
@@ -40,6 +42,8 @@ struct SceneServices {
   // Glyphs, images, variables, stored documents, history and read list (scene/text_services.h).
   TextServices* Text = nullptr;
   MediaServices* Media = nullptr;
+  // The desktop's clipboard for the entry fields (scene/model/clipboard.h).
+  Clipboard* Clip = nullptr;
 
   TFontPixelManager* Glyphs() const;
   TMuraCollection* Images() const;

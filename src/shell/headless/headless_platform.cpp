@@ -27,8 +27,13 @@ void HeadlessPlatform::PollEvents(int64_t framesRun, std::vector<InputEvent>& ou
   now_ += options_.DeltaMs;
   audio_.Advance(options_.DeltaMs);
   messagesSincePoll_ = 0;
-  while (next_ < options_.Input.size() && options_.Input[next_].Frame <= framesRun)
-    out.push_back(options_.Input[next_++].Event);
+  while (next_ < options_.Input.size() && options_.Input[next_].Frame <= framesRun) {
+    const ScriptedInput& input = options_.Input[next_++];
+    if (input.Clipboard)
+      clipboard_ = *input.Clipboard;
+    else
+      out.push_back(input.Event);
+  }
 }
 
 void HeadlessPlatform::PollEventsInFrame(int64_t framesRun, std::vector<InputEvent>& out) {

@@ -84,6 +84,14 @@ class HeadlessPlatform final : public Platform {
   void Sleep(uint32_t) override {}
   bool IsActive() const override { return true; }
   bool HasDock() const override { return false; }
+  void SetTextInput(bool on, const Rect& caret) override {
+    textInput_ = on;
+    textCaret_ = caret;
+  }
+  std::string ClipboardText() override { return clipboard_; }
+  void SetClipboardText(const std::string& utf8) override { clipboard_ = utf8; }
+  bool TextInputOn() const { return textInput_; }
+  const Rect& TextCaret() const { return textCaret_; }
 
   // "ok", "cancel", "yes" or "no".
   static std::optional<MessageResult> ParseAnswer(std::string_view word);
@@ -105,6 +113,9 @@ class HeadlessPlatform final : public Platform {
 
  private:
   HeadlessOptions options_;
+  std::string clipboard_;
+  bool textInput_ = false;
+  Rect textCaret_;
   std::string caption_;
   PixelBuffer screen_;
   uint32_t now_ = 0;

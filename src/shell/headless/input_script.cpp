@@ -48,6 +48,88 @@ bool ParseNumber(std::string_view word, int64_t low, int64_t high, int64_t& out)
   return true;
 }
 
+[[noreturn]] void FailAt(const std::string& name, int lineNumber, const std::string& reason) {
+  std::string message = name;
+  message.append(":").append(std::to_string(lineNumber)).append(": ").append(reason);
+  throw Error(FromUtf8(message));
+}
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+std::string Unescape(std::string_view text, const std::string& name, int lineNumber) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\\') {
+      out += text[i];
+      continue;
+    }
+    if (++i >= text.size()) FailAt(name, lineNumber, "a text ends in a lone backslash");
+    switch (text[i]) {
+      case 'n': out += '\n'; break;
+      case 't': out += '\t'; break;
+      case '\\': out += '\\'; break;
+      case 'x': {
+        const int hi = i + 1 < text.size() ? HexDigit(text[i + 1]) : -1;
+        const int lo = i + 2 < text.size() ? HexDigit(text[i + 2]) : -1;
+        if (hi < 0 || lo < 0) FailAt(name, lineNumber, "\\x needs two hexadecimal digits");
+        out += static_cast<char>(hi * 16 + lo);
+        i += 2;
+        break;
+      }
+      default:
+        FailAt(name, lineNumber, std::string("unknown escape \\").append(1, text[i]));
+    }
+  }
+  return out;
+}
+
+int CodePoints(std::string_view utf8) {
+  int n = 0;
+  for (char c : utf8)
+    if ((static_cast<uint8_t>(c) & 0xC0) != 0x80) ++n;
+  return n;
+}
+
+// The verbs whose argument is the rest of the line; true when the line was one of them.
+bool ParseTextLine(std::string_view line, const std::string& name, int lineNumber,
+                   std::vector<ScriptedInput>& events) {
+  size_t i = 0;
+  auto blank = [&](size_t at) { return at < line.size() && (line[at] == ' ' || line[at] == '\t'); };
+  while (blank(i)) ++i;
+  const size_t frameStart = i;
+  while (i < line.size() && !blank(i) && line[i] != '\r') ++i;
+  const std::string_view frameWord = line.substr(frameStart, i - frameStart);
+  while (blank(i)) ++i;
+  const size_t verbStart = i;
+  while (i < line.size() && !blank(i) && line[i] != '\r') ++i;
+  const std::string_view verb = line.substr(verbStart, i - verbStart);
+  if (verb != "text" && verb != "compose" && verb != "clip") return false;
+  int64_t frame = 0;
+  if (!ParseNumber(frameWord, 0, kMaxFrame, frame))
+    FailAt(name, lineNumber, "the line must start with a frame number");
+  std::string_view rest = i < line.size() ? line.substr(i + 1) : std::string_view();
+  if (!rest.empty() && rest.back() == '\r') rest.remove_suffix(1);
+  std::string text = Unescape(rest, name, lineNumber);
+  if (verb == "text" && text.empty()) FailAt(name, lineNumber, "text needs the text to type");
+  ScriptedInput input;
+  input.Frame = frame;
+  if (verb == "clip") {
+    input.Clipboard = std::move(text);
+  } else if (verb == "text") {
+    input.Event = InputEvent::TextInput(std::move(text));
+  } else {
+    const int cursor = CodePoints(text);
+    input.Event = InputEvent::TextEditing(std::move(text), cursor);
+  }
+  events.push_back(std::move(input));
+  return true;
+}
+
 }  // namespace
 
 std::vector<ScriptedInput> ParseInputScript(std::string_view text, const std::string& name) {
@@ -58,6 +140,7 @@ std::vector<ScriptedInput> ParseInputScript(std::string_view text, const std::st
     const size_t end = text.find('\n');
     std::string_view line = text.substr(0, end);
     text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+    if (ParseTextLine(line, name, lineNumber, events)) continue;
     if (size_t hash = line.find('#'); hash != std::string_view::npos) line = line.substr(0, hash);
     const std::vector<std::string_view> w = Words(line);
     if (w.empty()) continue;

@@ -8,6 +8,13 @@
 //   FRAME wheel up|down  one wheel step
 //   FRAME key VK         key down (VK: a Windows virtual-key number, decimal or 0x hexadecimal)
 //   FRAME keyup VK       key up
+//   FRAME text TEXT      TEXT typed (through the input method when one is on)
+//   FRAME compose TEXT   the input method shows TEXT as its composition, cursor at its end;
+//                        "compose" alone ends the composition
+//   FRAME clip TEXT      the clipboard holds TEXT from now on
+//
+// TEXT is the rest of the line after one blank, UTF-8, taken as it is ("#" included), with the
+// escapes \n (line break), \t (tab), \\ (backslash) and \xHH (any byte, to write invalid text).
 //
 // FRAME is the number of frames that have run when the event arrives: 0 is before the first
 // frame. Coordinates are panel pixels and may be negative. Words are separated by blanks; "#"
@@ -16,6 +23,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,6 +35,8 @@ namespace orin {
 struct ScriptedInput {
   int64_t Frame = 0;
   InputEvent Event;
+  // Set: the line puts this text (UTF-8) on the clipboard instead of delivering Event.
+  std::optional<std::string> Clipboard = std::nullopt;
 };
 
 // Sorted by frame. Throws Error "NAME:LINE: reason" (UTF-8 name converted to cp932) for the first

@@ -81,6 +81,9 @@ void SdlPlatform::DestroyWindow() {
 }
 
 void SdlPlatform::CreateWindow(const WindowLayout& layout) {
+  // SDL starts with text input on; the input method then takes keys even where the game has
+  // no entry field, so it is on only while one has the focus (SetTextInput).
+  if (window_ == nullptr && !textInput_) SDL_StopTextInput();
   panelWidth_ = layout.PanelWidth > 0 ? layout.PanelWidth : 1;
   panelHeight_ = layout.PanelHeight > 0 ? layout.PanelHeight : 1;
   dockHeight_ = layout.DockHeight > 0 ? layout.DockHeight : 0;
@@ -367,6 +370,12 @@ void SdlPlatform::PollEvents(int64_t, std::vector<InputEvent>& out) {
           out.push_back(mark(InputEvent::MouseUp(*button, x, targetY, target)));
         break;
       }
+      case SDL_TEXTINPUT:
+        if (textInput_) out.push_back(InputEvent::TextInput(e.text.text));
+        break;
+      case SDL_TEXTEDITING:
+        if (textInput_) out.push_back(InputEvent::TextEditing(e.edit.text, e.edit.start));
+        break;
       case SDL_MOUSEWHEEL: {
         int steps = e.wheel.y;
         if (e.wheel.direction == SDL_MOUSEWHEEL_FLIPPED) steps = -steps;
@@ -532,8 +541,6 @@ void SdlPlatform::SetOverlay(const PixelBuffer* picture) {
   Render();
 }
 
-void SdlPlatform::SetClipboardText(const std::string& utf8) { SDL_SetClipboardText(utf8.c_str()); }
-
 void SdlPlatform::EnableGamepads(bool on) {
   if (on == gamepads_) return;
   if (!on) {
@@ -619,5 +626,49 @@ void SdlPlatform::WarpPointer(int x, int y) {
   const int64_t oy = panel.Top + (int64_t{y} * 2 + 1) * panel.Height() / (int64_t{panelHeight_} * 2);
   SDL_WarpMouseInWindow(window_, static_cast<int>(ox * winW / outW), static_cast<int>(oy * winH / outH));
 }
+
+}  // namespace orin
+
+namespace orin {
+
+void SdlPlatform::SetTextInput(bool on, const Rect& caret) {
+  if (on != textInput_) {
+    textInput_ = on;
+    if (on)
+      SDL_StartTextInput();
+    else
+      SDL_StopTextInput();
+  }
+  if (!on || window_ == nullptr || caret == textCaret_) return;
+  textCaret_ = caret;
+  // The input method places its candidate list in window coordinates.
+  int outW = 0, outH = 0, winW = 0, winH = 0;
+  OutputSize(outW, outH);
+  SDL_GetWindowSize(window_, &winW, &winH);
+  const Rect panel = PanelOnOutput();
+  if (outW <= 0 || outH <= 0 || panelWidth_ <= 0 || panelHeight_ <= 0) return;
+  auto toWindowX = [&](int x) {
+    const int64_t o = panel.Left + int64_t{x} * panel.Width() / panelWidth_;
+    return static_cast<int>(o * winW / outW);
+  };
+  auto toWindowY = [&](int y) {
+    const int64_t o = panel.Top + int64_t{y} * panel.Height() / panelHeight_;
+    return static_cast<int>(o * winH / outH);
+  };
+  SDL_Rect r{toWindowX(caret.Left), toWindowY(caret.Top), 0, 0};
+  r.w = std::max(1, toWindowX(caret.Right) - r.x);
+  r.h = std::max(1, toWindowY(caret.Bottom) - r.y);
+  SDL_SetTextInputRect(&r);
+}
+
+std::string SdlPlatform::ClipboardText() {
+  char* text = SDL_GetClipboardText();
+  if (text == nullptr) return {};
+  std::string result(text);
+  SDL_free(text);
+  return result;
+}
+
+void SdlPlatform::SetClipboardText(const std::string& utf8) { SDL_SetClipboardText(utf8.c_str()); }
 
 }  // namespace orin

@@ -62,8 +62,10 @@ class SdlPlatform final : public Platform {
   void Sleep(uint32_t ms) override;
   bool IsActive() const override { return active_; }
   bool HasDock() const override { return true; }
-  void SetOverlay(const PixelBuffer* picture) override;
+  void SetTextInput(bool on, const Rect& caret) override;
+  std::string ClipboardText() override;
   void SetClipboardText(const std::string& utf8) override;
+  void SetOverlay(const PixelBuffer* picture) override;
   void EnableGamepads(bool on) override;
 
   SDL_Window* Window() const { return window_; }
@@ -99,6 +101,8 @@ class SdlPlatform final : public Platform {
   Rect windowed_;  // the window's place and size before full screen
   ScaleFilter filter_ = ScaleFilter::kAuto;
   ScaleMode scaleMode_ = ScaleMode::kFit;
+  bool textInput_ = false;
+  Rect textCaret_;
   // The debug overlay's picture, drawn unscaled over the panel's top-left corner.
   SDL_Texture* overlay_ = nullptr;
   int overlayWidth_ = 0;

@@ -33,6 +33,7 @@ TEST(TOrinBaseList_Names, DefaultNamesTakeTheFirstFreeNumber) {
   // Kinds 1 and 10 and kinds without a class make nothing; the top bit of a kind is ignored.
   EXPECT_EQ(s.list.Create(1), nullptr);
   EXPECT_EQ(s.list.Create(10), nullptr);
+  s.list.Classes().Set(kKindEdit, nullptr);
   EXPECT_EQ(s.list.Create(kKindEdit), nullptr);
   EXPECT_EQ(s.list.Create(0x80 | kKindTimer)->Kind(), kKindTimer);
 }

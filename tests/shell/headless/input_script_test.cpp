@@ -4,6 +4,7 @@
 
 #include "core/cp932.h"
 #include "core/error.h"
+#include "shell/headless/headless_platform.h"
 #include "support/test_support.h"
 
 namespace orin {
@@ -75,6 +76,11 @@ TEST(InputScript, MalformedLinesNameTheirLine) {
       {"5 key -1", "bad key code -1"},
       {"5 key 65536", "bad key code 65536"},
       {"5 keyup 0xZZ", "bad key code 0xZZ"},
+      {"x text abc", "must start with a frame number"},
+      {"5 text", "text needs the text"},
+      {"5 text a\\", "lone backslash"},
+      {"5 text \\x4", "two hexadecimal digits"},
+      {"5 clip \\q", "unknown escape"},
   };
   for (const Case& c : cases) {
     const std::string text = std::string("1 key 13\n# comment\n") + c.line + "\n";
@@ -87,6 +93,47 @@ TEST(InputScript, MalformedLinesNameTheirLine) {
       EXPECT_NE(message.find(c.reason), std::string::npos) << message;
     }
   }
+}
+
+TEST(InputScript, TextLinesTakeTheRestOfTheLineVerbatim) {
+  const char* text =
+      "1 text a b  # not a comment\r\n"
+      "2 compose \xe3\x81\x82\xe3\x81\x84\n"
+      "2 compose\n"
+      "3 clip line\\none\\t\\\\\\x81\n"
+      "4 text \\x80\n";
+  const std::vector<ScriptedInput> got = ParseInputScript(text, "t.txt");
+  ASSERT_EQ(got.size(), 5u);
+  EXPECT_EQ(got[0].Event.Kind, InputKind::kTextInput);
+  EXPECT_EQ(got[0].Event.Text, "a b  # not a comment");
+  EXPECT_EQ(got[1].Event.Kind, InputKind::kTextEditing);
+  EXPECT_EQ(got[1].Event.Text, "\xe3\x81\x82\xe3\x81\x84");
+  EXPECT_EQ(got[1].Event.Cursor, 2);  // characters, not bytes
+  EXPECT_EQ(got[2].Event.Kind, InputKind::kTextEditing);
+  EXPECT_EQ(got[2].Event.Text, "");
+  ASSERT_TRUE(got[3].Clipboard.has_value());
+  EXPECT_EQ(*got[3].Clipboard, "line\none\t\\\x81");
+  EXPECT_FALSE(got[0].Clipboard.has_value());
+  EXPECT_EQ(got[4].Event.Text, "\x80");
+}
+
+TEST(HeadlessPlatform_Text, ClipLinesFillTheClipboardAndTextArrivesInOrder) {
+  HeadlessOptions options;
+  options.Input = ParseInputScript("0 clip hello\n0 text x\n1 compose y\n", "t.txt");
+  HeadlessPlatform platform(std::move(options));
+  std::vector<InputEvent> events;
+  platform.PollEvents(0, events);
+  ASSERT_EQ(events.size(), 1u);
+  EXPECT_EQ(events[0].Text, "x");
+  EXPECT_EQ(platform.ClipboardText(), "hello");
+  platform.SetClipboardText("copied");
+  EXPECT_EQ(platform.ClipboardText(), "copied");
+  platform.PollEvents(1, events);
+  ASSERT_EQ(events.size(), 2u);
+  EXPECT_EQ(events[1].Kind, InputKind::kTextEditing);
+  platform.SetTextInput(true, Rect{1, 2, 3, 4});
+  EXPECT_TRUE(platform.TextInputOn());
+  EXPECT_EQ(platform.TextCaret(), (Rect{1, 2, 3, 4}));
 }
 
 TEST(InputScript, UnreadableFileIsAnError) {
