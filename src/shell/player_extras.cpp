@@ -16,17 +16,13 @@
 
 namespace orin {
 
-namespace {
-
-FeedPage ToFeedPage(const std::string& window, const PlainPage& plain) {
+FeedPage FeedPageOf(const std::string& cp932Window, const PlainPage& plain) {
   FeedPage page;
-  page.Window = ToUtf8(window);
+  page.Window = ToUtf8(cp932Window);
   page.Text = ToUtf8(plain.Text);
   for (const auto& [base, reading] : plain.Ruby) page.Ruby.push_back(FeedRuby{ToUtf8(base), ToUtf8(reading)});
   return page;
 }
-
-}  // namespace
 
 class PlayerExtras::ClipboardSink final : public FeedSink {
  public:
@@ -75,7 +71,10 @@ PlayerExtras::PlayerExtras(Platform& platform, PlayerHost& host, Log& log, const
   };
   if (!options.TextFeed.empty())
     start("--text-feed", [&] { feed_->AddSink(std::make_unique<JsonLinesSink>(options.TextFeed)); });
-  if (options.TextClipboard) feed_->AddSink(std::make_unique<ClipboardSink>(*this));
+  if (options.TextClipboard) {
+    feed_->AddSink(std::make_unique<ClipboardSink>(*this));
+    clipboardOn_ = true;
+  }
   if (options.TextWebSocket > 0)
     start("--text-websocket", [&] {
       auto server = std::make_unique<WebSocketServer>(log);
@@ -99,7 +98,7 @@ PlayerExtras::~PlayerExtras() {
 
 void PlayerExtras::PageShown(const std::string& window, const TWdPage& page) {
   if (feed_->Empty()) return;
-  feed_->Publish(ToFeedPage(window, PagePlainText(page)));
+  feed_->Publish(FeedPageOf(window, PagePlainText(page)));
 }
 
 bool PlayerExtras::KeyDown(int key) {
@@ -191,7 +190,7 @@ OverlayStats PlayerExtras::Stats() {
 }
 
 void PlayerExtras::AfterFrame() {
-  {
+  if (clipboardOn_) {
     std::optional<std::string> text;
     {
       std::lock_guard<std::mutex> lock(clipboardMutex_);

@@ -33,6 +33,9 @@ namespace orin {
 
 class PlayerHost;
 
+// A page as the feed carries it: the window's name, text and ruby in UTF-8.
+FeedPage FeedPageOf(const std::string& cp932Window, const PlainPage& plain);
+
 struct ExtrasOptions {
   std::string TextFeed;  // a file, "-" for stdout, empty for none
   bool TextClipboard = false;
@@ -91,6 +94,7 @@ class PlayerExtras final : public PageObserver, public WindowExtras {
   // The text the feed thread left for the clipboard.
   std::mutex clipboardMutex_;
   std::optional<std::string> clipboard_;
+  bool clipboardOn_ = false;
   // The overlay and what it measures.
   std::unique_ptr<DebugOverlay> overlay_;
   std::unique_ptr<TraceTail> traceTail_;
