@@ -47,11 +47,6 @@ fi
 for target in "${targets[@]}"; do
   name=$(basename "$target")
   run=("${limit[@]}")
-  # The sound decoder probes every container the media library knows (about 100 inputs a
-  # second); its fixed runs are a hundredth of the others' so that CI stays short.
-  if [ "$name" = fuzz_sound ] && [ "$mode" != long ] && [ -n "${2:-}" ]; then
-    run=(-runs="$(( $2 / 100 ))" -seed=1)
-  fi
   mkdir -p "corpus/$name"
   seeds=()
   [ -d "../../fuzz/corpus/$name" ] && seeds+=("../../fuzz/corpus/$name")

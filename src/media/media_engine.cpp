@@ -280,7 +280,10 @@ std::shared_ptr<Stream> MediaEngine::OpenData(std::string_view name, bool whole)
     std::replace(host.begin(), host.end(), '\\', '/');
     return std::make_shared<FileStream>(host, FileStream::kRead);
   }
-  if (whole) {
+  // A range gives an entry's stored bytes: an entry kept compressed (every entry of the oldest
+  // archives) or held in memory has to be read whole to be heard at all.
+  const TVrFile* entry = files_.FindEntry(name);
+  if (whole || (entry && (entry->IsMemoryEntry() || entry->Stored == 0))) {
     auto memory = std::make_shared<MemoryStream>();
     files_.LoadToStream(*memory, name);
     return memory;
@@ -377,6 +380,7 @@ void MediaEngine::Update(uint32_t deltaMs) {
 
 void MediaEngine::Trace(std::string_view cp932Text) {
   if (log_) log_->Warn(LogChannel::kMedia, cp932Text);
+  if (reporter_) reporter_(std::string(cp932Text));
 }
 
 }  // namespace orin

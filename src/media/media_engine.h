@@ -17,6 +17,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <functional>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -121,7 +122,8 @@ class MediaEngine {
   MediaEngine& operator=(const MediaEngine&) = delete;
 
   // The data of a media name: a host file when the name begins with a path delimiter or has ":"
-  // second, else an archive entry through a range stream (whole: read into memory). Throws Error.
+  // second, else an archive entry through a range stream (whole, or an entry kept compressed or in
+  // memory: read into memory). Throws Error.
   std::shared_ptr<Stream> OpenData(std::string_view name, bool whole);
   // A playback of the name's data (never null: a failure gives a silent one, traced).
   std::shared_ptr<Playback> CreatePlayback(std::string_view name, bool whole);
@@ -142,7 +144,9 @@ class MediaEngine {
   uint32_t ClockMs() const { return static_cast<uint32_t>(ClockFrames() * 10 / 441); }
   int DeviceBufferFrames() const { return bufferFrames_; }
 
+  // What Trace says goes to the log and, when set, to this reporter too (the run's trace).
   void Trace(std::string_view cp932Text);
+  void SetReporter(std::function<void(const std::string&)> reporter) { reporter_ = std::move(reporter); }
   TVrFileManager& Files() { return files_; }
 
  private:
@@ -150,6 +154,7 @@ class MediaEngine {
 
   TVrFileManager& files_;
   Log* log_;
+  std::function<void(const std::string&)> reporter_;
   std::unique_ptr<AudioOutput> output_;
   bool deviceOpen_ = false;
   int bufferFrames_ = 0;

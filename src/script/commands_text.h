@@ -103,6 +103,22 @@ class TComMovieStop : public TCommand {
   CommandExpr NoInterrupt;  // pages of version 107 and later
   ComKind Kind() const override { return ComKind::MovieStop; }
   void DescribeFields(FieldVisitor& v) override;
+
+  void Begin(TCallMan& interpreter) override;
+  void Execute(TCallMan& interpreter, TPage*& page, int32_t& index) override;
+  bool Blocking() const override { return wait_; }
+  bool Uninterruptible() const override { return noInterrupt_; }
+  void SaveState(std::unique_ptr<MemoryStream>& stream) const override;
+  void LoadState(Stream& s) override;
+
+ private:
+  // The object is followed by its serial: a fade-out renames it, and it is freed when done. The
+  // state record keeps its name (the one it has while fading); a loaded state finds it by that
+  // name, which a saved scene never holds, so a load goes on at once.
+  uint64_t target_ = 0;
+  std::string targetName_;
+  bool wait_ = false;
+  bool noInterrupt_ = false;
 };
 
 // 55: restart a media object.
@@ -112,6 +128,7 @@ class TComMediaPlay : public TCommand {
   CommandExpr ObjectName;
   ComKind Kind() const override { return ComKind::MediaPlay; }
   void DescribeFields(FieldVisitor& v) override;
+  void Execute(TCallMan& interpreter, TPage*& page, int32_t& index) override;
 };
 
 }  // namespace orin

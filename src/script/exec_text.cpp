@@ -6,8 +6,10 @@
 #include <algorithm>
 
 #include "core/error.h"
+#include "media/media_object.h"
 #include "params/custom_param.h"
 #include "params/param_collection.h"
+#include "resources/file_manager.h"
 #include "scene/model/orin_base_list.h"
 #include "scene/objects/orin_list_box.h"
 #include "scene/objects/orin_mes.h"
@@ -75,6 +77,73 @@ void TComTextIns::LoadState(Stream& s) {
   wait_ = ReadByte(s) != 0;
   // Records without a version lack the flag: the command was interruptible then.
   noInterrupt_ = version >= kStateVersion && ReadByte(s) != 0;
+}
+
+// ---- Media
+
+void TComMovieStop::Begin(TCallMan& interpreter) {
+  TParamCollection& vars = interpreter.Vars();
+  noInterrupt_ = NoInterrupt.GetFlag(vars, false);
+  wait_ = false;
+  target_ = 0;
+  targetName_.clear();
+  const std::string name = ObjectName.GetStr(vars);
+  TOrinObject* object = name.empty() ? nullptr : interpreter.Scene().Find(name);
+  MediaObject* media = object ? AsMediaObject(object) : nullptr;
+  if (!media) return;
+  const int32_t fadeTime = FadeTime.GetInt(vars, 0);
+  if (fadeTime <= 0) {
+    media->SetState(MediaObject::kStopped);
+    object->Delete();
+    return;
+  }
+  const std::string& source = media->Source();
+  if (source.compare(0, 3, "CD_") != 0 && !interpreter.Game().Files().Exists(source)) return;
+  // Already stopped or stopping: nothing to fade and nothing to wait for.
+  if (media->State() != MediaObject::kPlay && media->State() != MediaObject::kFadeIn) return;
+  media->SetFadeTime(fadeTime);
+  target_ = object->Serial();
+  media->SetState(MediaObject::kFadeOut);
+  targetName_ = object->Name();
+  wait_ = Wait.GetFlag(vars, false);
+}
+
+void TComMovieStop::Execute(TCallMan& interpreter, TPage*&, int32_t& index) {
+  if (wait_ && target_ == 0 && !targetName_.empty()) {
+    if (TOrinObject* object = interpreter.Scene().Find(targetName_)) target_ = object->Serial();
+    targetName_.clear();
+  }
+  if (wait_ && target_ != 0) {
+    if (TOrinObject* object = interpreter.Scene().FindBySerial(target_); object && !object->IsDeleted()) {
+      interpreter.SetChain(false);
+      return;
+    }
+  }
+  ++index;
+}
+
+void TComMovieStop::SaveState(std::unique_ptr<MemoryStream>& stream) const {
+  if (!stream) stream = std::make_unique<MemoryStream>();
+  WriteStateHeader(*stream);
+  WriteString(*stream, targetName_);
+  WriteByte(*stream, wait_ ? 1 : 0);
+  WriteByte(*stream, noInterrupt_ ? 1 : 0);
+}
+
+void TComMovieStop::LoadState(Stream& s) {
+  const int version = ReadStateHeader(s);
+  targetName_ = ReadString(s);
+  wait_ = ReadByte(s) != 0;
+  // Records without a version lack the flag: the command was interruptible then.
+  noInterrupt_ = version >= kStateVersion && ReadByte(s) != 0;
+  target_ = 0;
+}
+
+void TComMediaPlay::Execute(TCallMan& interpreter, TPage*&, int32_t& index) {
+  ++index;
+  const std::string name = ObjectName.GetStr(interpreter.Vars());
+  TOrinObject* object = name.empty() ? nullptr : interpreter.Scene().Find(name);
+  if (MediaObject* media = object ? AsMediaObject(object) : nullptr) media->Restart();
 }
 
 void TComTextClr::Execute(TCallMan& interpreter, TPage*&, int32_t& index) {

@@ -1,5 +1,6 @@
 #include "script/object_creation_hooks.h"
 
+#include "media/media_object.h"
 #include "scene/model/property_table.h"
 #include "scene/objects/orin_custom_image.h"
 #include "scene/objects/orin_list_box.h"
@@ -22,6 +23,12 @@ void OpenMenu(TOrinObject& object, const TComComponent&) {
   if (auto* menu = dynamic_cast<TOrinMenu*>(&object)) menu->RequestOpen(TOrinMenu::kOpening);
 }
 
+// A sound or video starts once its properties are set: with a fade-in when it has a fade time.
+void StartMedia(TOrinObject& object, const TComComponent&) {
+  if (MediaObject* media = AsMediaObject(&object))
+    media->SetState(media->FadeTime() != 0 ? MediaObject::kFadeIn : MediaObject::kPlay);
+}
+
 }  // namespace
 
 ObjectCreationHooks ObjectCreationHooks::Standard() {
@@ -29,6 +36,8 @@ ObjectCreationHooks ObjectCreationHooks::Standard() {
   hooks.AddBefore(ComKind::ImgNew, TakeEndDelay);
   hooks.AddAfter(ComKind::Menu, OpenMenu);
   hooks.AddAfter(ComKind::PrevMenuNew, OpenMenu);
+  hooks.AddAfter(ComKind::Sound, StartMedia);
+  hooks.AddAfter(ComKind::Movie, StartMedia);
   return hooks;
 }
 

@@ -4,7 +4,8 @@
 // Standard() holds the player's cases: an image object (TComImgNew) takes a copy of the record's
 // property-26 expression as its end delay, which it evaluates itself each time its last image is
 // entered; a menu (TComMenu) or preview menu (TComPrevMenuNew) starts opening once its
-// properties are set. A class that needs more adds its case with AddBefore or AddAfter (one case
+// properties are set; a sound (TComSound) or video (TComMovie) starts playing, with a fade-in
+// when its fade time is not 0. A class that needs more adds its case with AddBefore or AddAfter (one case
 // per kind and moment; adding again replaces it).
 #pragma once
 

@@ -3,6 +3,7 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <ctime>
@@ -15,6 +16,10 @@
 #include "imaging/font_finder.h"
 #include "imaging/font_pixel.h"
 #include "imaging/freetype_rasterizer.h"
+#include "media/audio_output.h"
+#include "media/media_engine.h"
+#include "media/media_objects.h"
+#include "media/media_set.h"
 #include "params/db_manager.h"
 #include "params/function_call.h"
 #include "params/param_collection.h"
@@ -33,6 +38,8 @@
 #include "script/page.h"
 #include "script/page_documents.h"
 #include "script/project.h"
+#include "shell/game_ini.h"
+#include "shell/platform.h"
 #include "shell/screen_manager.h"
 
 extern char** environ;
@@ -78,7 +85,7 @@ LocalDateTime MachineNow() {
 
 // The system variables and functions as the running game answers them: input and objects from
 // the scene (SceneParamHost), the call, the project, the saves, the clocks and the desktop from
-// the host. The media role stays null until the player has media managers.
+// the host, the sound switch and the MIDI ports from the media (the null role without them).
 class PlayerParamHost final : public CallRole,
                               public HistoryRole,
                               public ScreenRole,
@@ -87,12 +94,13 @@ class PlayerParamHost final : public CallRole,
                               public DesktopRole {
  public:
   PlayerParamHost(PlayerHost& host, TOrinBaseList& scene, SaveSections& sections, ShellState& state,
-                  TVrFileManager& files)
+                  TVrFileManager& files, MediaRole* media)
       : host_(host),
         scene_(scene),
         sections_(sections),
         state_(state),
         files_(files),
+        media_(media ? *media : nullMedia_),
         random_(host.Machine().Desktop ? RunTimeRandom::TimeOfDaySeed() : FixedStartSeed()) {}
   PlayerParamHost(const PlayerParamHost&) = delete;
   PlayerParamHost& operator=(const PlayerParamHost&) = delete;
@@ -252,7 +260,8 @@ class PlayerParamHost final : public CallRole,
   TVrFileManager& files_;
   NullScreen nullScreen_;
   NullDesktop nullDesktop_;
-  NullMedia media_;
+  NullMedia nullMedia_;
+  MediaRole& media_;
   SceneParamHost sceneRoles_{scene_};
   RunTimeRandom random_;
   ParamHost roles_{sceneRoles_, sceneRoles_, *this, *this, *this, *this, media_, *this, *this, random_};
@@ -302,7 +311,7 @@ FontFinder& PlayerHost::Fonts() {
   return *fonts_;
 }
 
-void PlayerHost::Initialise(const GameSettings&, MainWindow& window) {
+void PlayerHost::Initialise(const GameSettings& settings, MainWindow& window) {
   window_ = &window;
   try {
     glyphs_ = std::make_unique<TFontPixelManager>(std::make_unique<FreeTypeRasterizer>(Fonts()));
@@ -310,8 +319,10 @@ void PlayerHost::Initialise(const GameSettings&, MainWindow& window) {
   } catch (const Error&) {
     // A machine without outline fonts still plays the game: text then shows no characters.
   }
-  scene_ = std::make_unique<TOrinBaseList>(&files_, SceneServices{.Text = &text_, .Clip = clipboard_});
-  paramHost_ = std::make_unique<PlayerParamHost>(*this, *scene_, *sections_, state_, files_);
+  StartMedia(settings);
+  scene_ = std::make_unique<TOrinBaseList>(
+      &files_, SceneServices{.Text = &text_, .Media = mediaObjects_.get(), .Clip = clipboard_});
+  paramHost_ = std::make_unique<PlayerParamHost>(*this, *scene_, *sections_, state_, files_, mediaObjects_.get());
   wipes_->SetRandom(&paramHost_->Roles().Random);
   vars_->SetHost(&paramHost_->Roles());
   project_ = std::make_unique<TProject>(static_cast<GameContext&>(*this));
@@ -341,9 +352,32 @@ void PlayerHost::Close() {
   if (wipes_) wipes_->SetRandom(nullptr);
   paramHost_.reset();
   scene_.reset();
-  // The media managers go here once the player has them.
+  // The sounds of the scene are gone; their managers and the audio output go now.
+  if (mediaHooks_ == mediaObjects_.get()) mediaHooks_ = nullptr;
+  mediaObjects_.reset();
+  media_.reset();
   FreeTextServices();
   window_ = nullptr;
+}
+
+// The media set of the game, opened once. A machine without a sound device plays silently, on
+// the frame clock; headless runs decode only from the frame step, so what is heard follows the
+// virtual clock alone.
+void PlayerHost::StartMedia(const GameSettings& settings) {
+  if (media_) return;
+  MediaSettings ms;
+  ms.DirectSound = settings.DirectSound;
+  ms.DelayTime = NormalizeDelayTime(settings.DelayTime);
+  ms.BufferFrames = AudioOutput::kDefaultBufferFrames;
+  ms.DecodeThread = machine_.Desktop;
+  std::unique_ptr<AudioOutput> output = machine_.Audio ? machine_.Audio->CreateAudioOutput() : nullptr;
+  media_ = std::make_unique<MediaSet>(files_, std::move(output), ms, &Logger());
+  // A sound the game cannot play is said in the trace as well as the log; the game goes on.
+  media_->Engine().SetReporter([this](const std::string& line) {
+    if (trace_) trace_->Write(Format("%.8x : -- ", static_cast<uint32_t>(state_.RunningClock)) + line);
+  });
+  mediaObjects_ = std::make_unique<MediaObjects>(*media_);
+  if (!mediaHooks_) mediaHooks_ = mediaObjects_.get();
 }
 
 void PlayerHost::CloseProject() {
@@ -397,7 +431,12 @@ bool PlayerHost::FramePacing() const { return HasProject() && project_->FramePac
 
 void PlayerHost::SceneInputStep() { scene_->InputStep(state_.RunningClock, state_.FrameDelta); }
 void PlayerHost::RunInterpreter() { project_->Run(); }
-void PlayerHost::SceneStep() { scene_->Step(); }
+void PlayerHost::SceneStep() {
+  scene_->Step();
+  // After the objects stepped: what they started this frame is decoded ahead before the device
+  // asks for it.
+  if (media_) media_->Update(static_cast<uint32_t>(std::max(state_.FrameDelta, 0)));
+}
 bool PlayerHost::EndOfFrame() { return project_->EndOfFrame(); }
 
 DrawnFrame PlayerHost::Draw() {

@@ -40,6 +40,8 @@ namespace orin {
 
 class Clipboard;
 class FontFinder;
+class MediaObjects;
+class MediaSet;
 class ObjectCreationHooks;
 class PageDocuments;
 class SystemFunctions;
@@ -61,6 +63,9 @@ struct PlayerMachine {
   Platform* Clock = nullptr;
   // A run on the user's desktop: the machine's date, a time-of-day seed, xdg-open for OpenUrl.
   bool Desktop = false;
+  // What hands out the audio output (a window run also decodes ahead on a worker thread); null:
+  // the game plays silently on the frame clock.
+  Platform* Audio = nullptr;
 };
 
 class PlayerHost final : public GameHost, private GameContext {
@@ -121,7 +126,8 @@ class PlayerHost final : public GameHost, private GameContext {
   void SetCreationHooks(CreationHooks* hooks) { creationHooks_ = hooks; }
   // The log of the run (not owned; the null log when none is given).
   void SetLog(Log& log) { log_ = &log; }
-  // What the media managers do on focus changes and display switches (not owned; null: none).
+  // What the media managers do on focus changes and display switches (not owned; null: the
+  // player's own media, once Initialise has made them).
   void SetMediaHooks(MediaWindowHooks* hooks) { mediaHooks_ = hooks; }
   // Who hears of every new page of a message window (not owned; null: nobody).
   void SetPageObserver(PageObserver* observer) { text_.Pages = observer; }
@@ -130,6 +136,9 @@ class PlayerHost final : public GameHost, private GameContext {
   TraceSink* TraceOut() const { return trace_; }
   // The desktop's clipboard for the entry fields (not owned; null: none). Set before Initialise.
   void SetClipboard(Clipboard* clipboard) { clipboard_ = clipboard; }
+  // The media of the running game: made by Initialise before the scene, freed by Close after it.
+  MediaSet* Media() { return media_.get(); }
+  MediaObjects* MediaOfScene() { return mediaObjects_.get(); }
   // The window the game runs in, between Initialise and Close.
   MainWindow* Window() { return window_; }
 
@@ -157,6 +166,7 @@ class PlayerHost final : public GameHost, private GameContext {
   std::string SaveFilePath() override { return paths_.SaveFilePath(); }
 
   void CloseProject();
+  void StartMedia(const GameSettings& settings);
   void FreeTextServices();
 
   TVrFileManager& files_;
@@ -191,6 +201,9 @@ class PlayerHost final : public GameHost, private GameContext {
   std::unique_ptr<TOrinBaseList> scene_;
   std::unique_ptr<PlayerParamHost> paramHost_;
   std::unique_ptr<TProject> project_;
+  // The media set and what the scene and the system variables see of it.
+  std::unique_ptr<MediaSet> media_;
+  std::unique_ptr<MediaObjects> mediaObjects_;
 };
 
 }  // namespace orin

@@ -59,7 +59,8 @@ struct MediaFixture {
   std::unique_ptr<MediaSet> media;
 
   // Archive entries (name, bytes) in game.dat; loose files written with Loose.
-  void Archive(const std::vector<std::pair<std::string, std::string>>& entries) {
+  void Archive(const std::vector<std::pair<std::string, std::string>>& entries,
+               uint32_t version = TVrFileCollection::kWriteVersion) {
     HostFileSystem fs;
     TVrFileCollection c(fs);
     c.Folder = dir / "staging/";
@@ -72,7 +73,7 @@ struct MediaFixture {
     }
     std::filesystem::create_directories(dir / "game");
     TTpBigFileStream out(dir / "game/game.dat", TTpBigFileStream::kCreate);
-    c.Save(out);
+    c.Save(out, version);
   }
   void Loose(const std::string& name, const std::string& bytes) { dir.Write("game/" + name, bytes); }
 

@@ -9,6 +9,9 @@
 #include "core/error.h"
 #include "core/text.h"
 #include "imaging/mura.h"
+#include "media/media_item.h"
+#include "media/media_set.h"
+#include "media/orin_sound.h"
 #include "params/param_collection.h"
 #include "params/param_host.h"
 #include "params/params_test_support.h"
@@ -329,6 +332,70 @@ TEST(PlayerHost, ClosingSurvivesAFailingExitPageAndStillWritesTheStatusData) {
   TVrFileCollection saves(fs);
   saves.Open(folder + "save.dat");
   EXPECT_GE(saves.IndexOf("STATUSSAVEDATA"), 0);
+}
+
+// One second of a constant 16-bit stereo signal as a WAV file.
+std::string ConstantWav() {
+  const uint32_t frames = 44100, data = frames * 4;
+  std::string w = "RIFF";
+  auto u32 = [&](uint32_t v) {
+    for (int i = 0; i < 4; ++i) w.push_back(static_cast<char>(v >> (8 * i)));
+  };
+  auto u16 = [&](uint16_t v) {
+    w.push_back(static_cast<char>(v));
+    w.push_back(static_cast<char>(v >> 8));
+  };
+  u32(36 + data);
+  w += "WAVEfmt ";
+  u32(16);
+  u16(1);
+  u16(2);
+  u32(44100);
+  u32(44100 * 4);
+  u16(4);
+  u16(16);
+  w += "data";
+  u32(data);
+  for (uint32_t i = 0; i < frames * 2; ++i) u16(1000);
+  return w;
+}
+
+// The player makes its media set at start with game.ini's settings, hands sounds to the scene,
+// pauses them while the window is inactive and when @SoundON is off, and frees the set at close.
+// Without an audio output it plays on the frame clock, silently.
+TEST(PlayerHost, SoundsFollowFocusAndTheSoundSwitch) {
+  for (bool directSound : {true, false}) {
+    SCOPED_TRACE(directSound ? "engine" : "wave mixer");
+    test::TempDir dir;
+    const std::string folder = dir / "game/";
+    WriteGame(folder, "version 110\ntitle \"t\"\nscreen 32 24\nstart \"start.osb\"\n",
+              "propset Sound name file loop\nSound chain\n    name={\"bgm\"}\n    file={\"bgm.wav\"}\n"
+              "    loop={TRUE}\nWait\n");
+    dir.Write("game/bgm.wav", ConstantWav());
+    Player p(folder);
+    p.host.Initialise(GameSettings{directSound, 200}, p.window);
+    ASSERT_NE(p.host.Media(), nullptr);
+    EXPECT_EQ(p.host.Media()->Settings().DirectSound, directSound);
+    EXPECT_EQ(p.host.Media()->Settings().DelayTime, 200);
+    EXPECT_FALSE(p.host.Media()->HasDevice());
+    for (int i = 0; i < 3; ++i) p.Frame();
+    auto* bgm = dynamic_cast<TOrinSound*>(p.host.GameScene()->Find("bgm"));
+    ASSERT_NE(bgm, nullptr);
+    EXPECT_TRUE(bgm->IsPlaying());
+    p.host.Deactivated();
+    EXPECT_FALSE(bgm->IsPlaying());
+    p.host.Activated();
+    EXPECT_TRUE(bgm->IsPlaying());
+    TParamCollection& vars = *p.host.Variables();
+    test::Eval(vars, "@SoundON = FALSE");
+    EXPECT_EQ(test::Eval(vars, "@SoundON"), "flag FALSE");
+    EXPECT_FALSE(bgm->IsPlaying());
+    test::Eval(vars, "@SoundON = TRUE");
+    EXPECT_TRUE(bgm->IsPlaying());
+    p.state.Closing = true;
+    p.host.Close();
+    EXPECT_EQ(p.host.Media(), nullptr);
+  }
 }
 
 }  // namespace

@@ -356,7 +356,7 @@ int Play(const PlayerOptions& o) {
     FileLog log(paths.WritePath("orinplay.log"), o.Logging);
     files.SetLog(&log);
     PlayerHost host(files, pending, state, paths, o.Trace ? &trace : nullptr,
-                    PlayerMachine{platform.get(), !o.Headless});
+                    PlayerMachine{platform.get(), !o.Headless, platform.get()});
     host.SetLog(log);
     PlatformClipboard clipboard(*platform);
     host.SetClipboard(&clipboard);

@@ -37,6 +37,27 @@ int64_t SeekStream(void* opaque, int64_t offset, int whence) {
   return s->Seek(offset, origin);
 }
 
+// The containers the player plays: Ogg, WAV and ASF (WMA) for games, FLAC and MP3 for ripped CD
+// tracks. Probing only these is faster than trying every container the library knows, and keeps
+// the other demuxers away from untrusted bytes.
+constexpr const char* kContainers = "ogg,wav,asf,flac,mp3";
+
+// The container a name's extension stands for; null for any other extension (then a probe
+// among kContainers decides).
+const AVInputFormat* ContainerOf(const std::string& name) {
+  const size_t dot = name.find_last_of(".\\/");
+  if (dot == std::string::npos || name[dot] != '.') return nullptr;
+  std::string ext = name.substr(dot + 1);
+  for (char& c : ext) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+  const char* format = ext == "ogg" || ext == "oga" ? "ogg"
+                       : ext == "wav"                ? "wav"
+                       : ext == "wma" || ext == "asf" || ext == "wmv" ? "asf"
+                       : ext == "flac"               ? "flac"
+                       : ext == "mp3"                ? "mp3"
+                                                     : nullptr;
+  return format ? av_find_input_format(format) : nullptr;
+}
+
 std::string AvError(int code) {
   char text[AV_ERROR_MAX_STRING_SIZE] = {};
   av_strerror(code, text, sizeof text);
@@ -58,6 +79,8 @@ class FfmpegDecoder final : public AudioDecoder {
   const std::string& Failure() const override { return failure_; }
 
   int64_t Read(void* out, int64_t frames) override {
+    // Our own end trimming: the sound ends where the container's length says.
+    if (ownTrim_ && lengthFrames_ > 0) frames = std::min(frames, std::max<int64_t>(lengthFrames_ - position_, 0));
     auto* dst = static_cast<uint8_t*>(out);
     const int align = out_.BlockAlign();
     int64_t done = 0;
@@ -86,9 +109,10 @@ class FfmpegDecoder final : public AudioDecoder {
     int64_t skip = frame;
     if (ctx_ && frame > out_.SampleRate) {
       AVStream* st = fmt_->streams[streamIndex_];
-      int64_t ts = av_rescale_q(frame, AVRational{1, out_.SampleRate}, st->time_base);
+      int64_t ts = av_rescale_q(frame + shift_, AVRational{1, out_.SampleRate}, st->time_base);
       if (av_seek_frame(fmt_, streamIndex_, ts, AVSEEK_FLAG_BACKWARD) >= 0) {
         avcodec_flush_buffers(ctx_);
+        if (held_) av_packet_unref(held_);
         ResetResampler();
         seekTarget_ = frame;
         skip = 0;
@@ -118,15 +142,17 @@ class FfmpegDecoder final : public AudioDecoder {
       av_free(ioBuf);
       throw Error(label_ + ": out of memory");
     }
-    fmt_ = avformat_alloc_context();
-    fmt_->pb = io_;
-    fmt_->flags |= AVFMT_FLAG_CUSTOM_IO;
-    fmt_->probesize = 1 << 20;
-    int rc = avformat_open_input(&fmt_, nullptr, nullptr, nullptr);
-    if (rc < 0) {
-      fmt_ = nullptr;
-      Fail("not a sound file (" + AvError(rc) + ")");
+    // A reopen (a loop, a seek back) takes the container found the first time; a first open the
+    // one the extension names, and when the data is not that after all, a probe among ours.
+    const AVInputFormat* named = container_ ? container_ : ContainerOf(label_);
+    int rc = OpenInput(named);
+    if (rc < 0 && named && !container_) {
+      stream_->SetPosition(0);
+      avio_flush(io_);
+      if (avio_seek(io_, 0, SEEK_SET) >= 0) rc = OpenInput(nullptr);
     }
+    if (rc < 0) Fail("not a sound file the player plays (" + AvError(rc) + ")");
+    container_ = fmt_->iformat;
     if ((rc = avformat_find_stream_info(fmt_, nullptr)) < 0) Fail("damaged sound data (" + AvError(rc) + ")");
     const AVCodec* codec = nullptr;
     streamIndex_ = av_find_best_stream(fmt_, AVMEDIA_TYPE_AUDIO, -1, -1, &codec, 0);
@@ -135,6 +161,13 @@ class FfmpegDecoder final : public AudioDecoder {
     ctx_ = avcodec_alloc_context3(codec);
     if (!ctx_ || avcodec_parameters_to_context(ctx_, st->codecpar) < 0) Fail("cannot set up the decoder");
     ctx_->pkt_timebase = st->time_base;
+    // Vorbis: the first packet of a stream only primes the decoder and gives no sound, but the
+    // Ogg demuxer counts it as a short block of samples. Its timeline then runs one such block
+    // ahead, and its end trimming, taken from that timeline, cuts the last real samples. We trim
+    // ourselves instead: timestamps are moved back by that first packet's duration, and the
+    // sound ends where the last granule position says.
+    ownTrim_ = codec->id == AV_CODEC_ID_VORBIS && st->duration > 0 && st->duration != AV_NOPTS_VALUE;
+    if (ownTrim_) ctx_->flags2 |= AV_CODEC_FLAG2_SKIP_MANUAL;
     if ((rc = avcodec_open2(ctx_, codec, nullptr)) < 0) Fail("cannot decode it (" + AvError(rc) + ")");
     int channels = ctx_->ch_layout.nb_channels;
     if (channels <= 0 || ctx_->sample_rate <= 0 || ctx_->sample_rate > 384000) Fail("no usable sound format");
@@ -164,6 +197,51 @@ class FfmpegDecoder final : public AudioDecoder {
     packet_ = av_packet_alloc();
     frame_ = av_frame_alloc();
     if (!packet_ || !frame_) Fail("out of memory");
+    if (ownTrim_) HoldFirstPacket();
+  }
+
+  // Reads the stream's first packet, keeping it for the decoder, to learn the duration the
+  // demuxer gives it (in output frames).
+  void HoldFirstPacket() {
+    held_ = av_packet_alloc();
+    if (!held_) Fail("out of memory");
+    while (av_read_frame(fmt_, held_) >= 0) {
+      if (held_->stream_index == streamIndex_) {
+        AVStream* st = fmt_->streams[streamIndex_];
+        if (held_->duration > 0)
+          shift_ = av_rescale_q(held_->duration, st->time_base, AVRational{1, out_.SampleRate});
+        held_->stream_index = -2;  // marks it as held
+        return;
+      }
+      av_packet_unref(held_);
+    }
+  }
+
+  // Sends a packet of our stream to the decoder, with the timeline moved back by shift_.
+  void SendPacket(AVPacket* packet) {
+    if (shift_ > 0) {
+      AVStream* st = fmt_->streams[streamIndex_];
+      const int64_t back = av_rescale_q(shift_, AVRational{1, out_.SampleRate}, st->time_base);
+      if (packet->pts != AV_NOPTS_VALUE) packet->pts -= back;
+      if (packet->dts != AV_NOPTS_VALUE) packet->dts -= back;
+    }
+    const int rc = avcodec_send_packet(ctx_, packet);
+    if (rc < 0 && rc != AVERROR(EAGAIN) && rc != AVERROR_INVALIDDATA) NoteDamage(rc);
+  }
+
+  // Opens the container (null: a probe limited to kContainers); fmt_ is null after a failure.
+  int OpenInput(const AVInputFormat* format) {
+    fmt_ = avformat_alloc_context();
+    if (!fmt_) return AVERROR(ENOMEM);
+    fmt_->pb = io_;
+    fmt_->flags |= AVFMT_FLAG_CUSTOM_IO;
+    fmt_->probesize = 1 << 20;
+    AVDictionary* options = nullptr;
+    if (!format) av_dict_set(&options, "format_whitelist", kContainers, 0);
+    const int rc = avformat_open_input(&fmt_, nullptr, format, &options);
+    av_dict_free(&options);
+    if (rc < 0) fmt_ = nullptr;
+    return rc;
   }
 
   void ResetResampler() {
@@ -210,6 +288,12 @@ class FfmpegDecoder final : public AudioDecoder {
         avcodec_send_packet(ctx_, nullptr);
         continue;
       }
+      if (held_ && held_->stream_index == -2) {
+        held_->stream_index = streamIndex_;
+        SendPacket(held_);
+        av_packet_unref(held_);
+        continue;
+      }
       rc = av_read_frame(fmt_, packet_);
       if (rc < 0) {
         if (rc != AVERROR_EOF) NoteDamage(rc);
@@ -217,10 +301,7 @@ class FfmpegDecoder final : public AudioDecoder {
         avcodec_send_packet(ctx_, nullptr);
         continue;
       }
-      if (packet_->stream_index == streamIndex_) {
-        rc = avcodec_send_packet(ctx_, packet_);
-        if (rc < 0 && rc != AVERROR(EAGAIN) && rc != AVERROR_INVALIDDATA) NoteDamage(rc);
-      }
+      if (packet_->stream_index == streamIndex_) SendPacket(packet_);
       av_packet_unref(packet_);
     }
   }
@@ -265,6 +346,7 @@ class FfmpegDecoder final : public AudioDecoder {
 
   void CloseAll() {
     av_packet_free(&packet_);
+    av_packet_free(&held_);
     av_frame_free(&frame_);
     swr_free(&swr_);
     avcodec_free_context(&ctx_);
@@ -294,6 +376,11 @@ class FfmpegDecoder final : public AudioDecoder {
   size_t pendingHead_ = 0;
   int64_t position_ = 0;
   int64_t seekTarget_ = -1;
+  const AVInputFormat* container_ = nullptr;
+  // Vorbis: our own trimming (see OpenAll), the held first packet and the timeline shift.
+  bool ownTrim_ = false;
+  AVPacket* held_ = nullptr;
+  int64_t shift_ = 0;
 };
 
 }  // namespace
