@@ -16,6 +16,16 @@
 
 namespace orin {
 
+namespace {
+
+uint32_t NowMs() {
+  return static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                   std::chrono::steady_clock::now().time_since_epoch())
+                                   .count());
+}
+
+}  // namespace
+
 FeedPage FeedPageOf(const std::string& cp932Window, const PlainPage& plain) {
   FeedPage page;
   page.Window = ToUtf8(cp932Window);
@@ -48,16 +58,6 @@ class PlayerExtras::WebSocketSink final : public FeedSink {
   WebSocketServer& server_;
 };
 
-class PlayerExtras::SpeakerSink final : public FeedSink {
- public:
-  explicit SpeakerSink(Speaker& speaker) : speaker_(speaker) {}
-  const char* Name() const override { return "--speak"; }
-  void Publish(const FeedPage& page) override { speaker_.Say(page.Text); }
-
- private:
-  Speaker& speaker_;
-};
-
 PlayerExtras::PlayerExtras(Platform& platform, PlayerHost& host, Log& log, const ExtrasOptions& options)
     : platform_(platform), host_(host), log_(log), screenshotFolder_(options.ScreenshotFolder) {
   feed_ = std::make_unique<TextFeed>(log);
@@ -82,10 +82,7 @@ PlayerExtras::PlayerExtras(Platform& platform, PlayerHost& host, Log& log, const
       server_ = std::move(server);
       feed_->AddSink(std::make_unique<WebSocketSink>(*server_));
     });
-  if (options.Speak) {
-    speaker_ = std::make_unique<Speaker>(MakeDesktopSpeech(), log);
-    feed_->AddSink(std::make_unique<SpeakerSink>(*speaker_));
-  }
+  if (options.Speak) speaker_ = std::make_unique<Speaker>(MakeDesktopSpeech(), log);
   if (options.Overlay) ShowOverlay(true);
 }
 
@@ -97,8 +94,13 @@ PlayerExtras::~PlayerExtras() {
 }
 
 void PlayerExtras::PageShown(const std::string& window, const TWdPage& page) {
-  if (feed_->Empty()) return;
-  feed_->Publish(FeedPageOf(window, PagePlainText(page)));
+  if (feed_->Empty() && !speaker_) return;
+  FeedPage fed = FeedPageOf(window, PagePlainText(page));
+  if (speaker_) {
+    speaker_->Cancel();
+    gate_.PageShown(fed.Text, NowMs(), census_ && census_().VoiceLike);
+  }
+  if (!feed_->Empty()) feed_->Publish(std::move(fed));
 }
 
 bool PlayerExtras::KeyDown(int key) {
@@ -114,11 +116,9 @@ bool PlayerExtras::KeyDown(int key) {
 }
 
 void PlayerExtras::Clicked() {
-  if (speaker_) speaker_->Cancel();
-}
-
-void PlayerExtras::VoicePlaying(bool playing) {
-  if (speaker_) speaker_->SetMuted(playing);
+  if (!speaker_) return;
+  gate_.Clicked();
+  speaker_->Cancel();
 }
 
 void PlayerExtras::Flush() {
@@ -184,7 +184,7 @@ OverlayStats PlayerExtras::Stats() {
     }
   }
   if (TOrinBaseList* scene = host_.GameScene()) s.Objects = scene->ObjectCount();
-  if (audioSources_) s.AudioSources = audioSources_();
+  if (census_) s.AudioSources = census_().Playing;
   if (traceTail_) s.Trace = traceTail_->Lines();
   return s;
 }
@@ -197,6 +197,11 @@ void PlayerExtras::AfterFrame() {
       text.swap(clipboard_);
     }
     if (text) platform_.SetClipboardText(*text);
+  }
+  if (speaker_) {
+    const bool voice = census_ && census_().VoiceLike;
+    speaker_->SetMuted(voice);
+    if (auto say = gate_.Frame(NowMs(), voice)) speaker_->Say(std::move(*say));
   }
   if (!overlayShown_) return;
   const auto now = std::chrono::steady_clock::now();

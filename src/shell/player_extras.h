@@ -27,6 +27,8 @@
 #include "services/websocket_server.h"
 #include "shell/debug_overlay.h"
 #include "shell/form_view.h"
+#include "shell/media_census.h"
+#include "shell/read_aloud_gate.h"
 #include "shell/platform.h"
 
 namespace orin {
@@ -64,10 +66,10 @@ class PlayerExtras final : public PageObserver, public WindowExtras {
   void Clicked() override;
   void AfterFrame() override;
 
-  // How many audio sources play now, for the overlay (none given: not shown).
-  void SetAudioSourceCount(std::function<int()> count) { audioSources_ = std::move(count); }
-  // A voice line of the game starts or ends: read-aloud keeps quiet meanwhile.
-  void VoicePlaying(bool playing);
+  // What of the game's sound plays now: the overlay's count of sources; and read-aloud keeps
+  // quiet while a voice line plays (a sound that does not loop, of the kinds voices come in) and
+  // leaves out a page whose voice starts with it (read_aloud_gate.h). None given: no sound.
+  void SetMediaCensus(std::function<MediaCensus()> census) { census_ = std::move(census); }
 
   void ShowOverlay(bool shown);
   bool OverlayShown() const { return overlayShown_; }
@@ -81,7 +83,6 @@ class PlayerExtras final : public PageObserver, public WindowExtras {
  private:
   class ClipboardSink;
   class WebSocketSink;
-  class SpeakerSink;
   OverlayStats Stats();
 
   Platform& platform_;
@@ -104,7 +105,8 @@ class PlayerExtras final : public PageObserver, public WindowExtras {
   std::optional<std::chrono::steady_clock::time_point> lastFrame_;
   double frameMs_ = 0;
   double fps_ = 0;
-  std::function<int()> audioSources_;
+  std::function<MediaCensus()> census_;
+  ReadAloudGate gate_;
   std::vector<std::thread> writers_;
   std::vector<std::string> problems_;
 };

@@ -378,6 +378,7 @@ int Play(const PlayerOptions& o) {
     PlayerExtras extras(*platform, host, log, extrasOptions);
     for (const std::string& problem : extras.Problems()) PrintError(problem);
     host.SetPageObserver(&extras);
+    extras.SetMediaCensus([&host] { return host.Media() ? TakeCensus(*host.Media()) : MediaCensus{}; });
     platform->EnableGamepads(o.Gamepad);
     TFormView form(*platform, state, host, paths);
     form.SetExtras(&extras);
