@@ -1,6 +1,9 @@
 #include "services/speaker.h"
 
+#include <chrono>
 #include <thread>
+
+#include "core/cp932.h"
 
 namespace orin {
 
@@ -11,12 +14,13 @@ Speaker::Speaker(std::unique_ptr<SpeechBackend> backend, Log& log) : state_(std:
 }
 
 Speaker::~Speaker() {
-  {
-    std::lock_guard<std::mutex> lock(state_->Mutex);
-    state_->Stop = true;
-    state_->Logger = nullptr;
-  }
+  std::unique_lock<std::mutex> lock(state_->Mutex);
+  state_->Stop = true;
+  state_->Logger = nullptr;
   state_->Wake.notify_all();
+  // A worker that answers closes its connection before the player goes on to end; one stuck in
+  // the service is left behind rather than waited for.
+  state_->Done.wait_for(lock, std::chrono::milliseconds(kCloseWaitMs), [&] { return state_->Finished; });
 }
 
 void Speaker::Say(std::string utf8) {
@@ -51,12 +55,21 @@ void Speaker::SetMuted(bool muted) {
 }
 
 void Speaker::Run(std::shared_ptr<State> state, std::unique_ptr<SpeechBackend> backend) {
+  auto finish = [&] {
+    std::lock_guard<std::mutex> lock(state->Mutex);
+    state->Finished = true;
+    state->Done.notify_all();
+  };
   std::string problem;
   if (!backend || !backend->Open(problem)) {
-    std::lock_guard<std::mutex> lock(state->Mutex);
-    if (state->Logger != nullptr)
-      state->Logger->Warn(LogChannel::kShell,
-                          "read-aloud is off: " + (backend ? problem : std::string("built without a speech library")));
+    {
+      std::lock_guard<std::mutex> lock(state->Mutex);
+      if (state->Logger != nullptr)
+        state->Logger->Warn(LogChannel::kShell,
+                            "read-aloud is off: " + (backend ? FromUtf8(problem) : std::string("built without a speech library")));
+    }
+    backend.reset();
+    finish();
     return;
   }
   std::unique_lock<std::mutex> lock(state->Mutex);
@@ -74,6 +87,8 @@ void Speaker::Run(std::shared_ptr<State> state, std::unique_ptr<SpeechBackend> b
   }
   lock.unlock();
   backend->Cancel();
+  backend.reset();
+  finish();
 }
 
 }  // namespace orin

@@ -3,7 +3,8 @@
 //
 // Only the newest request counts: a page said while the previous one still waits replaces it,
 // and Cancel drops what waits and stops what is being spoken. While muted (a voice line of the
-// game plays) nothing new is spoken, and muting stops the current utterance.
+// game plays) nothing new is spoken, and muting stops the current utterance. The speaker's end
+// waits at most kCloseWaitMs for the worker; a worker stuck in the service is left behind.
 #pragma once
 
 #include <condition_variable>
@@ -30,6 +31,9 @@ std::unique_ptr<SpeechBackend> MakeDesktopSpeech();
 
 class Speaker {
  public:
+  // How long the speaker's end waits for the worker to close the connection.
+  static constexpr int kCloseWaitMs = 500;
+
   Speaker(std::unique_ptr<SpeechBackend> backend, Log& log);
   ~Speaker();
   Speaker(const Speaker&) = delete;
@@ -48,6 +52,8 @@ class Speaker {
     bool CancelNow = false;
     bool Muted = false;
     bool Stop = false;
+    bool Finished = false;
+    std::condition_variable Done;
     Log* Logger = nullptr;  // null once the speaker is gone
   };
   static void Run(std::shared_ptr<State> state, std::unique_ptr<SpeechBackend> backend);
