@@ -113,6 +113,10 @@ TVrFileManager::~TVrFileManager() = default;
 
 void TVrFileManager::SetBaseFolder(const std::string& hostPath) { BaseFolder = WithTrailingSlash(hostPath); }
 
+void TVrFileManager::AddPatchFolder(const std::string& hostPath) {
+  PatchFolders.push_back(WithTrailingSlash(hostPath));
+}
+
 int TVrFileManager::AddArchive(const std::string& hostPath) {
   for (const auto& c : collections_)
     if (SameText(c->Folder, hostPath)) return -1;
@@ -135,6 +139,12 @@ void TVrFileManager::DeleteArchive(int index) {
   collections_.erase(collections_.begin() + index);
 }
 
+std::optional<std::string> TVrFileManager::PatchFile(std::string_view name) {
+  for (const auto& folder : PatchFolders)
+    if (auto path = fs_.FindFile(folder, name)) return path;
+  return std::nullopt;
+}
+
 std::optional<std::string> TVrFileManager::LooseFile(std::string_view name) {
   if (BaseFolder.empty()) return std::nullopt;
   return fs_.FindFile(BaseFolder, name);
@@ -148,6 +158,7 @@ std::optional<std::string> TVrFileManager::CdRootFile(std::string_view name) {
 
 bool TVrFileManager::Exists(std::string_view name) {
   if (name.empty()) return false;
+  if (PatchFile(name)) return true;
   for (const auto& c : collections_)
     if (c->IndexOf(name) >= 0) return true;
   return LooseFile(name) || CdRootFile(name);
@@ -176,6 +187,10 @@ void TVrFileManager::LoadToStream(Stream& stream, std::string_view name) {
   };
   if (cache.Data.Size() > 0) return done(cache.Data);
 
+  if (auto path = PatchFile(name)) {
+    cache.Data.LoadFromFile(*path);
+    return done(cache.Data);
+  }
   if (auto path = LooseFile(name)) {
     cache.Data.LoadFromFile(*path);
     return done(cache.Data);
@@ -212,6 +227,8 @@ void TVrFileManager::ThrowMissing(std::string_view name) {
 std::unique_ptr<TRangeStream> TVrFileManager::OpenRange(std::string_view name) {
   // A loose file is one file: a neighbour that happens to be named like a volume ("x.001") is not
   // part of it.
+  if (auto path = PatchFile(name))
+    return std::make_unique<TFileRangeStream>(*path, 0, 0, false, TTpBigFileStream::kVolumeSize, false);
   if (auto path = LooseFile(name))
     return std::make_unique<TFileRangeStream>(*path, 0, 0, false, TTpBigFileStream::kVolumeSize, false);
   for (const auto& c : collections_)
@@ -222,6 +239,7 @@ std::unique_ptr<TRangeStream> TVrFileManager::OpenRange(std::string_view name) {
 }
 
 std::string TVrFileManager::GetLocalFileName(std::string_view name) {
+  if (auto path = PatchFile(name)) return *path;
   if (auto path = LooseFile(name)) return *path;
   for (const auto& c : collections_) {
     if (c->IndexOf(name) < 0) continue;

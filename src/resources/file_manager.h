@@ -2,9 +2,14 @@
 // names, with its content cache (TVrCacheList) and its temporary-file locks (TVrLockList).
 //
 // Lookup order:
-//   * LoadToStream, OpenRange, GetLocalFileName: the cache (LoadToStream only), the loose folder
-//     BaseFolder, the collections in the order added, the optical roots CdRoots.
-//   * Exists, FindEntry: the collections first, then BaseFolder and CdRoots (Exists only).
+//   * LoadToStream, OpenRange, GetLocalFileName: the cache (LoadToStream only), the patch folders
+//     in the order added, the loose folder BaseFolder, the collections in the order added, the
+//     optical roots CdRoots.
+//   * Exists: the patch folders, the collections, then BaseFolder and CdRoots. FindEntry: the
+//     collections only (a patch file has no archive entry).
+// Patch folders (translations, mods) stand in front of everything the game brings, so a file
+// there replaces the game's file of that name without repacking its archive; a broken file there
+// fails as the game's own would.
 // Game names use "\" and compare without regard to case; on disk they are resolved through one
 // HostFileSystem shared with every collection, so folder listings are read once. An empty
 // BaseFolder means no loose folder (never the current directory).
@@ -152,6 +157,8 @@ class TVrFileManager {
 
   // A host folder; "/" is added when missing. Empty: no loose folder.
   void SetBaseFolder(const std::string& hostPath);
+  // Puts a host folder after the patch folders added before it ("/" is added when missing).
+  void AddPatchFolder(const std::string& hostPath);
   // Opens the archive at hostPath and appends it; returns its index. -1, and nothing added, when a
   // collection's Folder equals the path (case-insensitively): a second empty path, the memory
   // collection, is a no-op. Errors of a damaged archive propagate and add nothing.
@@ -203,10 +210,12 @@ class TVrFileManager {
 
   std::vector<std::string> CdRoots;  // host folders ending in "/"
   std::string BaseFolder;            // host folder ending in "/", or empty
+  std::vector<std::string> PatchFolders;  // host folders ending in "/", first wins
   TVrCacheList Caches;
   TVrLockList Locks;
 
  private:
+  std::optional<std::string> PatchFile(std::string_view name);
   std::optional<std::string> LooseFile(std::string_view name);
   std::optional<std::string> CdRootFile(std::string_view name);
   [[noreturn]] void ThrowMissing(std::string_view name);

@@ -120,6 +120,7 @@ TFormView::RunEnd TFormView::Run(const FrameObserver& afterFrame) {
     const int64_t before = framesRun_;
     const uint32_t frameStart = platform_.Ticks();
     Idle(done);
+    if (framesRun_ != before && extras_) extras_->AfterFrame();
     if (framesRun_ != before && afterFrame && !afterFrame(framesRun_)) return RunEnd::kStopped;
     if (done && !closeRequested_ && !platform_.WaitEvents(kWaitMs)) return RunEnd::kNothingToDo;
     const uint32_t minFrame = platform_.MinFrameMs();
@@ -244,6 +245,7 @@ void TFormView::HandleInput(const InputEvent& event) {
         ScreenSwitchClick();
         return;
       }
+      if (extras_ && extras_->KeyDown(event.Key)) return;
       host_.KeyDown(event.Key);
       return;
     case InputKind::kKeyUp:
@@ -298,6 +300,7 @@ void TFormView::RoutePanel(const InputEvent& event) {
     case InputKind::kMouseDown:
       if (!active_) return;
       capture_ = Capture::kPanel;
+      if (extras_) extras_->Clicked();
       host_.MouseDown(event.Button, x, y);
       return;
     case InputKind::kMouseUp:

@@ -63,6 +63,16 @@
 
 namespace orin {
 
+// What the player adds beyond the game (PlayerExtras): it sees key downs first and takes the ones
+// it answers (true), hears of clicks, and runs after every frame.
+class WindowExtras {
+ public:
+  virtual ~WindowExtras() = default;
+  virtual bool KeyDown(int key) = 0;
+  virtual void Clicked() = 0;
+  virtual void AfterFrame() = 0;
+};
+
 class TFormView final : public MainWindow {
  public:
   // Called after every frame the idle handler ran, with the number of frames run so far; false
@@ -129,6 +139,8 @@ class TFormView final : public MainWindow {
   void SetLog(Log& log) { log_ = &log; }
   // The stop signals to heed (none until given); not owned.
   void WatchSignals(const StopSignals* signals) { signals_ = signals; }
+  // What the player adds beyond the game (none until given); not owned.
+  void SetExtras(WindowExtras* extras) { extras_ = extras; }
   // The real millisecond clock that measures a long run (tests give their own).
   void SetRealClock(std::function<uint32_t()> clock) { realClock_ = std::move(clock); }
 
@@ -182,6 +194,7 @@ class TFormView final : public MainWindow {
   Log quiet_;
   Log* log_ = &quiet_;
   const StopSignals* signals_ = nullptr;
+  WindowExtras* extras_ = nullptr;
   std::function<uint32_t()> realClock_;
   // The run of the interpreter under way: when it began and when the window last looked.
   bool inRun_ = false;

@@ -169,6 +169,15 @@ class Platform {
   virtual std::string ClipboardText() { return {}; }
   virtual void SetClipboardText(const std::string& /*utf8*/) {}
 
+  // --- What the player adds beyond the game ---
+  // A picture shown over the game's at the top-left of the panel, its alpha in the top byte,
+  // without touching Screen(); null hides it. The platform may keep the pointer until the next
+  // call. Headless runs show nothing.
+  virtual void SetOverlay(const PixelBuffer*) {}
+  // Game controllers move the pointer and press buttons and keys (shell/gamepad.h); on by
+  // default where there are any.
+  virtual void EnableGamepads(bool) {}
+
   // --- Sound ---
   // An output on the platform's sound device, not yet open (media/audio_output.h). It must not
   // outlive the platform.

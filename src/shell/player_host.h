@@ -55,6 +55,7 @@ class TOrinBaseList;
 class TParamCollection;
 class TProject;
 class PlayerParamHost;
+class PageObserver;
 
 // What of the machine the game may see (see above).
 struct PlayerMachine {
@@ -136,6 +137,11 @@ class PlayerHost final : public GameHost, private GameContext {
   void SetClipboard(Clipboard* clipboard) { clipboard_ = clipboard; }
   // The network for TOrinHttp (not owned; null: every request fails). Set before Initialise.
   void SetHttp(HttpService* http) { http_ = http; }
+  // Who hears of every new page of a message window (not owned; null: nobody).
+  void SetPageObserver(PageObserver* observer) { text_.Pages = observer; }
+  // Where trace lines go from now on (not owned; null: nowhere).
+  void SetTrace(TraceSink* trace) { trace_ = trace; }
+  TraceSink* TraceOut() const { return trace_; }
   // The window the game runs in, between Initialise and Close.
   MainWindow* Window() { return window_; }
 

@@ -79,6 +79,26 @@ TEST(OrintoolPage, BadInputFailsWithALineAndWritesNothing) {
   EXPECT_TRUE(Exits(RunOrintool({"page", "dis", dir / "missing.osb"}), 1));
 }
 
+
+TEST(OrintoolPage, PatchBuildsEveryTextUnderItsNameAndWritesNothingOnAMistake) {
+  test::TempDir dir;
+  dir.Write("text/start.txt", "Wait id=1\n");
+  dir.Write("text/scn/一章.txt", "Wait id=2\n");
+  dir.Write("text/notes.md", "not a page");
+  ASSERT_TRUE(Exits(RunOrintool({"page", "patch", dir / "text", "-o", dir / "patch"}), 0, "", "2 pages"));
+  EXPECT_TRUE(std::filesystem::is_regular_file(dir / "patch/start.osb"));
+  EXPECT_TRUE(std::filesystem::is_regular_file(dir / "patch/scn/一章.osb"));
+  EXPECT_FALSE(std::filesystem::exists(dir / "patch/notes.osb"));
+  auto dis = RunOrintool({"page", "dis", dir / "patch/scn/一章.osb"});
+  EXPECT_NE(dis.out.find("id=2"), std::string::npos) << dis.out;
+
+  dir.Write("text/zz-broken.txt", "NoSuchCommand id=3\n");
+  std::filesystem::remove(dir / "patch/start.osb");
+  EXPECT_TRUE(Exits(RunOrintool({"page", "patch", dir / "text", "-o", dir / "patch"}), 1, "zz-broken.txt"));
+  EXPECT_FALSE(std::filesystem::exists(dir / "patch/start.osb"));
+  EXPECT_TRUE(Exits(RunOrintool({"page", "patch", dir / "none", "-o", dir / "patch"}), 1, "not a folder"));
+  EXPECT_TRUE(Exits(RunOrintool({"page", "patch", dir / "text"}), 2, "needs -o"));
+}
 TEST(OrintoolPage, UsageErrors) {
   EXPECT_TRUE(Exits(RunOrintool({"page"}), 2));
   EXPECT_TRUE(Exits(RunOrintool({"page", "frob", "x"}), 2));

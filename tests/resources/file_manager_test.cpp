@@ -562,5 +562,35 @@ TEST(TVrFileManager_Disc, CancelAsksTheQuitTextAndOkQuits) {
   EXPECT_EQ(prompt.quitRequests, 1);
 }
 
+TEST(TVrFileManager_Patch, PatchFoldersStandBeforeLooseFilesAndArchivesInOrder) {
+  Fixture f;
+  f.fm->AddArchive(WriteArchive(f.dir, "arc/game.dat", {{"scn\\a.osb", "archive a"}, {"b.osb", "archive b"}}));
+  f.dir.Write("game/scn/a.osb", "loose a");
+  f.dir.Write("fr/SCN/A.OSB", "french a");
+  f.dir.Write("mod/scn/a.osb", "mod a");
+  f.dir.Write("mod/c.png", "mod c");
+  f.fm->AddPatchFolder(f.dir / "fr");
+  f.fm->AddPatchFolder(f.dir / "mod");
+
+  // Every way of reading a file sees the first patch folder that has it.
+  EXPECT_EQ(Load(*f.fm, "scn\\a.osb"), "french a");
+  EXPECT_EQ(ReadAll(*f.fm->OpenRange("scn\\a.osb")), "french a");
+  EXPECT_EQ(f.fm->GetLocalFileName("scn\\a.osb"), f.dir / "fr/SCN/A.OSB");
+  EXPECT_EQ(Load(*f.fm, "c.png"), "mod c");
+  EXPECT_TRUE(f.fm->Exists("C.PNG"));
+  // What no patch folder has still comes from the game.
+  EXPECT_EQ(Load(*f.fm, "b.osb"), "archive b");
+  EXPECT_EQ(f.fm->Locks.Count(), 0);
+  EXPECT_EQ(MissingText("none.osb"), ErrorOf([&] { Load(*f.fm, "none.osb"); }));
+}
+
+TEST(TVrFileManager_Patch, MissingPatchFolderIsNoFolderAtAll) {
+  Fixture f;
+  f.fm->AddPatchFolder(f.dir / "not-there");
+  f.dir.Write("game/a.txt", "loose");
+  EXPECT_EQ(Load(*f.fm, "a.txt"), "loose");
+  EXPECT_FALSE(f.fm->Exists("b.txt"));
+}
+
 }  // namespace
 }  // namespace orin

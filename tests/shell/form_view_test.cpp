@@ -436,6 +436,28 @@ TEST(TFormView, TextReachesTheGameAndTextInputFollowsTheFocusedField) {
   EXPECT_EQ(f.platform.textInput, (std::vector<std::string>{"on 5,6", "on 9,6", "off"}));
 }
 
+
+// The player's extras see keys first and keep the ones they answer from the game; a click on the
+// game reaches them too, and they run after every frame.
+TEST(TFormView, ExtrasTakeTheirKeysBeforeTheGame) {
+  struct Extras final : WindowExtras {
+    bool KeyDown(int key) override {
+      seen.push_back("key " + std::to_string(key));
+      return key == 0x7B;
+    }
+    void Clicked() override { seen.push_back("click"); }
+    void AfterFrame() override { seen.push_back("frame"); }
+    std::vector<std::string> seen;
+  } extras;
+  Fixture f;
+  f.Started();
+  f.form.SetExtras(&extras);
+  for (const InputEvent& e : {InputEvent::KeyDown(0x7B), InputEvent::KeyDown(65), InputEvent::KeyDown(0x7A),
+                              InputEvent::MouseDown(MouseButton::kLeft, 1, 1)})
+    f.form.HandleInput(e);
+  EXPECT_EQ(extras.seen, (std::vector<std::string>{"key 123", "key 65", "click"}));
+  EXPECT_EQ(f.host.log, (std::vector<std::string>{"KeyDown 65", "Down 1,1"}));
+}
 TEST(TFormView, QuitButtonAsksAndNoKeepsTheGameRunning) {
   Fixture f;
   f.Started();

@@ -290,6 +290,112 @@ TEST(Orinplay, SignalEndsANormalRunCleanly) {
   EXPECT_TRUE(IsHostFile(dir / "saves/save.dat"));
 }
 
+
+TEST(Orinplay, PatchFolderReplacesGameFilesInOrder) {
+  test::TempDir dir;
+  const std::string game = MakeGame(dir, "game", kProject);
+  std::filesystem::create_directories(dir / "fr");
+  std::filesystem::create_directories(dir / "mod");
+  const std::string page = dir.Write("patched.txt", "VarNew name=\"x\" type=int value={1} scope=0 id=42 chain\nWait id=43\n");
+  auto made = RunOrintool({"page", "asm", page, "-o", dir / "fr/START.OSB"});
+  ASSERT_EQ(made.exitCode, 0) << made.err;
+  dir.Write("mod/start.osb", "not a page at all");
+
+  auto r = RunOrinplay({"--headless", "--frames", "3", "--trace", "--patch", dir / "fr", "--patch",
+                        dir / "mod", "--save-dir", dir / "saves", game});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.out.find("start.osb(42)"), std::string::npos) << r.out;
+
+  // A broken page in a patch folder fails as the game's own broken page would: the page does
+  // not run, the player goes on.
+  r = RunOrinplay({"--headless", "--frames", "3", "--trace", "--patch", dir / "mod", "--save-dir",
+                   dir / "saves", game});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.out.find("start.osb("), std::string::npos) << r.out;
+
+  r = RunOrinplay({"--headless", "--frames", "1", "--patch", dir / "none", game});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.err.find("no such patch folder"), std::string::npos) << r.err;
+}
+
+// A game whose start page shows a two-page message in a message window; a click turns the page.
+std::string MakeTextGame(const test::TempDir& dir, const std::string& folder, const std::string& message) {
+  const std::string game = MakeGame(dir, folder, "version 110\ntitle \"はじめてのゲーム\"\nscreen 320 240\nstart \"start.osb\"\n");
+  const std::string page = dir.Write(folder + "-text.txt",
+                                     "page version=110 return=int\n"
+                                     "propset MesNew name left top width height fontsize textcolor onleftup\n"
+                                     "MesNew id=1 chain\n  name={\"msg\"}\n  left={0}\n  top={0}\n  width={320}\n"
+                                     "  height={120}\n  fontsize={24}\n  textcolor={16777215}\n"
+                                     "  onleftup={\"start.osb:next\"}\n"
+                                     "TextIns text=\"" + message + "\" window={\"msg\"} history={TRUE} wait={TRUE} "
+                                     "nointerrupt={} id=2\n"
+                                     "Wait id=3\n"
+                                     "label next\n"
+                                     "SetProp object={\"msg\"} prop={44} value={1} id=4\n");
+  auto made = RunOrintool({"page", "asm", page, "-o", game + "/start.osb"});
+  EXPECT_EQ(made.exitCode, 0) << made.err;
+  return game;
+}
+
+TEST(Orinplay, TextFeedWritesEveryNewPageAndAPatchTranslatesIt) {
+  test::TempDir dir;
+  const std::string game =
+      MakeTextGame(dir, "game", "吾輩は<RUBY VALUE=ねこ>猫</RUBY>である。<BR>名前は\\\"まだ\\\"無い。<BR CLEAR>二頁目");
+  const std::string input = dir.Write("input.txt", "60 click 100 60\n");
+  auto r = RunOrinplay({"--headless", "--frames", "120", "--input", input, "--text-feed", dir / "feed.jsonl",
+                        "--save-dir", dir / "saves", game});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(test::ReadHostFile(dir / "feed.jsonl"),
+            "{\"window\":\"msg\",\"text\":\"吾輩は猫である。\\n名前は\\\"まだ\\\"無い。\","
+            "\"ruby\":[{\"base\":\"猫\",\"ruby\":\"ねこ\"}]}\n"
+            "{\"window\":\"msg\",\"text\":\"二頁目\",\"ruby\":[]}\n");
+
+  // The translation workflow: the page as text, its message changed, built into a patch folder.
+  auto dis = RunOrintool({"page", "dis", game + "/start.osb", "-o", dir / "start.txt"});
+  ASSERT_EQ(dis.exitCode, 0) << dis.err;
+  std::string text = test::ReadHostFile(dir / "start.txt");
+  const size_t from = text.find("text=\""), to = text.find("\" window=");
+  ASSERT_NE(from, std::string::npos);
+  text.replace(from + 6, to - from - 6, "I am a cat.");
+  dir.Write("translated.txt", text);
+  std::filesystem::create_directories(dir / "en");
+  auto made = RunOrintool({"page", "asm", dir / "translated.txt", "-o", dir / "en/start.osb"});
+  ASSERT_EQ(made.exitCode, 0) << made.err;
+  r = RunOrinplay({"--headless", "--frames", "60", "--patch", dir / "en", "--text-feed", "-", "--save-dir",
+                   dir / "saves", game});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.out, "{\"window\":\"msg\",\"text\":\"I am a cat.\",\"ruby\":[]}\n");
+}
+
+TEST(Orinplay, AFeedThatCannotStartIsLeftOutAndTheGamePlays) {
+  test::TempDir dir;
+  const std::string game = MakeTextGame(dir, "game", "はい");
+  auto r = RunOrinplay({"--headless", "--frames", "30", "--text-feed", dir / "no/such/folder/feed.jsonl",
+                        "--save-dir", dir / "saves", game});
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_NE(r.err.find("--text-feed is off"), std::string::npos) << r.err;
+}
+
+TEST(Orinplay, F12WritesTheGameScreenToThePicturesFolder) {
+  test::TempDir dir;
+  const std::string game = MakeGame(dir, "game", kProject);
+  dir.Write("config/user-dirs.dirs", "XDG_PICTURES_DIR=\"" + (dir / "pics") + "\"\n");
+  const char* before = std::getenv("XDG_CONFIG_HOME");
+  const std::string saved = before ? before : "";
+  setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
+  const std::string input = dir.Write("input.txt", "3 key 123\n4 keyup 123\n");
+  auto r = RunOrinplay({"--headless", "--frames", "6", "--input", input, "--overlay", "--save-dir",
+                        dir / "saves", "--screenshot", dir / "end.png", game});
+  if (before) setenv("XDG_CONFIG_HOME", saved.c_str(), 1); else unsetenv("XDG_CONFIG_HOME");
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  std::vector<std::string> shots;
+  for (const auto& e : std::filesystem::directory_iterator(dir / "pics/orinplay")) shots.push_back(e.path());
+  ASSERT_EQ(shots.size(), 1u);
+  EXPECT_NE(shots[0].find("はじめてのゲーム 20"), std::string::npos) << shots[0];
+  const DecodedPicture shot = ReadPng(shots[0]);
+  EXPECT_EQ(shot.Surface.Width(), 64);
+  EXPECT_EQ(shot.Surface.Height(), 48);
+}
 TEST(Orinplay, UsageErrors) {
   test::TempDir dir;
   for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{

@@ -54,6 +54,13 @@ std::string ArgParser::Value(const std::string& name, const std::string& fallbac
   return fallback;
 }
 
+std::vector<std::string> ArgParser::Values(const std::string& name) const {
+  std::vector<std::string> values;
+  for (const auto& o : options_)
+    if (o.first == name) values.push_back(o.second);
+  return values;
+}
+
 void ArgParser::ExpectPositionals(int min, int max) const {
   int n = static_cast<int>(positionals_.size());
   if (n < min) throw UsageError("missing arguments");

@@ -25,6 +25,8 @@ class ArgParser {
   // The value of a valued option, or fallback when absent.
   std::string Value(const std::string& name, const std::string& fallback = "") const;
   bool Has(const std::string& name) const;
+  // Every value of a repeatable option, in the order given.
+  std::vector<std::string> Values(const std::string& name) const;
   const std::vector<std::string>& Positionals() const { return positionals_; }
   // Throws UsageError unless min <= positionals <= max (max < 0: no limit).
   void ExpectPositionals(int min, int max) const;

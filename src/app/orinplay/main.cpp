@@ -38,7 +38,9 @@
 #include "shell/headless/headless_platform.h"
 #include "shell/headless/input_script.h"
 #include "shell/instance_lock.h"
+#include "shell/screenshot.h"
 #include "shell/optical_media.h"
+#include "shell/player_extras.h"
 #include "shell/player_host.h"
 #include "shell/player_icon.h"
 #include "shell/sdl/sdl_platform.h"
@@ -87,8 +89,18 @@ constexpr const char* kUsage =
     "                           fails, or, in a window, the player asks once per game)\n"
   "  --filter nearest|linear  the scaling filter (default: nearest at whole multiples, else\n"
     "                           linear)\n"
+    "  --patch DIR              a folder whose files replace the game's files of the same name\n"
+    "                           (repeatable; the first one given wins; docs/translating.md)\n"
+    "  --text-feed FILE|-       every new page of a message window as a JSON line (UTF-8) to\n"
+    "                           FILE, or to stdout with -\n"
+    "  --text-clipboard         every new page's text to the clipboard\n"
+    "  --text-websocket PORT    every new page's text to WebSocket clients on 127.0.0.1:PORT\n"
+    "  --speak                  read every new page aloud through the speech service\n"
+    "  --overlay                start with the debug overlay shown (F3 shows and hides it)\n"
+    "  --no-gamepad             game controllers do not move the pointer or press keys\n"
     "\n"
-    "Keys: F11 or Alt+Enter switch between the window and full screen.\n";
+    "Keys: F11 or Alt+Enter switch between the window and full screen; F12 saves a picture of\n"
+    "the game's screen; F3 shows or hides the debug overlay.\n";
 
 struct PlayerOptions {
   bool Headless = false;
@@ -108,6 +120,13 @@ struct PlayerOptions {
   bool AllowNetwork = false;
   ScaleMode Scale = ScaleMode::kFit;
   ScaleFilter Filter = ScaleFilter::kAuto;
+  std::vector<std::string> Patches;
+  std::string TextFeed;  // "-": stdout
+  bool TextClipboard = false;
+  int TextWebSocket = 0;  // 0: none
+  bool Speak = false;
+  bool Overlay = false;
+  bool Gamepad = true;
   std::vector<std::string> Positionals;
 };
 
@@ -135,9 +154,10 @@ PlayerOptions ParseCommandLine(std::vector<std::string> args) {
     break;
   }
   ArgParser p(
-      args, {"--headless", "--trace", "--config", "--allow-network", "--help"},
+      args, {"--headless", "--trace", "--config", "--allow-network", "--help", "--text-clipboard", "--speak",
+             "--overlay", "--no-gamepad"},
       {"--frames", "--delta", "--stall-limit", "--input", "--screenshot", "--answer", "--save-dir", "--log-level",
-       "--audio-out", "--scale", "--filter"});
+       "--audio-out", "--scale", "--filter", "--patch", "--text-feed", "--text-websocket"});
   if (p.Flag("--help")) throw UsageError("");
   PlayerOptions o;
   const char* platform = std::getenv("ORIN_PLATFORM");
@@ -189,6 +209,17 @@ PlayerOptions ParseCommandLine(std::vector<std::string> args) {
     if (!filter) throw UsageError("--filter takes nearest or linear");
     o.Filter = *filter;
   }
+  o.Patches = p.Values("--patch");
+  for (const std::string& dir : o.Patches)
+    if (dir.empty()) throw UsageError("--patch needs a folder");
+  o.TextFeed = p.Value("--text-feed");
+  if (p.Has("--text-feed") && o.TextFeed.empty()) throw UsageError("--text-feed needs a file name or -");
+  o.TextClipboard = p.Flag("--text-clipboard");
+  if (p.Has("--text-websocket"))
+    o.TextWebSocket = static_cast<int>(ParseCount("--text-websocket", p.Value("--text-websocket"), 1, 65535));
+  o.Speak = p.Flag("--speak");
+  o.Overlay = p.Flag("--overlay");
+  o.Gamepad = !p.Flag("--no-gamepad");
   o.Positionals = p.Positionals();
   // The Windows player's own spelling of the settings switch.
   if (!o.Positionals.empty() && SameText(o.Positionals.front(), "/config") &&
@@ -338,6 +369,10 @@ int Play(const PlayerOptions& o) {
   {
     TVrFileManager files(tempFolder, pending, ProbeOpticalRoots());
     LocateGameData(files, game);
+    for (const std::string& dir : o.Patches) {
+      if (!IsHostDirectory(dir)) throw Error(FromUtf8(dir + ": no such patch folder"));
+      files.AddPatchFolder(dir);
+    }
     if (!files.Exists("orin.opb")) {
       std::string where = game.Executable.empty() ? game.Folder : game.Executable;
       throw Error(FromUtf8(where + ": no project file (orin.opb) in this game"));
@@ -363,7 +398,20 @@ int Play(const PlayerOptions& o) {
       } catch (const Error&) {
       }
     }
+    ExtrasOptions extrasOptions;
+    extrasOptions.TextFeed = o.TextFeed;
+    extrasOptions.TextClipboard = o.TextClipboard;
+    extrasOptions.TextWebSocket = o.TextWebSocket;
+    extrasOptions.Speak = o.Speak;
+    extrasOptions.Overlay = o.Overlay;
+    extrasOptions.ScreenshotFolder = ScreenshotFolder(paths.WritePath(""));
+    PlayerExtras extras(*platform, host, log, extrasOptions);
+    for (const std::string& problem : extras.Problems()) PrintError(problem);
+    host.SetPageObserver(&extras);
+    extras.SetMediaCensus([&host] { return host.Media() ? TakeCensus(*host.Media()) : MediaCensus{}; });
+    platform->EnableGamepads(o.Gamepad);
     TFormView form(*platform, state, host, paths);
+    form.SetExtras(&extras);
     form.SetLog(log);
     form.SetCaptionRenderer(captions.get());
     form.WatchSignals(&signals);
@@ -404,6 +452,7 @@ int Play(const PlayerOptions& o) {
       }
     }
     form.FormClose();
+    extras.Flush();
     if (headless != nullptr && headless->Stalled() && failure.empty())
       failure = "frame " + std::to_string(headless->StalledFrame()) + " ran longer than " +
                 std::to_string(o.StallLimitMs) +

@@ -1,8 +1,11 @@
 // orintool page, project and install: the script files as text and back.
 //   page dis FILE.osb [-o OUT.txt] [--self NAME]   page asm FILE.txt -o FILE.osb
+//   page patch TEXTDIR -o PATCHDIR
 //   project dis orin.opb [-o OUT.txt]              project asm FILE.txt -o orin.opb
 //   install dis install.dat                        install asm FILE.txt -o install.dat
+#include <algorithm>
 #include <cstdio>
+#include <filesystem>
 
 #include "app/orintool/commands.h"
 #include "core/cp932.h"
@@ -130,7 +133,47 @@ int PageAsm(const ArgParser& args) {
   });
 }
 
-int RunPage(const std::vector<std::string>& all) { return RunDisAsm(all, PageDis, PageAsm, {"-o", "--self"}); }
+// Every page text under a folder built into a patch folder (orinplay --patch) under the same
+// relative names; all of them are built before the first is written, so a mistake in one leaves
+// the patch folder as it was.
+int PagePatch(const ArgParser& args) {
+  args.ExpectPositionals(1, 1);
+  if (!args.Has("-o")) throw UsageError("patch needs -o PATCHDIR");
+  namespace fs = std::filesystem;
+  const fs::path in = args.Positionals()[0], out = args.Value("-o");
+  std::error_code ec;
+  if (!fs::is_directory(in, ec)) Fail(in.string(), "not a folder");
+  std::vector<fs::path> texts;
+  for (fs::recursive_directory_iterator it(in, ec), end; !ec && it != end; it.increment(ec))
+    if (it->is_regular_file(ec) && it->path().extension() == ".txt") texts.push_back(it->path());
+  if (ec) Fail(in.string(), ec.message());
+  std::sort(texts.begin(), texts.end());
+  std::vector<std::pair<fs::path, std::string>> built;
+  for (const fs::path& text : texts) {
+    MemoryStream page;
+    const std::string source = ReadText(text.string());
+    WithFileName(text.string(), [&] {
+      TPage p;
+      PageFromText(source, p);
+      p.SaveToStream(page);
+    });
+    fs::path target = out / fs::relative(text, in);
+    target.replace_extension(".osb");
+    built.emplace_back(target, std::string(page.View()));
+  }
+  for (const auto& [target, bytes] : built) {
+    fs::create_directories(target.parent_path(), ec);
+    WriteOutput(target.string(), bytes);
+  }
+  std::printf("%zu pages\n", built.size());
+  return kOk;
+}
+
+int RunPage(const std::vector<std::string>& all) {
+  if (!all.empty() && all[0] == "patch")
+    return PagePatch(ArgParser(std::vector<std::string>(all.begin() + 1, all.end()), {}, {"-o"}));
+  return RunDisAsm(all, PageDis, PageAsm, {"-o", "--self"});
+}
 
 int ProjectDis(const ArgParser& args) {
   args.ExpectPositionals(1, 1);
@@ -193,10 +236,13 @@ extern const Command kPageCommand = {
     "usage:\n"
     "  orintool page dis FILE.osb [-o OUT.txt] [--self NAME]\n"
     "  orintool page asm FILE.txt -o FILE.osb\n"
+    "  orintool page patch TEXTDIR -o PATCHDIR\n"
     "dis prints the page as text (to OUT.txt with -o); asm builds the page from such text, and\n"
     "asm of the text of dis gives the page back byte for byte. Jump and Call targets into the\n"
     "page itself (its file name, or NAME) are written as labels. The text form is described in\n"
-    "docs/page-text.md.\n",
+    "docs/page-text.md. patch builds every .txt under TEXTDIR into PATCHDIR under the same\n"
+    "relative name with .osb, for orinplay --patch (docs/translating.md); nothing is written\n"
+    "unless every text builds.\n",
     RunPage};
 
 extern const Command kProjectCommand = {

@@ -13,6 +13,7 @@
 #include "scene/objects/object_classes.h"
 #include "scene/model/orin_base_list.h"
 #include "scene/text/orin_read_list.h"
+#include "scene/text/page_plain_text.h"
 #include "scene/model/property_table.h"
 #include "scene/text/text_services.h"
 #include "scene/text/word_layout.h"
@@ -509,8 +510,12 @@ bool TOrinMes::Step() {
   TOrinBaseList* owner = Owner();
   if (owner && owner->Events().IsPending(this, kEventPageStarted)) return finished;
   if (newLayout_) {
+    const bool fresh = afresh_;
     PreparePage();
     newLayout_ = afresh_ = false;
+    // Told here, not when the page is chosen: only now are its variables expanded.
+    if (fresh && sourceKind_ != kSourceHistory && services_ && services_->Pages)
+      if (const TWdPage* shown = CurrentPageObject()) services_->Pages->PageShown(Name(), *shown);
   }
   TWdPage* page = CurrentPageObject();
   if (!page) return finished;

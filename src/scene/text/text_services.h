@@ -20,6 +20,7 @@ namespace orin {
 class TFontPixelManager;
 class TMuraCollection;
 class TOrinNewHistory;
+class PageObserver;
 class TOrinReadList;
 class TParamCollection;
 
@@ -38,6 +39,8 @@ struct TextServices {
   TextDocumentSource* Documents = nullptr;
   TOrinNewHistory* History = nullptr;
   TOrinReadList* ReadList = nullptr;
+  // Told of every new page a message window shows (the text feed); null: nobody.
+  PageObserver* Pages = nullptr;
 };
 
 }  // namespace orin

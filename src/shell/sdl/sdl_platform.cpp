@@ -64,11 +64,14 @@ SdlPlatform::SdlPlatform() {
 }
 
 SdlPlatform::~SdlPlatform() {
+  CloseGamepads();
   DestroyWindow();
   SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
 
 void SdlPlatform::DestroyWindow() {
+  if (overlay_ != nullptr) SDL_DestroyTexture(overlay_);
+  overlay_ = nullptr;
   if (texture_ != nullptr) SDL_DestroyTexture(texture_);
   if (renderer_ != nullptr) SDL_DestroyRenderer(renderer_);
   if (window_ != nullptr) SDL_DestroyWindow(window_);
@@ -286,8 +289,19 @@ void SdlPlatform::SetCaption(const std::string& cp932) {
 }
 
 void SdlPlatform::PollEvents(int64_t, std::vector<InputEvent>& out) {
+  if (gamepads_) {
+    const uint32_t now = MonotonicMilliseconds();
+    if (!controllers_.empty()) {
+      pad_.SetPanelSize(panelWidth_, panelHeight_);
+      const size_t before = out.size();
+      pad_.Tick(now - padTick_, out);
+      if (out.size() != before) WarpPointer(pad_.PointerX(), pad_.PointerY());
+    }
+    padTick_ = now;
+  }
   SDL_Event e;
   while (SDL_PollEvent(&e)) {
+    if (PadEvent(&e, out)) continue;
     switch (e.type) {
       case SDL_QUIT:
         out.push_back(InputEvent::Of(InputKind::kClose));
@@ -344,6 +358,7 @@ void SdlPlatform::PollEvents(int64_t, std::vector<InputEvent>& out) {
           return ev;
         };
         if (motion) {
+          if (target == InputTarget::kPanel) pad_.PointerMoved(x, targetY);
           out.push_back(mark(InputEvent::MouseMove(x, targetY, target)));
           break;
         }
@@ -407,6 +422,15 @@ void SdlPlatform::Render() {
                                 static_cast<int>(int64_t{dockHeight_} * shown.Height() /
                                                  panelHeight_)};
       SDL_RenderCopy(renderer_, texture_, &dockSource, &dockTarget);
+    }
+  }
+  if (overlay_ != nullptr) {
+    const Rect panel = PanelOnOutput();
+    const int w = std::min(overlayWidth_, panel.Width()), h = std::min(overlayHeight_, panel.Height());
+    if (w > 0 && h > 0) {
+      const SDL_Rect overlaySource{0, 0, w, h};
+      const SDL_Rect overlayTarget{panel.Left, panel.Top, w, h};
+      SDL_RenderCopy(renderer_, overlay_, &overlaySource, &overlayTarget);
     }
   }
   SDL_RenderPresent(renderer_);
@@ -492,6 +516,115 @@ MessageResult SdlPlatform::ShowMessage(const std::string& caption, const std::st
 
 void SdlPlatform::Sleep(uint32_t ms) {
   SDL_Delay(ms);
+}
+
+void SdlPlatform::SetOverlay(const PixelBuffer* picture) {
+  if (renderer_ == nullptr) return;
+  if (picture == nullptr || picture->Width() <= 0 || picture->Height() <= 0) {
+    if (overlay_ == nullptr) return;
+    SDL_DestroyTexture(overlay_);
+    overlay_ = nullptr;
+    Render();
+    return;
+  }
+  if (overlay_ == nullptr || overlayWidth_ != picture->Width() || overlayHeight_ != picture->Height()) {
+    if (overlay_ != nullptr) SDL_DestroyTexture(overlay_);
+    overlay_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING,
+                                 picture->Width(), picture->Height());
+    if (overlay_ == nullptr) return;
+    SDL_SetTextureBlendMode(overlay_, SDL_BLENDMODE_BLEND);
+    overlayWidth_ = picture->Width();
+    overlayHeight_ = picture->Height();
+  }
+  const FrameView view = picture->View();
+  SDL_UpdateTexture(overlay_, nullptr, view.Pixels, view.Pitch * 4);
+  Render();
+}
+
+void SdlPlatform::EnableGamepads(bool on) {
+  if (on == gamepads_) return;
+  if (!on) {
+    CloseGamepads();
+    return;
+  }
+  // Controllers already plugged in arrive as "added" events, like the ones plugged in later.
+  if (SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER) != 0) return;
+  gamepads_ = true;
+  padTick_ = MonotonicMilliseconds();
+}
+
+void SdlPlatform::CloseGamepads() {
+  if (!gamepads_) return;
+  for (SDL_GameController* c : controllers_) SDL_GameControllerClose(c);
+  controllers_.clear();
+  SDL_QuitSubSystem(SDL_INIT_GAMECONTROLLER);
+  gamepads_ = false;
+}
+
+namespace {
+
+PadButton PadButtonOf(uint8_t b) {
+  switch (b) {
+    case SDL_CONTROLLER_BUTTON_A: return PadButton::kA;
+    case SDL_CONTROLLER_BUTTON_B: return PadButton::kB;
+    case SDL_CONTROLLER_BUTTON_BACK: return PadButton::kBack;
+    case SDL_CONTROLLER_BUTTON_START: return PadButton::kStart;
+    case SDL_CONTROLLER_BUTTON_LEFTSHOULDER: return PadButton::kLeftShoulder;
+    case SDL_CONTROLLER_BUTTON_RIGHTSHOULDER: return PadButton::kRightShoulder;
+    case SDL_CONTROLLER_BUTTON_DPAD_UP: return PadButton::kUp;
+    case SDL_CONTROLLER_BUTTON_DPAD_DOWN: return PadButton::kDown;
+    case SDL_CONTROLLER_BUTTON_DPAD_LEFT: return PadButton::kLeft;
+    case SDL_CONTROLLER_BUTTON_DPAD_RIGHT: return PadButton::kRight;
+    default: return PadButton::kOther;
+  }
+}
+
+}  // namespace
+
+bool SdlPlatform::PadEvent(const void* sdlEvent, std::vector<InputEvent>& out) {
+  if (!gamepads_) return false;
+  const SDL_Event& e = *static_cast<const SDL_Event*>(sdlEvent);
+  switch (e.type) {
+    case SDL_CONTROLLERDEVICEADDED:
+      if (SDL_GameController* c = SDL_GameControllerOpen(e.cdevice.which)) controllers_.push_back(c);
+      break;
+    case SDL_CONTROLLERDEVICEREMOVED:
+      for (size_t i = 0; i < controllers_.size(); ++i) {
+        if (SDL_JoystickInstanceID(SDL_GameControllerGetJoystick(controllers_[i])) != e.cdevice.which) continue;
+        SDL_GameControllerClose(controllers_[i]);
+        controllers_.erase(controllers_.begin() + static_cast<ptrdiff_t>(i));
+        break;
+      }
+      if (controllers_.empty()) pad_.AllRemoved(out);
+      break;
+    case SDL_CONTROLLERBUTTONDOWN:
+    case SDL_CONTROLLERBUTTONUP:
+      pad_.SetPanelSize(panelWidth_, panelHeight_);
+      pad_.Button(PadButtonOf(e.cbutton.button), e.type == SDL_CONTROLLERBUTTONDOWN, out);
+      break;
+    case SDL_CONTROLLERAXISMOTION:
+      pad_.Axis(e.caxis.axis == SDL_CONTROLLER_AXIS_LEFTX   ? PadAxis::kLeftX
+                : e.caxis.axis == SDL_CONTROLLER_AXIS_LEFTY ? PadAxis::kLeftY
+                                                             : PadAxis::kOther,
+                e.caxis.value);
+      break;
+    default:
+      return false;
+  }
+  return true;
+}
+
+void SdlPlatform::WarpPointer(int x, int y) {
+  if (window_ == nullptr || panelWidth_ <= 0 || panelHeight_ <= 0) return;
+  const Rect panel = PanelOnOutput();
+  int outW = 0, outH = 0, winW = 0, winH = 0;
+  OutputSize(outW, outH);
+  SDL_GetWindowSize(window_, &winW, &winH);
+  if (panel.IsEmpty() || outW <= 0 || outH <= 0) return;
+  // The centre of the game pixel, back through the scaling and the HiDPI factor.
+  const int64_t ox = panel.Left + (int64_t{x} * 2 + 1) * panel.Width() / (int64_t{panelWidth_} * 2);
+  const int64_t oy = panel.Top + (int64_t{y} * 2 + 1) * panel.Height() / (int64_t{panelHeight_} * 2);
+  SDL_WarpMouseInWindow(window_, static_cast<int>(ox * winW / outW), static_cast<int>(oy * winH / outH));
 }
 
 }  // namespace orin

@@ -19,11 +19,13 @@
 #include <vector>
 
 #include "core/clock.h"
+#include "shell/gamepad.h"
 #include "shell/platform.h"
 
 struct SDL_Window;
 struct SDL_Renderer;
 struct SDL_Texture;
+struct _SDL_GameController;
 
 namespace orin {
 
@@ -63,6 +65,8 @@ class SdlPlatform final : public Platform {
   void SetTextInput(bool on, const Rect& caret) override;
   std::string ClipboardText() override;
   void SetClipboardText(const std::string& utf8) override;
+  void SetOverlay(const PixelBuffer* picture) override;
+  void EnableGamepads(bool on) override;
 
   SDL_Window* Window() const { return window_; }
   // SDL's name of the renderer in use ("opengl", "software" …); empty before the window.
@@ -78,6 +82,11 @@ class SdlPlatform final : public Platform {
   void OutputSize(int& width, int& height) const;
   // The target and position under a window position (the desktop's logical pixels).
   void MapPointer(int windowX, int windowY, InputTarget& target, int& x, int& y) const;
+  // Controller events into input; true when the event was one.
+  bool PadEvent(const void* sdlEvent, std::vector<InputEvent>& out);
+  void CloseGamepads();
+  // Puts the system pointer over a panel position (the stick moved it).
+  void WarpPointer(int x, int y);
 
   SDL_Window* window_ = nullptr;
   SDL_Renderer* renderer_ = nullptr;
@@ -94,6 +103,14 @@ class SdlPlatform final : public Platform {
   ScaleMode scaleMode_ = ScaleMode::kFit;
   bool textInput_ = false;
   Rect textCaret_;
+  // The debug overlay's picture, drawn unscaled over the panel's top-left corner.
+  SDL_Texture* overlay_ = nullptr;
+  int overlayWidth_ = 0;
+  int overlayHeight_ = 0;
+  bool gamepads_ = false;
+  std::vector<_SDL_GameController*> controllers_;
+  GamepadMapper pad_;
+  uint32_t padTick_ = 0;
 };
 
 }  // namespace orin

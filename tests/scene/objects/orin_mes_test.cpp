@@ -9,6 +9,7 @@
 #include "scene/text/orin_new_history.h"
 #include "scene/model/mura_collection.h"
 #include "scene/text/orin_read_list.h"
+#include "scene/text/page_plain_text.h"
 #include "scene/scene_test_support.h"
 #include "scene/text_test_support.h"
 
@@ -247,6 +248,45 @@ TEST(TOrinMes, AValueThatRunsOntoTheNextPageStaysThere) {
   EXPECT_EQ(f.Run(4), (Lines{"101 start 0", "32 rev " + Sj("い"), "43 done"}));
 }
 
+
+// What the text feed gets: each new page once its variables are expanded, wrapped rows joined,
+// breaks kept, ruby apart; pages shown from the history are no new text.
+struct PageRecorder final : PageObserver {
+  void PageShown(const std::string& window, const TWdPage& page) override {
+    const PlainPage plain = PagePlainText(page);
+    std::string line = window + ": " + plain.Text;
+    for (const auto& [base, reading] : plain.Ruby) line += " [" + base + "/" + reading + "]";
+    pages.push_back(line);
+  }
+  Lines pages;
+};
+
+TEST(TOrinMes, NewPagesReachThePageObserverAsPlainText) {
+  Fixture f;
+  PageRecorder recorder;
+  f.services.Pages = &recorder;
+  f.vars.AddVariable(kTypeStr, "who").Value->SetAsStr(Sj("花子"));
+  f.vars.HistoryLayout = {12, 0, 0, 120, 48, 0};
+  f.Insert(0, "<WAIT VALUE=0>吾輩は<RUBY VALUE=ねこ>猫</RUBY>である。<FONT COLOR=#FF0000>名前</FONT>はまだ無い。"
+              "<BR><VAR NAME=who>と<RUBY VALUE=よ>呼</RUBY>ばれ<BR CLEAR>次");
+  ASSERT_EQ(f.mes->PageCount(), 2);
+  EXPECT_TRUE(recorder.pages.empty()) << "not before the page start has been handled";
+  f.Run(4);
+  EXPECT_EQ(recorder.pages,
+            Lines{Sj("mes: 吾輩は猫である。名前はまだ無い。\n花子と呼ばれ [猫/ねこ] [呼/よ]")});
+  test::SetInt(*f.mes, 44, 1);
+  f.Run(4);
+  EXPECT_EQ(recorder.pages.back(), Sj("mes: 次"));
+  f.Run(4);
+  EXPECT_EQ(recorder.pages.size(), 2u) << "a page is told once";
+  f.mes->ClearText();
+  f.mes->ShowHistory(0, 1, false);
+  f.Run(4);
+  EXPECT_EQ(recorder.pages.size(), 2u) << "the history is no new page";
+  test::SetStr(*f.mes, 50, Sj("<WAIT VALUE=0>はい"));
+  f.Run(4);
+  EXPECT_EQ(recorder.pages.back(), Sj("mes: はい"));
+}
 TEST(TOrinMes, SaveAndLoadInTheMiddleOfARevealing) {
   Fixture f;
   f.Insert(5, "<WAIT VALUE=100>abcde<BR CLEAR>fg");

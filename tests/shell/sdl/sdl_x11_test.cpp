@@ -177,5 +177,22 @@ TEST_F(SdlPlatform_X11, GameLargerThanTheDesktopGetsAWindowThatFits) {
   EXPECT_GT(h, 0);
 }
 
+
+// The overlay is shown over the picture, never in it: what screenshots read stays the game's.
+TEST_F(SdlPlatform_X11, OverlayLeavesTheScreenPictureAlone) {
+  SdlPlatform& p = *platform_;
+  p.CreateWindow({"test", 64, 48, 22});
+  PixelBuffer game(64, 48, 0x00336699);
+  ASSERT_TRUE(p.Present(game.View(), {Rect{0, 0, 64, 48}}));
+  PixelBuffer overlay(400, 60, 0xB0000000);
+  p.SetOverlay(&overlay);
+  overlay.Fill(0xFFFFFFFF);
+  p.SetOverlay(&overlay);
+  EXPECT_EQ(p.Screen().Pixel(0, 0), 0x00336699u);
+  EXPECT_EQ(p.Screen().Pixel(63, 47), 0x00336699u);
+  p.SetOverlay(nullptr);
+  p.SetOverlay(nullptr);
+  EXPECT_EQ(p.Screen().Pixel(10, 10), 0x00336699u);
+}
 }  // namespace
 }  // namespace orin
