@@ -7,6 +7,8 @@
 // (xvfb-run -s "-screen 0 1920x1080x24" build/release/bench/present_bench). Without DISPLAY it
 // falls back to SDL's window-less "dummy" driver. The renderer SDL chose is printed first: with
 // a GPU the scaling costs the loop nothing, with the software renderer it is done on the CPU.
+// The upload of the dirty rectangles alone is measured too. SDL_RENDER_DRIVER=opengl|opengles2|software
+// and PRESENT_FILTER=nearest|linear choose the renderer and the scaling filter.
 #include <SDL.h>
 #include <benchmark/benchmark.h>
 
@@ -15,6 +17,8 @@
 #include <cstdlib>
 #include <memory>
 #include <random>
+#include <string>
+#include <vector>
 
 #include "bench_support.h"
 #include "core/error.h"
@@ -34,6 +38,9 @@ SdlPlatform* Platform() {
       p = std::make_unique<SdlPlatform>();
       p->CreateWindow({"present_bench", kWidth, kHeight, 22});
       p->SetFullScreen(true);
+      // PRESENT_FILTER=nearest|linear compares the scaling filters (SDL_RENDER_DRIVER the renderers).
+      if (const char* filter = std::getenv("PRESENT_FILTER"))
+        p->SetScaleFilter(std::string(filter) == "nearest" ? ScaleFilter::kNearest : ScaleFilter::kLinear);
       std::vector<InputEvent> ignored;
       for (int i = 0; i < 50; ++i) {
         p->PollEvents(0, ignored);
@@ -93,6 +100,37 @@ void BM_PresentWhole(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_PresentWhole)->Unit(benchmark::kMicrosecond)->UseRealTime();
+
+// The upload alone: the same dirty rectangles (or the whole frame) copied into a streaming
+// texture of the window's renderer, without drawing or showing it — the part of presenting that
+// stays on the CPU whatever the renderer.
+void Upload(benchmark::State& state, bool whole) {
+  SdlPlatform* p = Platform();
+  SDL_Renderer* renderer = p ? SDL_GetRenderer(p->Window()) : nullptr;
+  SDL_Texture* texture =
+      renderer ? SDL_CreateTexture(renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, kWidth, kHeight) : nullptr;
+  if (texture == nullptr) {
+    state.SkipWithError("no window");
+    return;
+  }
+  const PixelBuffer a = Frame(1), b = Frame(2);
+  const std::vector<Rect> dirty = whole ? std::vector<Rect>{a.Bounds()}
+                                        : std::vector<Rect>{{100, 200, 356, 456}, {104, 200, 360, 456}, {80, 560, 1200, 590}};
+  bool flip = false;
+  for (auto _ : state) {
+    flip = !flip;
+    const FrameView v = (flip ? a : b).View();
+    for (const Rect& d : dirty) {
+      const SDL_Rect r{d.Left, d.Top, d.Width(), d.Height()};
+      SDL_UpdateTexture(texture, &r, v.Pixels + static_cast<ptrdiff_t>(d.Top) * v.Pitch + d.Left, v.Pitch * 4);
+    }
+  }
+  SDL_DestroyTexture(texture);
+}
+void BM_UploadDirty(benchmark::State& state) { Upload(state, false); }
+void BM_UploadWhole(benchmark::State& state) { Upload(state, true); }
+BENCHMARK(BM_UploadDirty)->Unit(benchmark::kMicrosecond)->UseRealTime();
+BENCHMARK(BM_UploadWhole)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
 void BM_FrameBudget(benchmark::State& state) {
   const auto budget = std::chrono::microseconds(state.range(0));

@@ -24,6 +24,14 @@ namespace {
 // a copy of an earlier one.
 constexpr uint64_t kMaxDecodedBytes = kMaxInflatedSize;
 
+// Frames that no layer draws are filled with the background: pixels the file holds no data for.
+// Their bytes may come to what the file's bytes read so far could hold inflated (zlib reaches
+// about 1032 to 1) and a few MiB besides, so a file of a hundred bytes that asks for many huge
+// blank frames is refused before it costs memory, while a pause frame of a real animation,
+// whose neighbours carry pixel data, always fits.
+constexpr uint64_t kBlankAllowance = uint64_t{8} << 20;
+constexpr uint64_t kBlankPerFileByte = 1032;
+
 [[noreturn]] void Damaged(const std::string& why) { throw Error("damaged image: " + why); }
 
 std::string Num(int64_t v) { return std::to_string(v); }
@@ -252,6 +260,14 @@ class MuraLoader {
       firstVisible = false;
       Release(layer);
     }
+    if (!ready) {
+      const int storage = depth == 15 ? 16 : depth;
+      blank_ += uint64_t((int64_t{width} * storage + 31) / 32 * 4) * uint64_t(height);
+      if (blank_ > kBlankAllowance + kBlankPerFileByte * uint64_t(in_.Position()))
+        Damaged("frame " + Num(index + 1) + " has no pixels of its own, and the blank frames so far (" +
+                Num(static_cast<int64_t>(blank_)) + " bytes) are more than a file of " + Num(static_cast<int64_t>(in_.Position())) +
+                " bytes can justify");
+    }
     prepare();
     target.Alpha = std::move(frameAlpha);
 
@@ -455,6 +471,7 @@ class MuraLoader {
   bool scrambled_ = false;
   bool tiled_ = false;
   uint64_t spent_ = 0;
+  uint64_t blank_ = 0;  // bytes of frames that no layer drew
 };
 
 void PutBlock(Stream& s, const ByteBuffer* block) {

@@ -15,8 +15,10 @@
 //
 // Reading is defensive: every length is checked against what remains, header lengths other than
 // 40 are handled (only the first 40 bytes are meaningful), a tile that refers to a tile, frame or
-// layer not read yet is an error, pictures beyond TDIBSurface's limits are refused, and all the
-// pictures of one file together may not hold more than 1 GiB (kMaxInflatedSize). Errors are Error with a plain
+// layer not read yet is an error, pictures beyond TDIBSurface's limits are refused, all the
+// pictures of one file together may not hold more than 1 GiB (kMaxInflatedSize), and frames that
+// no layer draws (blank ones, filled with the background) may not hold much more than the file
+// could inflate to. Errors are Error with a plain
 // reason ("damaged image: ..."); LoadFromFile puts the file name in front.
 #pragma once
 

@@ -1,7 +1,7 @@
-// The test game of tests/games/flips played by orinplay --headless: four clicks flip through
-// five screens with a fade, a blind, a circle and a spot; the frames in the middle of each
-// transition are read back by pixels; a timer that fires during an uninterruptible flip runs only
-// after it; a save made during the spot loads showing the incoming screen from the first frame.
+// The test game of tests/games/flips played by orinplay --headless: five clicks flip through
+// six screens with a fade, a blind, a circle, a white-out and a spot; the frames in the middle of
+// each transition are read back by pixels (and those of a fade a handler starts during the
+// white-out); a timer that fires during an uninterruptible flip runs only after it; a save made during the spot loads showing the incoming screen from the first frame.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -39,13 +39,13 @@ class FlipsGame : public ::testing::Test {
   std::string shots_;
 };
 
-constexpr const char* kClicks = "5 click 32 24\n40 click 32 24\n75 click 32 24\n110 click 32 24\n";
+constexpr const char* kClicks = "5 click 32 24\n40 click 32 24\n75 click 32 24\n110 click 32 24\n145 click 32 24\n";
 
 TEST_F(FlipsGame, TransitionsShowTheirMiddleFramesAndASaveDuringOneLoadsTheIncomingScreen) {
   const Play p = Run(kClicks, 1, 250);
   ASSERT_EQ(p.ExitCode, 0) << p.Err;
-  EXPECT_TRUE(p.InOrder({"start.osb(21)", "start.osb(32)", "<Event>start.osb(93)", "start.osb(41)",
-                         "start.osb(52)", "<Event>start.osb(97)", "start.osb(54)"}));
+  EXPECT_TRUE(p.InOrder({"start.osb(21)", "start.osb(32)", "<Event>start.osb(93)", "start.osb(41)", "start.osb(62)",
+                         "<Event>start.osb(101)", "start.osb(104)", "start.osb(52)", "<Event>start.osb(97)", "start.osb(54)"}));
 
   // A flip that begins in frame f starts its clock in frame f + 1; frame f + 1 + k shows the
   // transition at 16 k ms of its 320.
@@ -68,6 +68,19 @@ TEST_F(FlipsGame, TransitionsShowTheirMiddleFramesAndASaveDuringOneLoadsTheIncom
   // The circle halfway: yellow in the middle, still blue in the corners.
   EXPECT_EQ(Frame(circle + 10).Pixel(32, 24), kYellow);
   EXPECT_EQ(Frame(circle + 10).Pixel(0, 0), kBlue);
+  // A fade started by a handler during the white-out takes over from the picture on the screen
+  // (yellow gone half white), reaches cyan after its 160 ms, and when both flips have ended, each
+  // having switched the screens, the yellow screen shows again.
+  {
+    const int white = FrameOf(p, "start.osb(62)") + 1, fade2 = FrameOf(p, "start.osb(103)") + 1;
+    EXPECT_EQ(fade2 - white, 7);
+    const uint32_t shown = Frame(fade2 - 1).Pixel(32, 24);
+    EXPECT_EQ(shown, 0xFFFF7Fu);
+    EXPECT_EQ(Frame(fade2).Pixel(32, 24), shown);
+    EXPECT_EQ(Frame(fade2 + 5).Pixel(32, 24), 0x7EFEBEu);
+    EXPECT_EQ(Frame(fade2 + 10).Pixel(0, 0), 0x00FFFFu);
+    EXPECT_EQ(Frame(fade2 + 11).Pixel(32, 24), kYellow);
+  }
   // The spot closes on the yellow screen, then opens on the white one.
   EXPECT_EQ(Frame(spot + 5).Pixel(32, 24), kYellow);
   EXPECT_EQ(Frame(spot + 5).Pixel(0, 0), 0u);

@@ -755,6 +755,39 @@ TEST(TMuraFrameList, DamagedDataFails) {
   }
 }
 
+// Frames without layers are the background alone: a few of them are fine, but a tiny file may
+// not make the reader allocate huge blank pictures it holds no data for.
+TEST(TMuraFrameList, BlankFramesAreBoundedByTheFile) {
+  struct Case {
+    const char* what;
+    uint32_t frames;
+    int w, h;
+    bool loads;
+  };
+  for (const Case& c : {Case{"small blank frames", 3, 64, 64, true},
+                        Case{"one screen-sized blank frame", 1, 1280, 720, true},
+                        Case{"one huge blank frame", 1, 8192, 8192, false},
+                        Case{"many blank frames", 200, 1024, 1024, false}}) {
+    SCOPED_TRACE(c.what);
+    Bytes b = Header({.version = 106, .frames = c.frames, .kind = 1, .background = 0x123456});
+    for (uint32_t i = 0; i < c.frames; ++i) {
+      FrameHead(b, c.w, c.h, 32, 0);
+      NoRects(b);
+    }
+    if (c.loads) {
+      auto list = Load(b.Get());
+      ASSERT_EQ(list->Count(), static_cast<int>(c.frames));
+      EXPECT_EQ(list->Frames[0]->Surface.GetPixel(c.w - 1, c.h - 1) & 0xFFFFFF, 0x563412u);
+    } else {
+      EXPECT_LT(b.Get().size(), 10000u);
+      TMuraFrameList list;
+      MemoryStream s;
+      s.Assign(b.Get());
+      EXPECT_THROW(list.LoadFromStream(s), Error);
+    }
+  }
+}
+
 TEST(TMuraFrameList, MalformedFixtures) {
   const std::string dir = std::string(ORIN_TEST_DATA) + "/mur/malformed";
   int seen = 0;

@@ -4,6 +4,10 @@
 #include <cmath>
 #include <numbers>
 
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
 namespace orin {
 
 namespace {
@@ -143,6 +147,39 @@ void TwistRow(Pixel* __restrict dst, const uint8_t* const bases[2], ptrdiff_t ro
   }
 }
 
+#if defined(__x86_64__)
+// TwistRow of 32-bit pixels from one picture, eight columns at a time, with the same 32-bit
+// arithmetic; returns the first column it left to the caller.
+__attribute__((target("avx2"))) int TwistRowAvx2(uint32_t* __restrict dst, const uint8_t* base, ptrdiff_t rowStep,
+                                                 int y, int x0, int x1, const int32_t* __restrict top,
+                                                 const uint32_t* __restrict shown, const uint32_t* __restrict step) {
+  const __m256i yv = _mm256_set1_epi32(y), rowPixels = _mm256_set1_epi32(static_cast<int>(rowStep / 4));
+  const __m256i lanes = _mm256_set_epi32(7, 6, 5, 4, 3, 2, 1, 0);
+  const int* pixels = reinterpret_cast<const int*>(base);
+  int x = x0;
+  for (; x + 8 <= x1; x += 8) {
+    const __m256i rel = _mm256_sub_epi32(yv, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(top + x)));
+    const __m256i n = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(shown + x));
+    // rel < n unsigned: rel ≠ max(rel, n).
+    const __m256i inside = _mm256_xor_si256(_mm256_cmpeq_epi32(_mm256_max_epu32(rel, n), rel), _mm256_set1_epi32(-1));
+    const __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(step + x));
+    const __m256i sy = _mm256_srli_epi32(_mm256_add_epi32(_mm256_mullo_epi32(rel, s), _mm256_srli_epi32(s, 1)), 16);
+    const __m256i at = _mm256_add_epi32(_mm256_mullo_epi32(sy, rowPixels), _mm256_add_epi32(_mm256_set1_epi32(x), lanes));
+    const __m256i v = _mm256_mask_i32gather_epi32(_mm256_setzero_si256(), pixels, at, inside, 4);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + x), v);
+  }
+  return x;
+}
+
+bool HasAvx2() {
+  static const bool has = [] {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2") != 0;
+  }();
+  return has;
+}
+#endif
+
 }  // namespace
 
 bool TWipeTwistV::Step() {
@@ -164,7 +201,7 @@ bool TWipeTwistV::Step() {
                          : 0;
   }
   // Columns standing whole (not turning) are copied row by row; only the turning ones, a third of
-  // the screen at most, are sampled pixel by pixel.
+  // the screen at most, are sampled pixel by pixel. A run shows one picture.
   runs_.clear();
   for (int x = 0; x < width;) {
     const bool whole = shown_[static_cast<size_t>(x)] == static_cast<uint32_t>(height);
@@ -172,7 +209,7 @@ bool TWipeTwistV::Step() {
     int end = x + 1;
     while (end < width &&
            (shown_[static_cast<size_t>(end)] == static_cast<uint32_t>(height)) == whole &&
-           (!whole || pic_[static_cast<size_t>(end)] == pic))
+           pic_[static_cast<size_t>(end)] == pic)
       ++end;
     runs_.push_back(Run{x, end, whole, pic});
     x = end;
@@ -180,15 +217,24 @@ bool TWipeTwistV::Step() {
   const uint8_t* bases[2] = {Outgoing().Bits(), Incoming().Bits()};
   const ScreenSurface* pictures[2] = {&Outgoing(), &Incoming()};
   const ptrdiff_t rowStep = Outgoing().RowStep();
+#if defined(__x86_64__)
+  const bool avx2 = HasAvx2() && rowStep % 4 == 0;
+#endif
   for (int y = 0; y < height; ++y) {
     uint8_t* dst = TargetRow(y);
     for (const Run& run : runs_) {
       if (run.Whole)
         CopyPixels(At(dst, run.X0), At(Row(*pictures[run.Pic], y), run.X0), run.X1 - run.X0);
-      else if (Bytes() == 4)
-        TwistRow(reinterpret_cast<uint32_t*>(dst), bases, rowStep, y, run.X0, run.X1, top_.data(),
+      else if (Bytes() == 4) {
+        int x0 = run.X0;
+#if defined(__x86_64__)
+        // Coordinates of the whole screen fit 32 bits, and a turning run shows one picture.
+        if (avx2) x0 = TwistRowAvx2(reinterpret_cast<uint32_t*>(dst), bases[run.Pic], rowStep, y, x0, run.X1, top_.data(),
+                                    shown_.data(), step_.data());
+#endif
+        TwistRow(reinterpret_cast<uint32_t*>(dst), bases, rowStep, y, x0, run.X1, top_.data(),
                  shown_.data(), step_.data(), pic_.data());
-      else
+      } else
         TwistRow(reinterpret_cast<uint16_t*>(dst), bases, rowStep, y, run.X0, run.X1, top_.data(),
                  shown_.data(), step_.data(), pic_.data());
     }

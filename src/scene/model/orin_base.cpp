@@ -62,13 +62,42 @@ bool TOrinBase::AllDirty() const { return dirty_.size() == 1 && dirty_[0] == sur
 
 void TOrinBase::DrawDirty() {
   const uint32_t fill = Color() >= 0 ? surface_.ColorToPixel(Color()) : 0;
+  const std::vector<TOrinControl*>& children = Children();
   for (const Rect& r : dirty_) {
     surface_.PushClip(r);
-    if (Color() >= 0) surface_.Fill(r, fill);
+    const Rect clip = surface_.Clip();
+    // The topmost child that paints the whole rectangle opaquely hides the fill and every child
+    // before it: most frames of a game redraw a full-screen background first.
+    size_t from = 0;
+    bool covered = false;
+    if (Visible())
+      for (size_t i = children.size(); i-- > 0;) {
+        const TOrinControl* child = children[i];
+        if (!child->Visible() || child->Name().empty()) continue;
+        const Rect opaque = child->OpaqueRect();
+        if (opaque.Left <= clip.Left && opaque.Top <= clip.Top && clip.Right <= opaque.Right &&
+            clip.Bottom <= opaque.Bottom && !opaque.IsEmpty()) {
+          from = i;
+          covered = true;
+          break;
+        }
+      }
+    for (size_t i = 0; covered && i < from; ++i)
+      if (children[i]->Visible() && !children[i]->Name().empty() && children[i]->KeepsUnderlay()) {
+        from = 0;
+        covered = false;
+      }
+    if (Color() >= 0 && !covered) surface_.Fill(r, fill);
     surface_.AddChanged(r);
     if (Visible())
-      for (TOrinControl* child : Children())
-        if (child->Visible() && !child->Name().empty()) child->DrawTree(surface_);
+      for (size_t i = 0; i < children.size(); ++i) {
+        TOrinControl* child = children[i];
+        if (!child->Visible() || child->Name().empty()) continue;
+        if (i < from)
+          child->TouchBounds(clip);
+        else
+          child->DrawTree(surface_);
+      }
     surface_.PopClip();
   }
 }

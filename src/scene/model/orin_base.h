@@ -41,7 +41,8 @@ class TOrinBase : public TOrinControl {
   bool AllDirty() const;
   void ClearDirty() { dirty_.clear(); }
   // Draws the dirty region into the surface: each rectangle is filled with the root's colour
-  // (when it has one) and the children are drawn over it.
+  // (when it has one) and the children are drawn over it; under a child whose OpaqueRect covers
+  // the rectangle neither the fill nor the children before it are drawn (their bounds are kept).
   void DrawDirty();
 
   // --- Pointer state, as the window reports it ---

@@ -343,6 +343,20 @@ void TOrinControl::DrawTree(ScreenSurface& surface) {
   surface.PopClip();
 }
 
+void TOrinControl::TouchBounds(const Rect& clip) {
+  Rect r;
+  if (!IntersectRect(r, VisibleRect(), clip)) return;
+  bounds_ = ScreenRect();
+  if (!DrawsTree() || !ShowsChildren()) return;
+  for (TOrinControl* child : children_)
+    if (child->visible_ && !child->Name().empty()) child->TouchBounds(r);
+}
+
+bool TOrinControl::KeepsUnderlay() const {
+  if (underlayFlag_ && Kind() != kKindVideo) return true;
+  return std::any_of(children_.begin(), children_.end(), [](const TOrinControl* c) { return c->KeepsUnderlay(); });
+}
+
 // ---- Input
 
 TOrinControl* TOrinControl::HitTest(int32_t x, int32_t y, InputModes modes) {

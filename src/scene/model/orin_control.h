@@ -164,6 +164,14 @@ class TOrinControl : public TOrinComponent {
   // False while the control draws nothing at all, its children included (an image object
   // without a picture).
   virtual bool DrawsTree() const { return true; }
+  // The screen rectangle the control's own drawing fills with opaque pixels whenever it is
+  // drawn (empty when it cannot promise that): what lies beneath it there need not be drawn.
+  virtual Rect OpaqueRect() const { return {}; }
+  // What DrawTree would do to the saved bounds inside clip, without drawing: for controls that
+  // lie under an opaque one, whose bounds still go into saves.
+  void TouchBounds(const Rect& clip);
+  // True when the control or a descendant keeps an underlay, which must see what lies beneath.
+  bool KeepsUnderlay() const;
   // The back buffer under the control as it was before the control drew (underlay classes).
   const TDIBSurface* Underlay() const { return underlay_.get(); }
 

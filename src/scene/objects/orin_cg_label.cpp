@@ -137,6 +137,11 @@ bool TOrinCGLabel::Step() {
   return finished;
 }
 
+bool TOrinCGLabel::DrawsTree() const {
+  return Width() > 0 && Height() > 0 && index_ >= 0 && index_ < pictures_.Count() &&
+         pictures_[index_].Picture.Color.Width() / cellWidth_ >= 1;
+}
+
 void TOrinCGLabel::Draw(ScreenSurface& surface) {
   if (Width() <= 0 || Height() <= 0 || index_ < 0 || index_ >= pictures_.Count()) return;
   // The opacities the picture draw knows: 1-511.

@@ -41,6 +41,9 @@ class TOrinCGLabel : public TOrinControl {
   int32_t PictureIndex() const { return index_; }
 
   bool Step() override;
+  // Nothing at all, children included, without a size, a current picture or a whole cell
+  // across the picture.
+  bool DrawsTree() const override;
   void Draw(ScreenSurface& surface) override;
   void BeforeFree() override;
 

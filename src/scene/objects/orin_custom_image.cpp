@@ -191,6 +191,20 @@ void TOrinCustomImage::Draw(ScreenSurface& surface) {
   surface.DrawScaled(dest, color, color.ClientRect(), mask, options);
 }
 
+Rect TOrinCustomImage::OpaqueRect() const {
+  if (Kind() != kKindImages && Kind() != kKindButton) return {};
+  if (!DrawsTree() || alpha_ != 255 || (rotation_ & 0xFF) != 0 || FlipX() || FlipY()) return {};
+  const TDIBSurface& color = picture_->Color;
+  if (color.Alpha || picture_->TransparentValue >= 0 || ZoomX() != 256 || ZoomY() != 256) return {};
+  const int64_t x = int64_t{ScreenX()} + offsetX_, y = int64_t{ScreenY()} + offsetY_;
+  if (x < INT32_MIN || y < INT32_MIN || x + color.Width() > INT32_MAX || y + color.Height() > INT32_MAX) return {};
+  const Rect dest{static_cast<int32_t>(x), static_cast<int32_t>(y), static_cast<int32_t>(x + color.Width()),
+                  static_cast<int32_t>(y + color.Height())};
+  Rect r;
+  IntersectRect(r, dest, VisibleRect());
+  return r;
+}
+
 void TOrinCustomImage::ApplyMotionFrame(const MotionFilm& film, int32_t frame, int32_t baseX, int32_t baseY) {
   TOrinControl::ApplyMotionFrame(film, frame, baseX, baseY);
   // A frame's zoom resizes the control as a script's would.

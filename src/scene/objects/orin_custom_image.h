@@ -90,6 +90,9 @@ class TOrinCustomImage : public TOrinControl {
   Rect ScreenRect() const override;
   bool DrawsTree() const override;
   void Draw(ScreenSurface& surface) override;
+  // The drawn picture when it is a plain copy (opaque, unkeyed, unturned, unzoomed, unmirrored)
+  // by an image or button object; subclasses that draw otherwise promise nothing.
+  Rect OpaqueRect() const override;
   void ApplyMotionFrame(const MotionFilm& film, int32_t frame, int32_t baseX, int32_t baseY) override;
   void SetMotionAlpha(int32_t alpha) override { SetAlpha(alpha); }
   void SetMotionRotation(int32_t rotation) override { SetRotation(rotation); }

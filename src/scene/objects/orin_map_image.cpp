@@ -223,7 +223,18 @@ void TOrinMapImage::DrawPicture(ScreenSurface& surface, Pictures& pictures, bool
   DrawOptions options;
   options.Opacity = opacity_;
   options.Key = mask ? -1 : shown.TransparentValue;
-  surface.Draw(ScreenX(), ScreenY(), shown.Color, shown.Color.ClientRect(), mask, options);
+  options.FlipX = FlipX();
+  options.FlipY = FlipY();
+  const TDIBSurface& color = shown.Color;
+  if (ZoomX() == 256 && ZoomY() == 256) {
+    surface.Draw(ScreenX(), ScreenY(), color, color.ClientRect(), mask, options);
+    return;
+  }
+  const int64_t x = ScreenX(), y = ScreenY();
+  const int64_t w = int64_t{color.Width()} * ZoomX() / 256, h = int64_t{color.Height()} * ZoomY() / 256;
+  if (w < 1 || h < 1 || x + w > INT32_MAX || y + h > INT32_MAX) return;
+  surface.DrawScaled(Rect{static_cast<int32_t>(x), static_cast<int32_t>(y), static_cast<int32_t>(x + w), static_cast<int32_t>(y + h)},
+                     color, color.ClientRect(), mask, options);
 }
 
 void TOrinMapImage::Draw(ScreenSurface& surface) {

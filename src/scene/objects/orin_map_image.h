@@ -44,6 +44,9 @@ class TOrinMapImage : public TOrinControl {
   ~TOrinMapImage() override;
 
   uint8_t Kind() const override { return kKindMapImage; }
+  // Zoom (7, 132) and flips (111, 112) mirror and scale the drawn pictures; the object keeps the
+  // size of its base picture and its regions their pixels (see docs/objects.md).
+  bool HasImageGeometry() const override { return true; }
   bool Loop() const override { return true; }
   bool FreeWhenFinished() const override { return freeWhenFinished_; }
 

@@ -214,6 +214,32 @@ TEST(OwnWipes, KnownPicturesAlongTheWay) {
   }
 }
 
+// The column twist is the row twist turned on its side: both sample with the same arithmetic, so
+// the fast column path must give exactly the transposed picture of the plain row path.
+TEST(TWipeTwistV, IsTheRowTwistTransposed) {
+  std::mt19937 rng(28);
+  const int w = 83, h = 45;
+  Pictures cols(w, h), rows(h, w);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      const uint32_t a = rng() & 0xFFFFFF, b = rng() & 0xFFFFFF;
+      cols.out.Fill(Rect{x, y, x + 1, y + 1}, a);
+      cols.in.Fill(Rect{x, y, x + 1, y + 1}, b);
+      rows.out.Fill(Rect{y, x, y + 1, x + 1}, a);
+      rows.in.Fill(Rect{y, x, y + 1, x + 1}, b);
+    }
+  for (bool reverse : {false, true})
+    for (int32_t time : {1, 133, 380, 500, 650, 999}) {
+      SCOPED_TRACE(std::to_string(time) + (reverse ? " reversed" : ""));
+      RunKind(28, cols, reverse, time);
+      RunKind(27, rows, reverse, time);
+      int wrong = 0;
+      for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) wrong += cols.target.GetPixel(x, y) != rows.target.GetPixel(y, x);
+      EXPECT_EQ(wrong, 0);
+    }
+}
+
 TEST(TWipeZoomin, ZoomsIntoItsPointNamedByParametersOrString) {
   // Halfway in, the pixel at the point stays the outgoing picture's (dimmed into the incoming
   // one, which also keeps its pixel there); far from the point the pictures are swollen.

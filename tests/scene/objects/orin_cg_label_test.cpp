@@ -157,6 +157,35 @@ TEST(TOrinCGLabel, WithoutOpacityItShowsOnlyItsChildren) {
   EXPECT_EQ(s.Pixel(3, 3), kBack);
 }
 
+// Where the label itself draws nothing, its children are not drawn either.
+TEST(TOrinCGLabel, NothingDrawnHidesTheChildrenToo) {
+  struct Case {
+    const char* what;
+    const char* file;
+    int32_t cellWidth;
+    const char* text;
+    uint32_t child;
+  } cases[] = {
+      {"drawn", "font.mur", 4, "0", 0x00FF00},
+      {"no picture", "", 4, "0", kBack},
+      {"cells wider than the picture", "font.mur", 9, "0", kBack},
+      {"no text: no size", "font.mur", 4, "", kBack},
+  };
+  for (const Case& c : cases) {
+    FontScene s;
+    TOrinCGLabel& label = s.Label(c.text);
+    SetStr(label, kPropFile, c.file);
+    SetInt(label, kPropCellWidth, c.cellWidth);
+    auto* box = static_cast<TOrinControl*>(s.scene.Create(kKindBox));
+    box->Rename("child");
+    box->SetParent(&label);
+    box->SetBounds(0, 0, 2, 2);
+    box->SetColor(0x00FF00);  // 0x00BBGGRR green
+    s.Draw();
+    EXPECT_EQ(s.Pixel(0, 0), c.child) << c.what;
+  }
+}
+
 TEST(TOrinCGLabel, PicturesAnimateByTheirDurations) {
   FontScene s;
   TOrinCGLabel& label = s.Label("0");

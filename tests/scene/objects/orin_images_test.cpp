@@ -532,6 +532,56 @@ TEST(TOrinImages, ChildrenDrawAfterTheImageAndAloneBelowAlphaOne) {
   EXPECT_EQ(s.Pixel(2, 2), childPixel);
 }
 
+// A full-screen picture drawn as a plain copy hides the root's fill and the objects beneath it,
+// which are then not drawn at all; every other way of showing it lets them through, and hidden
+// objects still carry their current bounds into saves.
+TEST(TOrinImages, AnOpaqueBackgroundHidesWhatLiesBeneath) {
+  struct Case {
+    const char* name;
+    int prop;
+    int32_t value;
+    bool keyed;
+    uint32_t under;   // the pixel at the sprite beneath
+    uint32_t corner;  // the pixel where only the background lies
+  };
+  const uint32_t red = 0xFF0000, green = 0x00FF00;
+  const Case cases[] = {
+      {"plain", 0, 0, false, red, red},
+      {"translucent", kPropAlpha, 200, false, Blend(green, red, 200), Blend(0x404040, red, 200)},
+      {"keyed", 0, 0, true, green, 0x404040},
+      {"turned a full turn", kPropRotation, 256, false, red, red},
+      // Mirrored about its origin, the picture ends a pixel right of the left edge.
+      {"mirrored", kPropFlipX, 1, false, green, red},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ImageScene s;
+    s.Write("low.mur", {{.Width = 4, .Height = 4, .Fill = green}});
+    s.Write("bg.mur", {{.Width = 64, .Height = 48, .Fill = red, .Key = c.keyed ? 0xFF0000 : -1}});
+    s.Write("top.mur", {{.Width = 4, .Height = 4, .Fill = 0x0000FF}});
+    TOrinImages& low = s.Image("low", "low.mur", 10, 10);
+    TOrinBox& child = *static_cast<TOrinBox*>(s.scene.Create(kKindBox));
+    child.Rename("child");
+    child.SetParent(&low);
+    child.SetBounds(1, 1, 2, 2);
+    TOrinImages& bg = s.Image("bg", "bg.mur");
+    bg.SetDepth(1);
+    if (c.prop == kPropFlipX)
+      SetFlag(bg, c.prop, true);
+    else if (c.prop != 0)
+      SetInt(bg, c.prop, c.value);
+    s.Image("top", "top.mur", 20, 20).SetDepth(2);
+    s.Draw();
+    EXPECT_EQ(s.Pixel(10, 10), c.under);
+    EXPECT_EQ(s.Pixel(0, 0), c.corner);
+    EXPECT_EQ(s.Pixel(20, 20), 0x0000FFu);
+    low.SetLeft(30);
+    s.Draw();
+    EXPECT_EQ(low.BoundsRect(), (Rect{30, 10, 34, 14}));
+    EXPECT_EQ(child.BoundsRect(), (Rect{31, 11, 33, 13}));
+  }
+}
+
 TEST(TOrinImages, ZoomScalesMirrorsAndLaysChildrenOut) {
   ImageScene s;
   s.Write("lr.mur", {{.Width = 2, .Height = 1, .Pixels = {0xFF0000, 0x0000FF}}});

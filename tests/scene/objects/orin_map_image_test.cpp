@@ -174,6 +174,41 @@ TEST(TOrinMapImage, ShowsTheHighlightExactlyInsideTheCurrentRegion) {
   EXPECT_EQ(s.Pixel(4 + 7, 4 + 14), kRed);
 }
 
+// The pictures are drawn with the object's zoom and flips, inside the object's own rectangle;
+// the regions keep their pixels relative to the object's screen position.
+TEST(TOrinMapImage, ZoomAndFlipsScaleAndMirrorThePictures) {
+  {
+    MapScene s;
+    TOrinMapImage& map = s.Map();
+    SetInt(map, kPropZoomX, 128);
+    SetInt(map, kPropZoomY, 128);
+    EXPECT_EQ(map.Width(), 16);
+    s.Draw();
+    EXPECT_EQ(s.Pixel(4 + 4, 4 + 1), kRed);    // source (8, 2)
+    EXPECT_EQ(s.Pixel(4 + 12, 4 + 1), kGrey);  // beyond the halved picture
+    s.Point(4 + 10, 4 + 3);
+    ASSERT_EQ(map.CurrentRegion(), 1);
+    s.Draw();
+    EXPECT_EQ(s.Pixel(4 + 4, 4 + 1), kGreen);
+    EXPECT_EQ(s.Pixel(4 + 3, 4 + 1), kRed);
+  }
+  {
+    MapScene s;
+    TOrinMapImage& map = s.Map();
+    map.SetLeft(19);  // mirrored about its left edge, the picture starts at 19 − 15
+    SetFlag(map, kPropFlipX, true);
+    ASSERT_EQ(map.ScreenX(), 4);
+    s.Draw();
+    EXPECT_EQ(s.Pixel(4 + 15, 4 + 3), kGrey);  // the transparent column, now on the right
+    EXPECT_EQ(s.Pixel(4, 4 + 3), kRed);
+    s.Point(4 + 10, 4 + 3);
+    ASSERT_EQ(map.CurrentRegion(), 1);
+    s.Draw();
+    EXPECT_EQ(s.Pixel(4 + 1, 4 + 3), kGreen);  // region 1's pixels, mirrored
+    EXPECT_EQ(s.Pixel(4 + 10, 4 + 3), kRed);
+  }
+}
+
 TEST(TOrinMapImage, SharedPicturesAreNeverChanged) {
   MapScene s;
   TOrinMapImage& map = s.Map();
