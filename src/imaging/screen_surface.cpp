@@ -14,6 +14,7 @@
 #include "core/text.h"
 #include "imaging/compositor_kernels.h"
 #include "imaging/pixel_kernels.h"
+#include "imaging/row_team.h"
 
 namespace orin {
 
@@ -33,9 +34,7 @@ Rect ToRect(int64_t l, int64_t t, int64_t r, int64_t b) {
 }
 
 // The source rectangle cut to the source surface.
-bool CutSource(Rect& r, const TDIBSurface& source) {
-  return IntersectRect(r, r, source.ClientRect());
-}
+bool CutSource(Rect& r, const TDIBSurface& source) { return IntersectRect(r, r, source.ClientRect()); }
 
 uint16_t* Row16(uint8_t* p) { return reinterpret_cast<uint16_t*>(p); }
 const uint16_t* Row16(const uint8_t* p) { return reinterpret_cast<const uint16_t*>(p); }
@@ -45,7 +44,19 @@ const uint16_t* Row16(const uint8_t* p) { return reinterpret_cast<const uint16_t
 Rect UnionRect(const Rect& a, const Rect& b) {
   if (a.IsEmpty()) return b.IsEmpty() ? Rect{} : b;
   if (b.IsEmpty()) return a;
-  return Rect{std::min(a.Left, b.Left), std::min(a.Top, b.Top), std::max(a.Right, b.Right), std::max(a.Bottom, b.Bottom)};
+  return Rect{std::min(a.Left, b.Left), std::min(a.Top, b.Top), std::max(a.Right, b.Right),
+              std::max(a.Bottom, b.Bottom)};
+}
+
+template <class Rows>
+void ScreenSurface::ForRows(int64_t t, int64_t b, int64_t width, Rows&& rows) {
+  if (!team_ || team_->Parts() < 2 || (b - t) * width < kShareFrom) {
+    rows(scratch_[0], t, b);
+    return;
+  }
+  if (scratch_.size() < static_cast<size_t>(team_->Parts())) scratch_.resize(static_cast<size_t>(team_->Parts()));
+  team_->Run(static_cast<int>(t), static_cast<int>(b),
+             [&](int part, int begin, int end) { rows(scratch_[static_cast<size_t>(part)], begin, end); });
 }
 
 void ScreenSurface::SetSize(int width, int height, int depth) {
@@ -80,14 +91,16 @@ void ScreenSurface::Fill(const Rect& r, uint32_t pixel) {
   Rect area;
   if (!IntersectRect(area, r, Clip())) return;
   const int w = area.Width();
-  for (int y = area.Top; y < area.Bottom; ++y) {
-    uint8_t* row = ScanLine(y);
-    if (picture_.StorageBits() == 32) {
-      for (int i = 0; i < w; ++i) std::memcpy(row + 4 * (area.Left + i), &pixel, 4);
-    } else {
-      std::fill_n(Row16(row) + area.Left, w, static_cast<uint16_t>(pixel));
+  ForRows(area.Top, area.Bottom, w, [&](Scratch&, int64_t top, int64_t bottom) {
+    for (int64_t y = top; y < bottom; ++y) {
+      uint8_t* row = ScanLine(static_cast<int>(y));
+      if (picture_.StorageBits() == 32) {
+        for (int i = 0; i < w; ++i) std::memcpy(row + 4 * (area.Left + i), &pixel, 4);
+      } else {
+        std::fill_n(Row16(row) + area.Left, w, static_cast<uint16_t>(pixel));
+      }
     }
-  }
+  });
   AddChanged(area);
 }
 
@@ -136,21 +149,29 @@ void ScreenSurface::Copy(int x, int y, const TDIBSurface& source, const Rect& so
   const int h = static_cast<int>(b - t);
   // A copy within one surface may overlap itself: rows go in the order that reads each source
   // row before it is overwritten, and memmove handles the overlap inside a row.
-  const bool upwards = &source == &picture_ && t > sy;
-  for (int j = 0; j < h; ++j) {
-    const int row = upwards ? h - 1 - j : j;
-    std::memmove(ScanLine(static_cast<int>(t) + row) + l * bpp, source.ScanLine(sy + row) + sx * bpp, bytes);
+  if (&source == &picture_) {
+    const bool upwards = t > sy;
+    for (int j = 0; j < h; ++j) {
+      const int row = upwards ? h - 1 - j : j;
+      std::memmove(ScanLine(static_cast<int>(t) + row) + l * bpp, source.ScanLine(sy + row) + sx * bpp, bytes);
+    }
+  } else {
+    ForRows(t, b, r - l, [&](Scratch&, int64_t first, int64_t end) {
+      for (int64_t row = first; row < end; ++row)
+        std::memcpy(ScanLine(static_cast<int>(row)) + l * bpp, source.ScanLine(static_cast<int>(sy + (row - t))) + sx * bpp,
+                    bytes);
+    });
   }
   AddChanged(ToRect(l, t, r, b));
 }
 
-uint8_t* ScreenSurface::RowBuffer(int count) {
+uint8_t* ScreenSurface::RowBuffer(Scratch& scratch, int count) {
   if (picture_.StorageBits() == 32) {
-    rowPixels_.resize(static_cast<size_t>(count));
-    return reinterpret_cast<uint8_t*>(rowPixels_.data());
+    scratch.pixels.resize(static_cast<size_t>(count));
+    return reinterpret_cast<uint8_t*>(scratch.pixels.data());
   }
-  rowPixels16_.resize(static_cast<size_t>(count));
-  return reinterpret_cast<uint8_t*>(rowPixels16_.data());
+  scratch.pixels16.resize(static_cast<size_t>(count));
+  return reinterpret_cast<uint8_t*>(scratch.pixels16.data());
 }
 
 void ScreenSurface::ApplyRow(uint8_t* dst, const uint8_t* src, const uint8_t* mask, int count, const DrawOptions& o) {
@@ -228,34 +249,37 @@ void ScreenSurface::DrawMapped(const Rect& dest, const TDIBSurface& source, cons
       const int64_t c = ((2 * k + 1) * sw) / (2 * dw);
       columns_[i] = static_cast<int>(options.FlipX ? src.Right - 1 - c : src.Left + c);
     }
-    rowMask_.resize(static_cast<size_t>(count));
   }
-  uint8_t* gathered = RowBuffer(count);
-  for (int64_t y = t; y < b; ++y) {
-    const int64_t k = y - dest.Top;
-    const int64_t c = scaled ? ((2 * k + 1) * sh) / (2 * dh) : k;
-    const int sy = static_cast<int>(options.FlipY ? src.Bottom - 1 - c : src.Top + c);
-    const uint8_t* srow = from->ScanLine(sy);
-    const uint8_t* mrow = mask ? mask->ScanLine(sy) : nullptr;
-    uint8_t* drow = ScanLine(static_cast<int>(y)) + l * bpp;
-    if (direct) {
-      const int64_t sx = src.Left + (l - dest.Left);
-      ApplyRow(drow, srow + sx * bpp, mrow ? mrow + sx : nullptr, count, options);
-      continue;
+  ForRows(t, b, count, [&](Scratch& scratch, int64_t top, int64_t bottom) {
+    uint8_t* gathered = direct ? nullptr : RowBuffer(scratch, count);
+    if (!direct && mask) scratch.mask.resize(static_cast<size_t>(count));
+    for (int64_t y = top; y < bottom; ++y) {
+      const int64_t k = y - dest.Top;
+      const int64_t c = scaled ? ((2 * k + 1) * sh) / (2 * dh) : k;
+      const int sy = static_cast<int>(options.FlipY ? src.Bottom - 1 - c : src.Top + c);
+      const uint8_t* srow = from->ScanLine(sy);
+      const uint8_t* mrow = mask ? mask->ScanLine(sy) : nullptr;
+      uint8_t* drow = ScanLine(static_cast<int>(y)) + l * bpp;
+      if (direct) {
+        const int64_t sx = src.Left + (l - dest.Left);
+        ApplyRow(drow, srow + sx * bpp, mrow ? mrow + sx : nullptr, count, options);
+        continue;
+      }
+      if (bpp == 4) {
+        for (int i = 0; i < count; ++i) std::memcpy(gathered + 4 * i, srow + 4 * columns_[i], 4);
+      } else {
+        for (int i = 0; i < count; ++i) std::memcpy(gathered + 2 * i, srow + 2 * columns_[i], 2);
+      }
+      if (mrow)
+        for (int i = 0; i < count; ++i) scratch.mask[i] = mrow[columns_[i]];
+      ApplyRow(drow, gathered, mrow ? scratch.mask.data() : nullptr, count, options);
     }
-    if (bpp == 4) {
-      for (int i = 0; i < count; ++i) std::memcpy(gathered + 4 * i, srow + 4 * columns_[i], 4);
-    } else {
-      for (int i = 0; i < count; ++i) std::memcpy(gathered + 2 * i, srow + 2 * columns_[i], 2);
-    }
-    if (mrow)
-      for (int i = 0; i < count; ++i) rowMask_[i] = mrow[columns_[i]];
-    ApplyRow(drow, gathered, mrow ? rowMask_.data() : nullptr, count, options);
-  }
+  });
   AddChanged(ToRect(l, t, r, b));
 }
 
-void ScreenSurface::FillMasked(int x, int y, uint32_t pixel, const TDIBSurface& mask, const Rect& maskRect, int opacity) {
+void ScreenSurface::FillMasked(int x, int y, uint32_t pixel, const TDIBSurface& mask, const Rect& maskRect,
+                               int opacity) {
   if (opacity <= 0) return;
   if (mask.StorageBits() != 8) throw Error("a drawing mask must be an 8-bit plane");
   Rect m = maskRect;
@@ -312,11 +336,11 @@ bool RunInside(int64_t start, int64_t d, int64_t span, int& first, int& last) {
   if (d == 0) {
     if (start < 0 || start >= span) return false;
   } else if (d > 0) {
-    lo = std::max(lo, -FloorDiv(start, d));                // i·d ≥ −start
-    hi = std::min(hi, FloorDiv(span - 1 - start, d));      // i·d ≤ span − 1 − start
+    lo = std::max(lo, -FloorDiv(start, d));            // i·d ≥ −start
+    hi = std::min(hi, FloorDiv(span - 1 - start, d));  // i·d ≤ span − 1 − start
   } else {
-    hi = std::min(hi, FloorDiv(start, -d));                // i·(−d) ≤ start
-    lo = std::max(lo, FloorDiv(start - span, -d) + 1);     // i·(−d) > start − span
+    hi = std::min(hi, FloorDiv(start, -d));             // i·(−d) ≤ start
+    lo = std::max(lo, FloorDiv(start - span, -d) + 1);  // i·(−d) > start − span
   }
   if (lo > hi) return false;
   first = static_cast<int>(lo);
@@ -330,8 +354,8 @@ bool RunInside(int64_t start, int64_t d, int64_t span, int& first, int& last) {
 // that holds it, which lies inside the plane because rows are whole dwords. Returns how many
 // pixels it did (a multiple of eight); the caller finishes the rest.
 __attribute__((target("avx2"))) int GatherTurnedAvx2(const uint8_t* bits, ptrdiff_t step, const uint8_t* maskBits,
-                                                     ptrdiff_t maskStep, uint32_t key, int64_t u, int64_t v,
-                                                     int64_t dU, int64_t dV, int n, uint32_t* out, uint8_t* weights) {
+                                                     ptrdiff_t maskStep, uint32_t key, int64_t u, int64_t v, int64_t dU,
+                                                     int64_t dV, int n, uint32_t* out, uint8_t* weights) {
   // Eight positions in two vectors of four 32.32 values each; their whole parts (the high dwords)
   // are gathered into one vector of eight. Offsets fit 32 bits: pictures hold under 2^26 pixels.
   __m256i u0 = _mm256_set_epi64x(u + 3 * dU, u + 2 * dU, u + dU, u);
@@ -339,17 +363,18 @@ __attribute__((target("avx2"))) int GatherTurnedAvx2(const uint8_t* bits, ptrdif
   __m256i u1 = _mm256_add_epi64(u0, _mm256_set1_epi64x(4 * dU)), v1 = _mm256_add_epi64(v0, _mm256_set1_epi64x(4 * dV));
   const __m256i du8 = _mm256_set1_epi64x(8 * dU), dv8 = _mm256_set1_epi64x(8 * dV);
   const __m256i high = _mm256_set_epi32(7, 5, 3, 1, 7, 5, 3, 1);
-  const __m256i rowPixels = _mm256_set1_epi32(static_cast<int>(step / 4)), maskRow = _mm256_set1_epi32(static_cast<int>(maskStep));
+  const __m256i rowPixels = _mm256_set1_epi32(static_cast<int>(step / 4)),
+                maskRow = _mm256_set1_epi32(static_cast<int>(maskStep));
   const __m256i three = _mm256_set1_epi32(3), full = _mm256_set1_epi32(255);
   const __m256i keyV = _mm256_set1_epi32(static_cast<int>(key));
   const int* pixels = reinterpret_cast<const int*>(bits);
   const int* plane = reinterpret_cast<const int*>(maskBits);
   int i = 0;
   for (; i + 8 <= n; i += 8) {
-    const __m256i sx = _mm256_permute2x128_si256(_mm256_permutevar8x32_epi32(u0, high),
-                                                 _mm256_permutevar8x32_epi32(u1, high), 0x20);
-    const __m256i sy = _mm256_permute2x128_si256(_mm256_permutevar8x32_epi32(v0, high),
-                                                 _mm256_permutevar8x32_epi32(v1, high), 0x20);
+    const __m256i sx =
+        _mm256_permute2x128_si256(_mm256_permutevar8x32_epi32(u0, high), _mm256_permutevar8x32_epi32(u1, high), 0x20);
+    const __m256i sy =
+        _mm256_permute2x128_si256(_mm256_permutevar8x32_epi32(v0, high), _mm256_permutevar8x32_epi32(v1, high), 0x20);
     const __m256i colour = _mm256_i32gather_epi32(pixels, _mm256_add_epi32(_mm256_mullo_epi32(sy, rowPixels), sx), 4);
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), colour);
     __m256i w;
@@ -371,6 +396,69 @@ __attribute__((target("avx2"))) int GatherTurnedAvx2(const uint8_t* bits, ptrdif
     v1 = _mm256_add_epi64(v1, dv8);
   }
   return i;
+}
+
+// As GatherTurnedAvx2 from a packed picture, whose pixels carry the mask byte in their fourth
+// byte (the colour's own fourth byte being 0): one gather gives both colour and weight.
+__attribute__((target("avx2"))) int GatherPackedAvx2(const uint32_t* packed, int width, int64_t u, int64_t v,
+                                                     int64_t dU, int64_t dV, int n, uint32_t* out, uint8_t* weights) {
+  __m256i u0 = _mm256_set_epi64x(u + 3 * dU, u + 2 * dU, u + dU, u);
+  __m256i v0 = _mm256_set_epi64x(v + 3 * dV, v + 2 * dV, v + dV, v);
+  __m256i u1 = _mm256_add_epi64(u0, _mm256_set1_epi64x(4 * dU)), v1 = _mm256_add_epi64(v0, _mm256_set1_epi64x(4 * dV));
+  const __m256i du8 = _mm256_set1_epi64x(8 * dU), dv8 = _mm256_set1_epi64x(8 * dV);
+  const __m256i high = _mm256_set_epi32(7, 5, 3, 1, 7, 5, 3, 1);
+  const __m256i rowPixels = _mm256_set1_epi32(width), colourBytes = _mm256_set1_epi32(0x00FFFFFF);
+  const int* pixels = reinterpret_cast<const int*>(packed);
+  int i = 0;
+  for (; i + 8 <= n; i += 8) {
+    const __m256i sx =
+        _mm256_permute2x128_si256(_mm256_permutevar8x32_epi32(u0, high), _mm256_permutevar8x32_epi32(u1, high), 0x20);
+    const __m256i sy =
+        _mm256_permute2x128_si256(_mm256_permutevar8x32_epi32(v0, high), _mm256_permutevar8x32_epi32(v1, high), 0x20);
+    const __m256i both = _mm256_i32gather_epi32(pixels, _mm256_add_epi32(_mm256_mullo_epi32(sy, rowPixels), sx), 4);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), _mm256_and_si256(both, colourBytes));
+    __m256i w = _mm256_srli_epi32(both, 24);
+    w = _mm256_packus_epi32(w, w);
+    w = _mm256_packus_epi16(w, w);
+    const int lo = _mm256_extract_epi32(w, 0), hi = _mm256_extract_epi32(w, 4);
+    std::memcpy(weights + i, &lo, 4);
+    std::memcpy(weights + i + 4, &hi, 4);
+    u0 = _mm256_add_epi64(u0, du8);
+    u1 = _mm256_add_epi64(u1, du8);
+    v0 = _mm256_add_epi64(v0, dv8);
+    v1 = _mm256_add_epi64(v1, dv8);
+  }
+  return i;
+}
+
+// Packs rows top … bottom − 1 of colour and mask into a picture of width pixels a row for
+// GatherPackedAvx2; false (and nothing usable) when a colour pixel uses its fourth byte, which
+// the packing would lose.
+__attribute__((target("avx2"))) bool PackMaskAvx2(const uint8_t* bits, ptrdiff_t step, const uint8_t* maskBits,
+                                                  ptrdiff_t maskStep, int width, int64_t top, int64_t bottom,
+                                                  uint32_t* packed) {
+  const __m256i colourBytes = _mm256_set1_epi32(0x00FFFFFF);
+  __m256i fourth = _mm256_setzero_si256();
+  uint32_t fourthTail = 0;
+  for (int64_t y = top; y < bottom; ++y) {
+    const uint8_t* row = bits + y * step;
+    const uint8_t* mrow = maskBits + y * maskStep;
+    uint32_t* out = packed + y * width;
+    int x = 0;
+    for (; x + 8 <= width; x += 8) {
+      const __m256i c = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(row + 4 * x));
+      const __m256i m = _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(mrow + x)));
+      fourth = _mm256_or_si256(fourth, _mm256_andnot_si256(colourBytes, c));
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + x), _mm256_or_si256(c, _mm256_slli_epi32(m, 24)));
+    }
+    for (; x < width; ++x) {
+      uint32_t c;
+      std::memcpy(&c, row + 4 * x, 4);
+      fourthTail |= c & 0xFF000000u;
+      out[x] = c | uint32_t{mrow[x]} << 24;
+    }
+  }
+  return _mm256_testz_si256(fourth, fourth) && fourthTail == 0;
 }
 
 bool HasAvx2() {
@@ -407,7 +495,9 @@ Rect ScreenSurface::RotatedBounds(const RotatedDraw& g, int width, int height, b
     if (first || y > maxY) maxY = y;
     first = false;
   }
-  auto clamp = [](double v) { return static_cast<int32_t>(std::clamp(v, double{INT32_MIN / 2}, double{INT32_MAX / 2})); };
+  auto clamp = [](double v) {
+    return static_cast<int32_t>(std::clamp(v, double{INT32_MIN / 2}, double{INT32_MAX / 2}));
+  };
   return Rect{clamp(std::floor(Snap(minX))), clamp(std::floor(Snap(minY))), clamp(std::ceil(Snap(maxX))),
               clamp(std::ceil(Snap(maxY)))};
 }
@@ -430,8 +520,6 @@ Rect ScreenSurface::DrawRotated(const RotatedDraw& g, const TDIBSurface& source,
   const RotatedTurn turn(g, width, height, options.FlipX, options.FlipY);
   const int count = static_cast<int>(r - l);
   const int bpp = picture_.StorageBits() / 8;
-  rowMask_.resize(static_cast<size_t>(count));
-  uint8_t* gathered = RowBuffer(count);
   // Every destination pixel centre is turned back into the source; pixels that land outside it
   // get weight 0, and so do key pixels of a source without a mask, so one masked kernel serves
   // every case.
@@ -443,6 +531,9 @@ Rect ScreenSurface::DrawRotated(const RotatedDraw& g, const TDIBSurface& source,
     AddChanged(ToRect(l, t, r, b));
     return bounds;
   }
+  Scratch& scratch = scratch_[0];
+  scratch.mask.resize(static_cast<size_t>(count));
+  uint8_t* gathered = RowBuffer(scratch, count);
   for (int64_t y = t; y < b; ++y) {
     const double ey = y + 0.5 - g.CenterY;
     const double ex0 = l + 0.5 - g.CenterX;
@@ -462,16 +553,16 @@ Rect ScreenSurface::DrawRotated(const RotatedDraw& g, const TDIBSurface& source,
         } else {
           uint32_t value = 0;
           std::memcpy(&value, p, static_cast<size_t>(bpp));
-          const bool isKey = bpp == 4 ? value == static_cast<uint32_t>(options.Key)
-                                      : static_cast<int32_t>(value) == options.Key;
+          const bool isKey =
+              bpp == 4 ? value == static_cast<uint32_t>(options.Key) : static_cast<int32_t>(value) == options.Key;
           weight = isKey ? 0 : 255;
         }
       } else {
         std::memset(gathered + bpp * i, 0, static_cast<size_t>(bpp));
       }
-      rowMask_[i] = weight;
+      scratch.mask[i] = weight;
     }
-    ApplyRow(ScanLine(static_cast<int>(y)) + l * bpp, gathered, rowMask_.data(), count, rowOptions);
+    ApplyRow(ScanLine(static_cast<int>(y)) + l * bpp, gathered, scratch.mask.data(), count, rowOptions);
   }
   AddChanged(ToRect(l, t, r, b));
   return bounds;
@@ -491,56 +582,89 @@ void ScreenSurface::DrawRotatedRows32(const RotatedDraw& g, const RotatedTurn& t
   if (options.FlipX) dU = -dU;
   if (options.FlipY) dV = -dV;
   const int count = static_cast<int>(r - l);
-  uint32_t* gathered = reinterpret_cast<uint32_t*>(RowBuffer(count));
-  uint8_t* weights = rowMask_.data();
   const uint8_t* bits = from.Bits();
   const ptrdiff_t step = from.RowStep();
   const uint8_t* maskBits = mask ? mask->Bits() : nullptr;
   const ptrdiff_t maskStep = mask ? mask->RowStep() : 0;
   const uint32_t key = static_cast<uint32_t>(options.Key);
-  for (int64_t y = t; y < b; ++y) {
-    const double ey = y + 0.5 - g.CenterY;
-    const double ex0 = l + 0.5 - g.CenterX;
-    const double u0 = turn.ox + (ex0 * turn.cosA + ey * turn.sinA) / turn.zx;
-    const double v0 = turn.oy + (-ex0 * turn.sinA + ey * turn.cosA) / turn.zy;
-    int64_t U = static_cast<int64_t>(std::floor(u0 * kOne)), V = static_cast<int64_t>(std::floor(v0 * kOne));
-    if (options.FlipX) U = spanU - 1 - U;
-    if (options.FlipY) V = spanV - 1 - V;
-    // U and V are exact linear functions of the column, so the columns that land in the source
-    // form one run, found by solving 0 ≤ U + i·dU < spanU (and V alike); every column of it is
-    // inside, so the copy loops need no test.
-    int first = 0, last = count - 1;
-    if (!RunInside(U, dU, spanU, first, last) || !RunInside(V, dV, spanV, first, last)) continue;
-    int64_t u = U + first * dU, v = V + first * dV;
-    int start = first;
+  // Gathering colour and mask costs two gathers per eight pixels; when a thread samples at least
+  // half as many pixels as the source holds, packing both into one picture first is cheaper. Each
+  // thread packs its own copy: gathers from lines another core has just written are slower than
+  // the packing.
+  bool pack = false;
 #if defined(__x86_64__)
-    // Plane rows are whole dwords; a plane that is not (never made by us) takes the plain loop.
-    if (HasAvx2() && (!maskBits || (maskStep % 4 == 0 && reinterpret_cast<uintptr_t>(maskBits) % 4 == 0))) {
-      const int done = GatherTurnedAvx2(bits, step, maskBits, maskStep, key, u, v, dU, dV, last - first + 1,
-                                        gathered + first, weights + first);
-      u += done * dU;
-      v += done * dV;
-      start += done;
+  const int64_t area = int64_t{width} * height;
+  const double inside = double(area) * turn.zx * turn.zy;
+  const int64_t samples = static_cast<int64_t>(std::min(inside, double(r - l) * double(b - t)));
+  const int64_t threads = team_ && (b - t) * count >= kShareFrom ? team_->Parts() : 1;
+  pack = maskBits && HasAvx2() && area <= kMaxPackedPixels && 2 * samples >= area * threads;
+#endif
+  const uint64_t draw = ++draws_;
+  ForRows(t, b, count, [&](Scratch& scratch, int64_t top, int64_t bottom) {
+    const uint32_t* packed = nullptr;
+#if defined(__x86_64__)
+    if (pack) {
+      if (scratch.packedFor != draw) {
+        scratch.packed.resize(static_cast<size_t>(area));
+        scratch.packedClean = PackMaskAvx2(bits, step, maskBits, maskStep, width, 0, height, scratch.packed.data());
+        scratch.packedFor = draw;
+      }
+      if (scratch.packedClean) packed = scratch.packed.data();
     }
 #endif
-    if (maskBits) {
-      for (int i = start; i <= last; ++i, u += dU, v += dV) {
-        const ptrdiff_t sx = static_cast<ptrdiff_t>(u >> 32), sy = static_cast<ptrdiff_t>(v >> 32);
-        std::memcpy(gathered + i, bits + sy * step + sx * 4, 4);
-        weights[i] = maskBits[sy * maskStep + sx];
+    uint32_t* gathered = reinterpret_cast<uint32_t*>(RowBuffer(scratch, count));
+    scratch.mask.resize(static_cast<size_t>(count));
+    uint8_t* weights = scratch.mask.data();
+    for (int64_t y = top; y < bottom; ++y) {
+      const double ey = y + 0.5 - g.CenterY;
+      const double ex0 = l + 0.5 - g.CenterX;
+      const double u0 = turn.ox + (ex0 * turn.cosA + ey * turn.sinA) / turn.zx;
+      const double v0 = turn.oy + (-ex0 * turn.sinA + ey * turn.cosA) / turn.zy;
+      int64_t U = static_cast<int64_t>(std::floor(u0 * kOne)), V = static_cast<int64_t>(std::floor(v0 * kOne));
+      if (options.FlipX) U = spanU - 1 - U;
+      if (options.FlipY) V = spanV - 1 - V;
+      // U and V are exact linear functions of the column, so the columns that land in the source
+      // form one run, found by solving 0 ≤ U + i·dU < spanU (and V alike); every column of it is
+      // inside, so the copy loops need no test.
+      int first = 0, last = count - 1;
+      if (!RunInside(U, dU, spanU, first, last) || !RunInside(V, dV, spanV, first, last)) continue;
+      int64_t u = U + first * dU, v = V + first * dV;
+      int start = first;
+#if defined(__x86_64__)
+      if (packed) {
+        const int done =
+            GatherPackedAvx2(packed, width, u, v, dU, dV, last - first + 1, gathered + first, weights + first);
+        u += done * dU;
+        v += done * dV;
+        start += done;
+      } else if (HasAvx2() && (!maskBits || (maskStep % 4 == 0 && reinterpret_cast<uintptr_t>(maskBits) % 4 == 0))) {
+        // Plane rows are whole dwords; a plane that is not (never made by us) takes the plain loop.
+        const int done = GatherTurnedAvx2(bits, step, maskBits, maskStep, key, u, v, dU, dV, last - first + 1,
+                                          gathered + first, weights + first);
+        u += done * dU;
+        v += done * dV;
+        start += done;
       }
-    } else {
-      for (int i = start; i <= last; ++i, u += dU, v += dV) {
-        const ptrdiff_t sx = static_cast<ptrdiff_t>(u >> 32), sy = static_cast<ptrdiff_t>(v >> 32);
-        uint32_t pixel;
-        std::memcpy(&pixel, bits + sy * step + sx * 4, 4);
-        gathered[i] = pixel;
-        weights[i] = pixel == key ? 0 : 255;
+#endif
+      if (maskBits) {
+        for (int i = start; i <= last; ++i, u += dU, v += dV) {
+          const ptrdiff_t sx = static_cast<ptrdiff_t>(u >> 32), sy = static_cast<ptrdiff_t>(v >> 32);
+          std::memcpy(gathered + i, bits + sy * step + sx * 4, 4);
+          weights[i] = maskBits[sy * maskStep + sx];
+        }
+      } else {
+        for (int i = start; i <= last; ++i, u += dU, v += dV) {
+          const ptrdiff_t sx = static_cast<ptrdiff_t>(u >> 32), sy = static_cast<ptrdiff_t>(v >> 32);
+          uint32_t pixel;
+          std::memcpy(&pixel, bits + sy * step + sx * 4, 4);
+          gathered[i] = pixel;
+          weights[i] = pixel == key ? 0 : 255;
+        }
       }
+      ApplyRow(ScanLine(static_cast<int>(y)) + (l + first) * 4, reinterpret_cast<uint8_t*>(gathered + first),
+               weights + first, last - first + 1, rowOptions);
     }
-    ApplyRow(ScanLine(static_cast<int>(y)) + (l + first) * 4, reinterpret_cast<uint8_t*>(gathered + first),
-             weights + first, last - first + 1, rowOptions);
-  }
+  });
 }
 
 }  // namespace orin

@@ -42,6 +42,8 @@
 
 namespace orin {
 
+class RowTeam;
+
 // The turn of a rotated draw (screen_surface.cpp).
 struct RotatedTurn;
 
@@ -103,6 +105,11 @@ class ScreenSurface {
   // A colour 0x00BBGGRR (red in the low byte) as a pixel value of this surface.
   uint32_t ColorToPixel(int32_t color) const;
 
+  // Helper threads that share the rows of large operations (null: this thread alone). The
+  // pixels come out the same either way; the team must outlive its use here.
+  void SetTeam(RowTeam* team) { team_ = team; }
+  RowTeam* Team() const { return team_; }
+
   const Rect& Changed() const { return changed_; }
   // Unites r, cut to the surface, with the changed rectangle.
   void AddChanged(const Rect& r);
@@ -149,9 +156,27 @@ class ScreenSurface {
   void ShiftGrey(const Rect& r, int level, void (*row32)(uint8_t*, int, int),
                  void (*row16)(uint16_t*, int, uint16_t, const uint32_t*));
   void CheckSource(const TDIBSurface& source, const TDIBSurface* mask) const;
-  // Runs one row of a draw: count pixels at dst from src (and mask, which may be null).
+  // Row buffers of the scaled, mirrored and rotated draws, one set per thread of the team, kept
+  // to spare an allocation per call.
+  struct Scratch {
+    std::vector<uint32_t> pixels;
+    std::vector<uint16_t> pixels16;
+    std::vector<uint8_t> mask;
+    // A turned source with its mask byte in each pixel's fourth byte (see DrawRotatedRows32),
+    // made for the rotated draw numbered packedFor; packedClean is false when the source used
+    // its fourth bytes, so the packing is not usable.
+    std::vector<uint32_t> packed;
+    uint64_t packedFor = 0;
+    bool packedClean = false;
+  };
+  // Calls rows(scratch, y0, y1) over [t, b): shared by the team when the operation covers at
+  // least kShareFrom pixels of width each, else at once on this thread.
+  template <class Rows>
+  void ForRows(int64_t t, int64_t b, int64_t width, Rows&& rows);
+  static constexpr int64_t kShareFrom = 32768;
   // The gather buffer of count pixels in this surface's format.
-  uint8_t* RowBuffer(int count);
+  uint8_t* RowBuffer(Scratch& scratch, int count);
+  // Runs one row of a draw: count pixels at dst from src (and mask, which may be null).
   void ApplyRow(uint8_t* dst, const uint8_t* src, const uint8_t* mask, int count, const DrawOptions& o);
   void DrawMapped(const Rect& dest, const TDIBSurface& source, const Rect& sourceRect, const TDIBSurface* mask,
                   const DrawOptions& options);
@@ -163,11 +188,15 @@ class ScreenSurface {
   TDIBSurface picture_;
   Rect changed_{};
   std::vector<Rect> clips_;
-  // Row buffers of the scaled, mirrored and rotated draws, kept to spare an allocation per call.
-  std::vector<uint32_t> rowPixels_;
-  std::vector<uint16_t> rowPixels16_;
-  std::vector<uint8_t> rowMask_;
+  RowTeam* team_ = nullptr;
+  std::vector<Scratch> scratch_ = std::vector<Scratch>(1);
+  // Source columns of a scaled or mirrored draw, shared by every row.
   std::vector<int> columns_;
+  // Sources of at most this many pixels are packed for rotated draws; larger ones are gathered
+  // from both planes.
+  static constexpr int64_t kMaxPackedPixels = int64_t{1} << 20;
+  // Counts rotated draws, to tell a thread's packing from an earlier draw's.
+  uint64_t draws_ = 0;
 };
 
 // The smallest rectangle holding both; an empty rectangle adds nothing.

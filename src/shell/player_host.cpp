@@ -322,6 +322,8 @@ void PlayerHost::Initialise(const GameSettings& settings, MainWindow& window) {
   StartMedia(settings);
   scene_ = std::make_unique<TOrinBaseList>(
       &files_, SceneServices{.Text = &text_, .Media = mediaObjects_.get(), .Clip = clipboard_, .Http = http_});
+  if (!drawTeam_) drawTeam_ = std::make_unique<RowTeam>(drawHelpers_);
+  scene_->SetRowTeam(drawTeam_.get());
   paramHost_ = std::make_unique<PlayerParamHost>(*this, *scene_, *sections_, state_, files_, mediaObjects_.get());
   wipes_->SetRandom(&paramHost_->Roles().Random);
   vars_->SetHost(&paramHost_->Roles());

@@ -26,6 +26,7 @@
 #include <string>
 
 #include "core/log.h"
+#include "imaging/row_team.h"
 #include "media/window_hooks.h"
 #include "resources/file_manager.h"
 #include "resources/temp_folder.h"
@@ -137,6 +138,9 @@ class PlayerHost final : public GameHost, private GameContext {
   void SetClipboard(Clipboard* clipboard) { clipboard_ = clipboard; }
   // The network for TOrinHttp (not owned; null: every request fails). Set before Initialise.
   void SetHttp(HttpService* http) { http_ = http; }
+  // Threads besides the frame loop that share the rows of large drawing operations (before
+  // Initialise; by default RowTeam::DefaultHelpers()).
+  void SetDrawHelpers(int helpers) { drawHelpers_ = helpers; }
   // Who hears of every new page of a message window (not owned; null: nobody).
   void SetPageObserver(PageObserver* observer) { text_.Pages = observer; }
   // Where trace lines go from now on (not owned; null: nowhere).
@@ -188,6 +192,7 @@ class PlayerHost final : public GameHost, private GameContext {
   MediaWindowHooks* mediaHooks_ = nullptr;
   Clipboard* clipboard_ = nullptr;
   HttpService* http_ = nullptr;
+  int drawHelpers_ = RowTeam::DefaultHelpers();
   Log* log_ = nullptr;
 
   // Close frees these in its own order; the order here does not matter.
@@ -202,6 +207,8 @@ class PlayerHost final : public GameHost, private GameContext {
   std::unique_ptr<TParamCollection> vars_;
   std::unique_ptr<TDBManager> tables_;
   std::unique_ptr<SystemFunctions> functions_;
+  // Outlives the scene, whose surfaces draw with it.
+  std::unique_ptr<RowTeam> drawTeam_;
   std::unique_ptr<TOrinBaseList> scene_;
   std::unique_ptr<PlayerParamHost> paramHost_;
   std::unique_ptr<TProject> project_;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/error.h"
+#include "imaging/row_team.h"
 
 namespace orin {
 namespace {
@@ -330,6 +331,8 @@ TEST(ScreenSurface, RotatedDrawMatchesAPlainTurn) {
     TDIBSurface src(w, h, 32);
     for (int y = 0; y < h; ++y)
       for (int x = 0; x < w; ++x) src.SetPixel(x, y, rng() % 4 == 0 ? 0x00FF00u : rng() & 0xFFFFFF);
+    // Some pictures use the fourth byte of their pixels; it must not count as weight.
+    if (round % 4 == 2) src.SetPixel(static_cast<int>(rng() % static_cast<unsigned>(w)), h - 1, 0x7F000000u | (rng() & 0xFFFFFF));
     const bool masked = round % 2 == 0;
     if (masked) {
       src.CreateAlpha();
@@ -382,6 +385,54 @@ TEST(ScreenSurface, RotatedDrawMatchesAPlainTurn) {
         }
         ASSERT_EQ(fast.GetPixel(x, y) & 0xFFFFFF, expect) << x << "," << y;
       }
+  }
+}
+
+// A team of helper threads shares the rows of large operations; the pixels and the changed
+// rectangle come out exactly as on one thread, for every operation that shares, at both depths,
+// with sources whose fourth bytes are used (no packing) and unused (packed turned draws).
+TEST(ScreenSurface, TeamDrawsTheSamePixelsAsOneThread) {
+  RowTeam team(2);
+  for (int depth : {32, 16}) {
+    for (bool fourth : {false, true}) {
+      SCOPED_TRACE(testing::Message() << depth << " bits, fourth byte " << fourth);
+      std::mt19937 rng(99);
+      const int storage = depth == 32 ? 32 : 16;
+      auto noise = [&](int w, int h) {
+        TDIBSurface s(w, h, storage == 32 ? 32 : 16);
+        for (int y = 0; y < h; ++y)
+          for (int x = 0; x < w; ++x) {
+            uint32_t v = rng();
+            if (storage == 32 && !fourth) v &= 0xFFFFFF;
+            if (storage == 16) v &= 0x7FFF;
+            s.SetPixel(x, y, v);
+          }
+        s.CreateAlpha();
+        for (int y = 0; y < h; ++y)
+          for (int x = 0; x < w; ++x) s.Alpha->SetPixel(x, y, x % 7 == 0 ? 0 : x % 5 == 0 ? 255 : rng() & 0xFF);
+        return s;
+      };
+      const TDIBSurface background = noise(640, 400), sprite = noise(300, 260);
+      ScreenSurface one(640, 400, depth), shared(640, 400, depth);
+      shared.SetTeam(&team);
+      for (ScreenSurface* s : {&one, &shared}) {
+        s->Fill(Rect{3, 5, 600, 390}, 0x1234);
+        s->Copy(-7, 11, background, background.ClientRect());
+        s->PushClip(Rect{10, 9, 630, 397});
+        s->Draw(40, 33, sprite, sprite.ClientRect(), sprite.Alpha.get(), DrawOptions{});
+        s->Draw(200, 100, sprite, sprite.ClientRect(), nullptr, DrawOptions{.Opacity = 130, .Key = 0x10});
+        s->DrawScaled(Rect{-20, 50, 500, 390}, sprite, Rect{10, 10, 290, 250}, sprite.Alpha.get(),
+                      DrawOptions{.Opacity = 300, .FlipX = true, .FlipY = true});
+        RotatedDraw g{.CenterX = 320, .CenterY = 200, .OriginX = 150, .OriginY = 130, .Angle = 37, .ZoomX = 340,
+                      .ZoomY = 290};
+        s->DrawRotated(g, sprite, sprite.Alpha.get(), DrawOptions{.FlipX = true});
+        g.Angle = 200;
+        s->DrawRotated(g, sprite, nullptr, DrawOptions{.Opacity = 90, .Key = static_cast<int32_t>(sprite.GetPixel(3, 3))});
+        s->PopClip();
+      }
+      EXPECT_EQ(one.Changed(), shared.Changed());
+      for (int y = 0; y < 400; ++y) ASSERT_EQ(Row(one, y), Row(shared, y)) << "row " << y;
+    }
   }
 }
 

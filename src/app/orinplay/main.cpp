@@ -28,6 +28,7 @@
 #include "imaging/font_finder.h"
 #include "imaging/font_pixel.h"
 #include "imaging/freetype_rasterizer.h"
+#include "imaging/row_team.h"
 #include "shell/data_paths.h"
 #include "shell/display_scale.h"
 #include "shell/dock_captions.h"
@@ -98,6 +99,8 @@ constexpr const char* kUsage =
     "  --speak                  read every new page aloud through the speech service\n"
     "  --overlay                start with the debug overlay shown (F3 shows and hides it)\n"
     "  --no-gamepad             game controllers do not move the pointer or press keys\n"
+    "  --draw-threads N         threads besides the main one that share large drawing work\n"
+    "                           (0 to 15; default: one less than the processors, at most 3)\n"
     "\n"
     "Keys: F11 or Alt+Enter switch between the window and full screen; F12 saves a picture of\n"
     "the game's screen; F3 shows or hides the debug overlay.\n";
@@ -127,6 +130,7 @@ struct PlayerOptions {
   bool Speak = false;
   bool Overlay = false;
   bool Gamepad = true;
+  int DrawHelpers = RowTeam::DefaultHelpers();
   std::vector<std::string> Positionals;
 };
 
@@ -157,7 +161,7 @@ PlayerOptions ParseCommandLine(std::vector<std::string> args) {
       args, {"--headless", "--trace", "--config", "--allow-network", "--help", "--text-clipboard", "--speak",
              "--overlay", "--no-gamepad"},
       {"--frames", "--delta", "--stall-limit", "--input", "--screenshot", "--answer", "--save-dir", "--log-level",
-       "--audio-out", "--scale", "--filter", "--patch", "--text-feed", "--text-websocket"});
+       "--audio-out", "--scale", "--filter", "--patch", "--text-feed", "--text-websocket", "--draw-threads"});
   if (p.Flag("--help")) throw UsageError("");
   PlayerOptions o;
   const char* platform = std::getenv("ORIN_PLATFORM");
@@ -220,6 +224,8 @@ PlayerOptions ParseCommandLine(std::vector<std::string> args) {
   o.Speak = p.Flag("--speak");
   o.Overlay = p.Flag("--overlay");
   o.Gamepad = !p.Flag("--no-gamepad");
+  if (p.Has("--draw-threads"))
+    o.DrawHelpers = static_cast<int>(ParseCount("--draw-threads", p.Value("--draw-threads"), 0, 15));
   o.Positionals = p.Positionals();
   // The Windows player's own spelling of the settings switch.
   if (!o.Positionals.empty() && SameText(o.Positionals.front(), "/config") &&
@@ -390,6 +396,7 @@ int Play(const PlayerOptions& o) {
     host.SetClipboard(&clipboard);
     CurlHttpService http(NetworkOptions(o, game.Folder, *platform));
     host.SetHttp(&http);
+    host.SetDrawHelpers(o.DrawHelpers);
     // The dock's captions; a machine without an outline font shows the buttons blank.
     std::unique_ptr<DockCaptions> captions;
     if (platform->HasDock()) {

@@ -64,6 +64,10 @@ void TOrinBaseList::SetSize(int width, int height, int depth) {
   for (auto& root : roots_) root->SetScreenSize(width, height, depth);
 }
 
+void TOrinBaseList::SetRowTeam(RowTeam* team) {
+  for (auto& root : roots_) root->Surface().SetTeam(team);
+}
+
 void TOrinBaseList::SwitchActive(int index, std::unique_ptr<SceneTransition> transition) {
   transition_ = std::move(transition);
   const int next = index & 1;

@@ -48,6 +48,7 @@
 
 namespace orin {
 
+class RowTeam;
 class TVrFileManager;
 
 class TOrinBaseList : public TOrinComponent {
@@ -73,6 +74,9 @@ class TOrinBaseList : public TOrinComponent {
 
   // --- Screen ---
   void SetSize(int width, int height, int depth = 32);
+  // Helper threads that share the rows of the roots' large drawing operations
+  // (imaging/row_team.h); null draws on the calling thread alone.
+  void SetRowTeam(RowTeam* team);
   int Width() const { return width_; }
   int Height() const { return height_; }
   int Depth() const { return depth_; }
