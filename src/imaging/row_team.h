@@ -31,7 +31,7 @@ namespace orin {
 class RowTeam {
  public:
   static constexpr std::chrono::microseconds kSpin{200};
-  static constexpr int kStripe = 8;
+  static constexpr int kStripe = 32;
 
   // helpers threads besides the caller (0: Run does everything on the calling thread).
   explicit RowTeam(int helpers);
