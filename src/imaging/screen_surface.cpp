@@ -36,6 +36,12 @@ Rect ToRect(int64_t l, int64_t t, int64_t r, int64_t b) {
 // The source rectangle cut to the source surface.
 bool CutSource(Rect& r, const TDIBSurface& source) { return IntersectRect(r, r, source.ClientRect()); }
 
+// One row of a scaled or mirrored 32-bit draw: the source pixels (and mask bytes, when mrow is
+// not null) at the given columns (below). wholeDwords: the mask's rows start on dword
+// boundaries and span whole dwords.
+void GatherColumns32(const uint8_t* srow, const uint8_t* mrow, bool wholeDwords, const int* columns, int count,
+                     uint32_t* out, uint8_t* weights);
+
 uint16_t* Row16(uint8_t* p) { return reinterpret_cast<uint16_t*>(p); }
 const uint16_t* Row16(const uint8_t* p) { return reinterpret_cast<const uint16_t*>(p); }
 
@@ -250,6 +256,8 @@ void ScreenSurface::DrawMapped(const Rect& dest, const TDIBSurface& source, cons
       columns_[i] = static_cast<int>(options.FlipX ? src.Right - 1 - c : src.Left + c);
     }
   }
+  const bool maskDwords =
+      mask && mask->RowStep() % 4 == 0 && reinterpret_cast<uintptr_t>(mask->Bits()) % 4 == 0;
   ForRows(t, b, count, [&](Scratch& scratch, int64_t top, int64_t bottom) {
     uint8_t* gathered = direct ? nullptr : RowBuffer(scratch, count);
     if (!direct && mask) scratch.mask.resize(static_cast<size_t>(count));
@@ -266,12 +274,13 @@ void ScreenSurface::DrawMapped(const Rect& dest, const TDIBSurface& source, cons
         continue;
       }
       if (bpp == 4) {
-        for (int i = 0; i < count; ++i) std::memcpy(gathered + 4 * i, srow + 4 * columns_[i], 4);
+        GatherColumns32(srow, mrow, maskDwords, columns_.data(), count, reinterpret_cast<uint32_t*>(gathered),
+                        scratch.mask.data());
       } else {
         for (int i = 0; i < count; ++i) std::memcpy(gathered + 2 * i, srow + 2 * columns_[i], 2);
+        if (mrow)
+          for (int i = 0; i < count; ++i) scratch.mask[i] = mrow[columns_[i]];
       }
-      if (mrow)
-        for (int i = 0; i < count; ++i) scratch.mask[i] = mrow[columns_[i]];
       ApplyRow(drow, gathered, mrow ? scratch.mask.data() : nullptr, count, options);
     }
   });
@@ -461,6 +470,28 @@ __attribute__((target("avx2"))) bool PackMaskAvx2(const uint8_t* bits, ptrdiff_t
   return _mm256_testz_si256(fourth, fourth) && fourthTail == 0;
 }
 
+__attribute__((target("avx2"))) int GatherColumnsAvx2(const uint8_t* srow, const uint8_t* mrow, const int* columns,
+                                                      int count, uint32_t* out, uint8_t* weights) {
+  const int* pixels = reinterpret_cast<const int*>(srow);
+  const int* plane = reinterpret_cast<const int*>(mrow);
+  const __m256i three = _mm256_set1_epi32(3), full = _mm256_set1_epi32(255);
+  int i = 0;
+  for (; i + 8 <= count; i += 8) {
+    const __m256i at = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(columns + i));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), _mm256_i32gather_epi32(pixels, at, 4));
+    if (!mrow) continue;
+    // A mask byte through the aligned dword that holds it, as GatherTurnedAvx2 reads it.
+    const __m256i dwords = _mm256_i32gather_epi32(plane, _mm256_srli_epi32(at, 2), 4);
+    __m256i w = _mm256_and_si256(_mm256_srlv_epi32(dwords, _mm256_slli_epi32(_mm256_and_si256(at, three), 3)), full);
+    w = _mm256_packus_epi32(w, w);
+    w = _mm256_packus_epi16(w, w);
+    const int lo = _mm256_extract_epi32(w, 0), hi = _mm256_extract_epi32(w, 4);
+    std::memcpy(weights + i, &lo, 4);
+    std::memcpy(weights + i + 4, &hi, 4);
+  }
+  return i;
+}
+
 bool HasAvx2() {
   static const bool has = [] {
     __builtin_cpu_init();
@@ -469,6 +500,18 @@ bool HasAvx2() {
   return has;
 }
 #endif
+
+void GatherColumns32(const uint8_t* srow, const uint8_t* mrow, bool wholeDwords, const int* columns, int count,
+                     uint32_t* out, uint8_t* weights) {
+  int i = 0;
+#if defined(__x86_64__)
+  if (HasAvx2() && (!mrow || wholeDwords))
+    i = GatherColumnsAvx2(srow, mrow, columns, count, out, weights);
+#endif
+  for (int j = i; j < count; ++j) std::memcpy(out + j, srow + 4 * columns[j], 4);
+  if (mrow)
+    for (int j = i; j < count; ++j) weights[j] = mrow[columns[j]];
+}
 
 // Floating values that are integers up to rounding noise count as those integers, so that
 // quarter turns and zooms by powers of two give exact edges.
