@@ -57,7 +57,7 @@ Rect UnionRect(const Rect& a, const Rect& b) {
 template <class Rows>
 void ScreenSurface::ForRows(int64_t t, int64_t b, int64_t width, Rows&& rows) {
   if (!team_ || team_->Parts() < 2 || (b - t) * width < kShareFrom) {
-    rows(scratch_[0], t, b);
+    rows(FirstScratch(), t, b);
     return;
   }
   if (scratch_.size() < static_cast<size_t>(team_->Parts())) scratch_.resize(static_cast<size_t>(team_->Parts()));
@@ -574,7 +574,7 @@ Rect ScreenSurface::DrawRotated(const RotatedDraw& g, const TDIBSurface& source,
     AddChanged(ToRect(l, t, r, b));
     return bounds;
   }
-  Scratch& scratch = scratch_[0];
+  Scratch& scratch = FirstScratch();
   scratch.mask.resize(static_cast<size_t>(count));
   uint8_t* gathered = RowBuffer(scratch, count);
   for (int64_t y = t; y < b; ++y) {

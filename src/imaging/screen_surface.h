@@ -108,7 +108,6 @@ class ScreenSurface {
   // Helper threads that share the rows of large operations (null: this thread alone). The
   // pixels come out the same either way; the team must outlive its use here.
   void SetTeam(RowTeam* team) { team_ = team; }
-  RowTeam* Team() const { return team_; }
 
   const Rect& Changed() const { return changed_; }
   // Unites r, cut to the surface, with the changed rectangle.
@@ -174,6 +173,11 @@ class ScreenSurface {
   template <class Rows>
   void ForRows(int64_t t, int64_t b, int64_t width, Rows&& rows);
   static constexpr int64_t kShareFrom = 32768;
+  // The calling thread's buffers (a moved-from surface has none until it needs them).
+  Scratch& FirstScratch() {
+    if (scratch_.empty()) scratch_.resize(1);
+    return scratch_[0];
+  }
   // The gather buffer of count pixels in this surface's format.
   uint8_t* RowBuffer(Scratch& scratch, int count);
   // Runs one row of a draw: count pixels at dst from src (and mask, which may be null).
