@@ -358,6 +358,43 @@ bool RunInside(int64_t start, int64_t d, int64_t span, int& first, int& last) {
 }
 
 #if defined(__x86_64__)
+// Eight source positions of a turned row at a time: two vectors of four 32.32 values each for
+// u and v, whose whole parts (the high dwords) make one vector of eight. Offsets fit 32 bits:
+// pictures hold under 2^26 pixels.
+struct TurnedSteps {
+  __attribute__((target("avx2"))) TurnedSteps(int64_t u, int64_t v, int64_t dU, int64_t dV)
+      : u0(_mm256_set_epi64x(u + 3 * dU, u + 2 * dU, u + dU, u)),
+        v0(_mm256_set_epi64x(v + 3 * dV, v + 2 * dV, v + dV, v)),
+        u1(_mm256_add_epi64(u0, _mm256_set1_epi64x(4 * dU))),
+        v1(_mm256_add_epi64(v0, _mm256_set1_epi64x(4 * dV))),
+        du8(_mm256_set1_epi64x(8 * dU)),
+        dv8(_mm256_set1_epi64x(8 * dV)),
+        high(_mm256_set_epi32(7, 5, 3, 1, 7, 5, 3, 1)) {}
+  __attribute__((target("avx2"))) __m256i Columns() const { return Whole(u0, u1); }
+  __attribute__((target("avx2"))) __m256i Rows() const { return Whole(v0, v1); }
+  __attribute__((target("avx2"))) void Next() {
+    u0 = _mm256_add_epi64(u0, du8);
+    u1 = _mm256_add_epi64(u1, du8);
+    v0 = _mm256_add_epi64(v0, dv8);
+    v1 = _mm256_add_epi64(v1, dv8);
+  }
+
+ private:
+  __attribute__((target("avx2"))) __m256i Whole(__m256i a, __m256i b) const {
+    return _mm256_permute2x128_si256(_mm256_permutevar8x32_epi32(a, high), _mm256_permutevar8x32_epi32(b, high), 0x20);
+  }
+  __m256i u0, v0, u1, v1, du8, dv8, high;
+};
+
+// Eight weights, one in the low byte of each dword of w, as eight bytes at to.
+__attribute__((target("avx2"))) inline void StoreWeights(__m256i w, uint8_t* to) {
+  w = _mm256_packus_epi32(w, w);
+  w = _mm256_packus_epi16(w, w);
+  const int lo = _mm256_extract_epi32(w, 0), hi = _mm256_extract_epi32(w, 4);
+  std::memcpy(to, &lo, 4);
+  std::memcpy(to + 4, &hi, 4);
+}
+
 // The turned source run gathered eight pixels at a time: colours and weights exactly as the
 // scalar loop of DrawRotatedRows32 makes them. A mask byte is read through the aligned dword
 // that holds it, which lies inside the plane because rows are whole dwords. Returns how many
@@ -365,13 +402,7 @@ bool RunInside(int64_t start, int64_t d, int64_t span, int& first, int& last) {
 __attribute__((target("avx2"))) int GatherTurnedAvx2(const uint8_t* bits, ptrdiff_t step, const uint8_t* maskBits,
                                                      ptrdiff_t maskStep, uint32_t key, int64_t u, int64_t v, int64_t dU,
                                                      int64_t dV, int n, uint32_t* out, uint8_t* weights) {
-  // Eight positions in two vectors of four 32.32 values each; their whole parts (the high dwords)
-  // are gathered into one vector of eight. Offsets fit 32 bits: pictures hold under 2^26 pixels.
-  __m256i u0 = _mm256_set_epi64x(u + 3 * dU, u + 2 * dU, u + dU, u);
-  __m256i v0 = _mm256_set_epi64x(v + 3 * dV, v + 2 * dV, v + dV, v);
-  __m256i u1 = _mm256_add_epi64(u0, _mm256_set1_epi64x(4 * dU)), v1 = _mm256_add_epi64(v0, _mm256_set1_epi64x(4 * dV));
-  const __m256i du8 = _mm256_set1_epi64x(8 * dU), dv8 = _mm256_set1_epi64x(8 * dV);
-  const __m256i high = _mm256_set_epi32(7, 5, 3, 1, 7, 5, 3, 1);
+  TurnedSteps steps(u, v, dU, dV);
   const __m256i rowPixels = _mm256_set1_epi32(static_cast<int>(step / 4)),
                 maskRow = _mm256_set1_epi32(static_cast<int>(maskStep));
   const __m256i three = _mm256_set1_epi32(3), full = _mm256_set1_epi32(255);
@@ -380,10 +411,7 @@ __attribute__((target("avx2"))) int GatherTurnedAvx2(const uint8_t* bits, ptrdif
   const int* plane = reinterpret_cast<const int*>(maskBits);
   int i = 0;
   for (; i + 8 <= n; i += 8) {
-    const __m256i sx =
-        _mm256_permute2x128_si256(_mm256_permutevar8x32_epi32(u0, high), _mm256_permutevar8x32_epi32(u1, high), 0x20);
-    const __m256i sy =
-        _mm256_permute2x128_si256(_mm256_permutevar8x32_epi32(v0, high), _mm256_permutevar8x32_epi32(v1, high), 0x20);
+    const __m256i sx = steps.Columns(), sy = steps.Rows();
     const __m256i colour = _mm256_i32gather_epi32(pixels, _mm256_add_epi32(_mm256_mullo_epi32(sy, rowPixels), sx), 4);
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), colour);
     __m256i w;
@@ -394,15 +422,8 @@ __attribute__((target("avx2"))) int GatherTurnedAvx2(const uint8_t* bits, ptrdif
     } else {
       w = _mm256_andnot_si256(_mm256_cmpeq_epi32(colour, keyV), full);
     }
-    w = _mm256_packus_epi32(w, w);
-    w = _mm256_packus_epi16(w, w);
-    const int lo = _mm256_extract_epi32(w, 0), hi = _mm256_extract_epi32(w, 4);
-    std::memcpy(weights + i, &lo, 4);
-    std::memcpy(weights + i + 4, &hi, 4);
-    u0 = _mm256_add_epi64(u0, du8);
-    u1 = _mm256_add_epi64(u1, du8);
-    v0 = _mm256_add_epi64(v0, dv8);
-    v1 = _mm256_add_epi64(v1, dv8);
+    StoreWeights(w, weights + i);
+    steps.Next();
   }
   return i;
 }
@@ -411,31 +432,17 @@ __attribute__((target("avx2"))) int GatherTurnedAvx2(const uint8_t* bits, ptrdif
 // byte (the colour's own fourth byte being 0): one gather gives both colour and weight.
 __attribute__((target("avx2"))) int GatherPackedAvx2(const uint32_t* packed, int width, int64_t u, int64_t v,
                                                      int64_t dU, int64_t dV, int n, uint32_t* out, uint8_t* weights) {
-  __m256i u0 = _mm256_set_epi64x(u + 3 * dU, u + 2 * dU, u + dU, u);
-  __m256i v0 = _mm256_set_epi64x(v + 3 * dV, v + 2 * dV, v + dV, v);
-  __m256i u1 = _mm256_add_epi64(u0, _mm256_set1_epi64x(4 * dU)), v1 = _mm256_add_epi64(v0, _mm256_set1_epi64x(4 * dV));
-  const __m256i du8 = _mm256_set1_epi64x(8 * dU), dv8 = _mm256_set1_epi64x(8 * dV);
-  const __m256i high = _mm256_set_epi32(7, 5, 3, 1, 7, 5, 3, 1);
+  TurnedSteps steps(u, v, dU, dV);
   const __m256i rowPixels = _mm256_set1_epi32(width), colourBytes = _mm256_set1_epi32(0x00FFFFFF);
   const int* pixels = reinterpret_cast<const int*>(packed);
   int i = 0;
   for (; i + 8 <= n; i += 8) {
-    const __m256i sx =
-        _mm256_permute2x128_si256(_mm256_permutevar8x32_epi32(u0, high), _mm256_permutevar8x32_epi32(u1, high), 0x20);
-    const __m256i sy =
-        _mm256_permute2x128_si256(_mm256_permutevar8x32_epi32(v0, high), _mm256_permutevar8x32_epi32(v1, high), 0x20);
+    const __m256i sx = steps.Columns(), sy = steps.Rows();
     const __m256i both = _mm256_i32gather_epi32(pixels, _mm256_add_epi32(_mm256_mullo_epi32(sy, rowPixels), sx), 4);
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), _mm256_and_si256(both, colourBytes));
     __m256i w = _mm256_srli_epi32(both, 24);
-    w = _mm256_packus_epi32(w, w);
-    w = _mm256_packus_epi16(w, w);
-    const int lo = _mm256_extract_epi32(w, 0), hi = _mm256_extract_epi32(w, 4);
-    std::memcpy(weights + i, &lo, 4);
-    std::memcpy(weights + i + 4, &hi, 4);
-    u0 = _mm256_add_epi64(u0, du8);
-    u1 = _mm256_add_epi64(u1, du8);
-    v0 = _mm256_add_epi64(v0, dv8);
-    v1 = _mm256_add_epi64(v1, dv8);
+    StoreWeights(w, weights + i);
+    steps.Next();
   }
   return i;
 }
@@ -483,11 +490,7 @@ __attribute__((target("avx2"))) int GatherColumnsAvx2(const uint8_t* srow, const
     // A mask byte through the aligned dword that holds it, as GatherTurnedAvx2 reads it.
     const __m256i dwords = _mm256_i32gather_epi32(plane, _mm256_srli_epi32(at, 2), 4);
     __m256i w = _mm256_and_si256(_mm256_srlv_epi32(dwords, _mm256_slli_epi32(_mm256_and_si256(at, three), 3)), full);
-    w = _mm256_packus_epi32(w, w);
-    w = _mm256_packus_epi16(w, w);
-    const int lo = _mm256_extract_epi32(w, 0), hi = _mm256_extract_epi32(w, 4);
-    std::memcpy(weights + i, &lo, 4);
-    std::memcpy(weights + i + 4, &hi, 4);
+    StoreWeights(w, weights + i);
   }
   return i;
 }
