@@ -549,7 +549,7 @@ Rect ScreenSurface::RotatedBounds(const RotatedDraw& g, int width, int height, b
 }
 
 Rect ScreenSurface::DrawRotated(const RotatedDraw& g, const TDIBSurface& source, const TDIBSurface* mask,
-                                const DrawOptions& options) {
+                                const DrawOptions& options, TurnedLayer* layer) {
   const int width = source.Width(), height = source.Height();
   const Rect bounds = RotatedBounds(g, width, height, options.FlipX, options.FlipY);
   if (options.Opacity <= 0 || bounds.IsEmpty()) return bounds;
@@ -573,20 +573,28 @@ Rect ScreenSurface::DrawRotated(const RotatedDraw& g, const TDIBSurface& source,
   rowOptions.Key = -1;
   const double ux = turn.cosA / turn.zx, vx = -turn.sinA / turn.zy;
   if (bpp == 4) {
-    DrawRotatedRows32(g, turn, l, t, r, b, *from, mask, options, rowOptions);
+    // A copy of the surface itself changes with every draw, so it is never kept.
+    if (layer && from == &source)
+      DrawTurnedLayer(*layer, g, turn, bounds, l, t, r, b, *from, mask, options, rowOptions);
+    else
+      DrawRotatedRows32(g, turn, bounds.Left, l, t, r, b, *from, mask, options, rowOptions);
     AddChanged(ToRect(l, t, r, b));
     return bounds;
   }
   Scratch& scratch = FirstScratch();
   scratch.mask.resize(static_cast<size_t>(count));
   uint8_t* gathered = RowBuffer(scratch, count);
+  // Counted from the turn's unclipped left edge, as the 32-bit rows are, so that a clip never
+  // changes which pixel a column picks.
+  const int64_t skip = l - bounds.Left;
   for (int64_t y = t; y < b; ++y) {
     const double ey = y + 0.5 - g.CenterY;
-    const double ex0 = l + 0.5 - g.CenterX;
+    const double ex0 = bounds.Left + 0.5 - g.CenterX;
     const double u0 = turn.ox + (ex0 * turn.cosA + ey * turn.sinA) / turn.zx;
     const double v0 = turn.oy + (-ex0 * turn.sinA + ey * turn.cosA) / turn.zy;
     for (int i = 0; i < count; ++i) {
-      const double u = std::floor(u0 + i * ux), v = std::floor(v0 + i * vx);
+      const double column = static_cast<double>(skip + i);
+      const double u = std::floor(u0 + column * ux), v = std::floor(v0 + column * vx);
       uint8_t weight = 0;
       if (u >= 0 && u < width && v >= 0 && v < height) {
         int sx = static_cast<int>(u), sy = static_cast<int>(v);
@@ -614,103 +622,248 @@ Rect ScreenSurface::DrawRotated(const RotatedDraw& g, const TDIBSurface& source,
   return bounds;
 }
 
-void ScreenSurface::DrawRotatedRows32(const RotatedDraw& g, const RotatedTurn& turn, int64_t l, int64_t t, int64_t r,
-                                      int64_t b, const TDIBSurface& from, const TDIBSurface* mask,
-                                      const DrawOptions& options, const DrawOptions& rowOptions) {
-  // The turned source position steps in 32.32 fixed point along a row: floor is a shift, the
-  // inside test two unsigned compares, and a mirror maps [0, size) onto itself exactly
-  // (size − 1 − floor(u) = floor of (size << 32) − 1 − U).
-  constexpr double kOne = 4294967296.0;
-  const int width = from.Width(), height = from.Height();
-  const int64_t spanU = int64_t{width} << 32, spanV = int64_t{height} << 32;
-  const double ux = turn.cosA / turn.zx, vx = -turn.sinA / turn.zy;
-  int64_t dU = std::llround(ux * kOne), dV = std::llround(vx * kOne);
-  if (options.FlipX) dU = -dU;
-  if (options.FlipY) dV = -dV;
-  const int count = static_cast<int>(r - l);
-  const uint8_t* bits = from.Bits();
-  const ptrdiff_t step = from.RowStep();
-  const uint8_t* maskBits = mask ? mask->Bits() : nullptr;
-  const ptrdiff_t maskStep = mask ? mask->RowStep() : 0;
-  const uint32_t key = static_cast<uint32_t>(options.Key);
+namespace {
+
+// Where the rows of a turned 32-bit draw start in the source, in 32.32 fixed point: floor is a
+// shift, the inside test two unsigned compares, and a mirror maps [0, size) onto itself exactly
+// (size − 1 − floor(u) = floor of (size << 32) − 1 − U). Every row steps from the turn's unclipped
+// left edge, whatever part of it a draw shows, so a clipped redraw and a kept layer pick the very
+// pixels of the whole draw.
+struct TurnedRows {
+  static constexpr double kOne = 4294967296.0;
+
+  TurnedRows(const RotatedDraw& geometry, const RotatedTurn& turned, const DrawOptions& o, int width, int height,
+             int64_t leftEdge)
+      : g(geometry), turn(turned), flipX(o.FlipX), flipY(o.FlipY), left(leftEdge) {
+    spanU = int64_t{width} << 32;
+    spanV = int64_t{height} << 32;
+    dU = std::llround(turn.cosA / turn.zx * kOne);
+    dV = std::llround(-turn.sinA / turn.zy * kOne);
+    if (flipX) dU = -dU;
+    if (flipY) dV = -dV;
+  }
+
+  // Narrows the columns lo … hi (counted from left) of row y to the run first … last that lands
+  // in the source, and gives the source position of first; false when no column does. U and V
+  // are exact linear functions of the column, so the run is found by solving 0 ≤ U + i·dU < spanU
+  // (and V alike), and every column of it is inside: the copy loops need no test.
+  bool Row(int64_t y, int lo, int hi, int& first, int& last, int64_t& u, int64_t& v) const {
+    const double ey = y + 0.5 - g.CenterY;
+    const double ex0 = left + 0.5 - g.CenterX;
+    const double u0 = turn.ox + (ex0 * turn.cosA + ey * turn.sinA) / turn.zx;
+    const double v0 = turn.oy + (-ex0 * turn.sinA + ey * turn.cosA) / turn.zy;
+    int64_t U = static_cast<int64_t>(std::floor(u0 * kOne)), V = static_cast<int64_t>(std::floor(v0 * kOne));
+    if (flipX) U = spanU - 1 - U;
+    if (flipY) V = spanV - 1 - V;
+    first = lo;
+    last = hi;
+    if (!RunInside(U, dU, spanU, first, last) || !RunInside(V, dV, spanV, first, last)) return false;
+    u = U + first * dU;
+    v = V + first * dV;
+    return true;
+  }
+
+  const RotatedDraw& g;
+  const RotatedTurn& turn;
+  bool flipX, flipY;
+  int64_t left, spanU = 0, spanV = 0, dU = 0, dV = 0;
+};
+
+// The source of a turned 32-bit draw as the gathers read it.
+struct TurnedSource {
+  const uint8_t* bits;
+  ptrdiff_t step;
+  const uint8_t* maskBits;
+  ptrdiff_t maskStep;
+  uint32_t key;
+  int width;
+  // The colours with the mask byte in their fourth byte (see DrawRotatedRows32), or null.
+  const uint32_t* packed;
+
+  TurnedSource(const TDIBSurface& from, const TDIBSurface* mask, int32_t transparent)
+      : bits(from.Bits()),
+        step(from.RowStep()),
+        maskBits(mask ? mask->Bits() : nullptr),
+        maskStep(mask ? mask->RowStep() : 0),
+        key(static_cast<uint32_t>(transparent)),
+        width(from.Width()),
+        packed(nullptr) {}
+};
+
+// n pixels of a turned run from (u, v) on, stepping (dU, dV): colours into out, weights (the
+// mask's, or 0 for the key and 255 else) into weights.
+void GatherTurned(const TurnedSource& s, int64_t u, int64_t v, int64_t dU, int64_t dV, int n, uint32_t* out,
+                  uint8_t* weights) {
+  int start = 0;
+#if defined(__x86_64__)
+  if (s.packed) {
+    start = GatherPackedAvx2(s.packed, s.width, u, v, dU, dV, n, out, weights);
+  } else if (HasAvx2() &&
+             (!s.maskBits || (s.maskStep % 4 == 0 && reinterpret_cast<uintptr_t>(s.maskBits) % 4 == 0))) {
+    // Plane rows are whole dwords; a plane that is not (never made by us) takes the plain loop.
+    start = GatherTurnedAvx2(s.bits, s.step, s.maskBits, s.maskStep, s.key, u, v, dU, dV, n, out, weights);
+  }
+  u += start * dU;
+  v += start * dV;
+#endif
+  if (s.maskBits) {
+    for (int i = start; i < n; ++i, u += dU, v += dV) {
+      const ptrdiff_t sx = static_cast<ptrdiff_t>(u >> 32), sy = static_cast<ptrdiff_t>(v >> 32);
+      std::memcpy(out + i, s.bits + sy * s.step + sx * 4, 4);
+      weights[i] = s.maskBits[sy * s.maskStep + sx];
+    }
+  } else {
+    for (int i = start; i < n; ++i, u += dU, v += dV) {
+      const ptrdiff_t sx = static_cast<ptrdiff_t>(u >> 32), sy = static_cast<ptrdiff_t>(v >> 32);
+      uint32_t pixel;
+      std::memcpy(&pixel, s.bits + sy * s.step + sx * 4, 4);
+      out[i] = pixel;
+      weights[i] = pixel == s.key ? 0 : 255;
+    }
+  }
+}
+
+}  // namespace
+
+bool ScreenSurface::PackTurned(const TDIBSurface& from, const TDIBSurface* mask, const RotatedTurn& turn,
+                               int64_t columns, int64_t rows) const {
   // Gathering colour and mask costs two gathers per eight pixels; when a thread samples at least
   // half as many pixels as the source holds, packing both into one picture first is cheaper. Each
   // thread packs its own copy: gathers from lines another core has just written are slower than
   // the packing.
-  bool pack = false;
 #if defined(__x86_64__)
-  const int64_t area = int64_t{width} * height;
-  const double inside = double(area) * turn.zx * turn.zy;
-  const int64_t samples = static_cast<int64_t>(std::min(inside, double(r - l) * double(b - t)));
-  const int64_t threads = team_ && (b - t) * count >= kShareFrom ? team_->Parts() : 1;
-  pack = maskBits && HasAvx2() && area <= kMaxPackedPixels && 2 * samples >= area * threads;
+  const int64_t area = int64_t{from.Width()} * from.Height();
+  const double samples = std::min(double(area) * turn.zx * turn.zy, double(columns) * double(rows));
+  const int64_t threads = team_ && columns * rows >= kShareFrom ? team_->Parts() : 1;
+  return mask && HasAvx2() && area <= kMaxPackedPixels && 2 * samples >= double(area) * double(threads);
+#else
+  (void)from, (void)mask, (void)turn, (void)columns, (void)rows;
+  return false;
 #endif
+}
+
+const uint32_t* ScreenSurface::Packed(Scratch& scratch, uint64_t draw, const TDIBSurface& from,
+                                      const TDIBSurface& mask) {
+#if defined(__x86_64__)
+  if (scratch.packedFor != draw) {
+    const int width = from.Width(), height = from.Height();
+    scratch.packed.resize(static_cast<size_t>(int64_t{width} * height));
+    scratch.packedClean = PackMaskAvx2(from.Bits(), from.RowStep(), mask.Bits(), mask.RowStep(), width, 0, height,
+                                       scratch.packed.data());
+    scratch.packedFor = draw;
+  }
+  return scratch.packedClean ? scratch.packed.data() : nullptr;
+#else
+  (void)scratch, (void)draw, (void)from, (void)mask;
+  return nullptr;
+#endif
+}
+
+void ScreenSurface::DrawRotatedRows32(const RotatedDraw& g, const RotatedTurn& turn, int64_t left, int64_t l,
+                                      int64_t t, int64_t r, int64_t b, const TDIBSurface& from,
+                                      const TDIBSurface* mask, const DrawOptions& options,
+                                      const DrawOptions& rowOptions) {
+  const int width = from.Width(), height = from.Height();
+  const TurnedRows rows(g, turn, options, width, height, left);
+  const int count = static_cast<int>(r - l);
+  const bool pack = PackTurned(from, mask, turn, count, b - t);
+  const TurnedSource source(from, mask, options.Key);
   const uint64_t draw = ++draws_;
+  const int lo = static_cast<int>(l - left), hi = static_cast<int>(r - 1 - left);
   ForRows(t, b, count, [&](Scratch& scratch, int64_t top, int64_t bottom) {
-    const uint32_t* packed = nullptr;
-#if defined(__x86_64__)
-    if (pack) {
-      if (scratch.packedFor != draw) {
-        scratch.packed.resize(static_cast<size_t>(area));
-        scratch.packedClean = PackMaskAvx2(bits, step, maskBits, maskStep, width, 0, height, scratch.packed.data());
-        scratch.packedFor = draw;
-      }
-      if (scratch.packedClean) packed = scratch.packed.data();
-    }
-#endif
+    TurnedSource s = source;
+    if (pack) s.packed = Packed(scratch, draw, from, *mask);
     uint32_t* gathered = reinterpret_cast<uint32_t*>(RowBuffer(scratch, count));
     scratch.mask.resize(static_cast<size_t>(count));
     uint8_t* weights = scratch.mask.data();
     for (int64_t y = top; y < bottom; ++y) {
-      const double ey = y + 0.5 - g.CenterY;
-      const double ex0 = l + 0.5 - g.CenterX;
-      const double u0 = turn.ox + (ex0 * turn.cosA + ey * turn.sinA) / turn.zx;
-      const double v0 = turn.oy + (-ex0 * turn.sinA + ey * turn.cosA) / turn.zy;
-      int64_t U = static_cast<int64_t>(std::floor(u0 * kOne)), V = static_cast<int64_t>(std::floor(v0 * kOne));
-      if (options.FlipX) U = spanU - 1 - U;
-      if (options.FlipY) V = spanV - 1 - V;
-      // U and V are exact linear functions of the column, so the columns that land in the source
-      // form one run, found by solving 0 ≤ U + i·dU < spanU (and V alike); every column of it is
-      // inside, so the copy loops need no test.
-      int first = 0, last = count - 1;
-      if (!RunInside(U, dU, spanU, first, last) || !RunInside(V, dV, spanV, first, last)) continue;
-      int64_t u = U + first * dU, v = V + first * dV;
-      int start = first;
-#if defined(__x86_64__)
-      if (packed) {
-        const int done =
-            GatherPackedAvx2(packed, width, u, v, dU, dV, last - first + 1, gathered + first, weights + first);
-        u += done * dU;
-        v += done * dV;
-        start += done;
-      } else if (HasAvx2() && (!maskBits || (maskStep % 4 == 0 && reinterpret_cast<uintptr_t>(maskBits) % 4 == 0))) {
-        // Plane rows are whole dwords; a plane that is not (never made by us) takes the plain loop.
-        const int done = GatherTurnedAvx2(bits, step, maskBits, maskStep, key, u, v, dU, dV, last - first + 1,
-                                          gathered + first, weights + first);
-        u += done * dU;
-        v += done * dV;
-        start += done;
-      }
-#endif
-      if (maskBits) {
-        for (int i = start; i <= last; ++i, u += dU, v += dV) {
-          const ptrdiff_t sx = static_cast<ptrdiff_t>(u >> 32), sy = static_cast<ptrdiff_t>(v >> 32);
-          std::memcpy(gathered + i, bits + sy * step + sx * 4, 4);
-          weights[i] = maskBits[sy * maskStep + sx];
-        }
-      } else {
-        for (int i = start; i <= last; ++i, u += dU, v += dV) {
-          const ptrdiff_t sx = static_cast<ptrdiff_t>(u >> 32), sy = static_cast<ptrdiff_t>(v >> 32);
-          uint32_t pixel;
-          std::memcpy(&pixel, bits + sy * step + sx * 4, 4);
-          gathered[i] = pixel;
-          weights[i] = pixel == key ? 0 : 255;
-        }
-      }
-      ApplyRow(ScanLine(static_cast<int>(y)) + (l + first) * 4, reinterpret_cast<uint8_t*>(gathered + first),
-               weights + first, last - first + 1, rowOptions);
+      int first, last;
+      int64_t u, v;
+      if (!rows.Row(y, lo, hi, first, last, u, v)) continue;
+      const int n = last - first + 1, at = first - lo;
+      GatherTurned(s, u, v, rows.dU, rows.dV, n, gathered + at, weights + at);
+      ApplyRow(ScanLine(static_cast<int>(y)) + (left + first) * 4, reinterpret_cast<uint8_t*>(gathered + at),
+               weights + at, n, rowOptions);
     }
   });
+}
+
+void ScreenSurface::DrawTurnedLayer(TurnedLayer& layer, const RotatedDraw& g, const RotatedTurn& turn,
+                                    const Rect& bounds, int64_t l, int64_t t, int64_t r, int64_t b,
+                                    const TDIBSurface& from, const TDIBSurface* mask, const DrawOptions& options,
+                                    const DrawOptions& rowOptions) {
+  TurnedLayer::Key key{&from, mask, from.Width(), from.Height(), Width(), Height(), g, options.FlipX, options.FlipY,
+                       mask ? -1 : options.Key};
+  key.g.Angle &= 0xFF;
+  if (!(layer.key_ == key) || !layer.seen_) {
+    // A turn seen for the first time is drawn straight away: a sprite that turns or moves every
+    // frame would only pay for keeping it.
+    layer.Reset();
+    layer.key_ = key;
+    layer.seen_ = true;
+    DrawRotatedRows32(g, turn, bounds.Left, l, t, r, b, from, mask, options, rowOptions);
+    return;
+  }
+  if (!layer.built_) BuildTurnedLayer(layer, g, turn, bounds, from, mask, options);
+  const Rect& area = layer.area_;
+  ForRows(t, b, r - l, [&](Scratch&, int64_t top, int64_t bottom) {
+    for (int64_t y = top; y < bottom; ++y) {
+      const TurnedLayer::Row& row = layer.rows_[static_cast<size_t>(y - area.Top)];
+      const int64_t first = std::max<int64_t>(area.Left + row.first, l);
+      const int64_t last = std::min<int64_t>(area.Left + row.last, r - 1);
+      if (first > last) continue;
+      const size_t at = row.at + static_cast<size_t>(first - area.Left - row.first);
+      ApplyRow(ScanLine(static_cast<int>(y)) + first * 4, reinterpret_cast<const uint8_t*>(layer.colours_.data() + at),
+               layer.weights_.data() + at, static_cast<int>(last - first + 1), rowOptions);
+    }
+  });
+}
+
+void ScreenSurface::BuildTurnedLayer(TurnedLayer& layer, const RotatedDraw& g, const RotatedTurn& turn,
+                                     const Rect& bounds, const TDIBSurface& from, const TDIBSurface* mask,
+                                     const DrawOptions& options) {
+  // The whole turn as far as it lies on the surface, whatever the clip of this draw: later draws
+  // may show other parts of it.
+  Rect area;
+  IntersectRect(area, bounds, Bounds());
+  layer.area_ = area;
+  const int width = from.Width(), height = from.Height();
+  const TurnedRows rows(g, turn, options, width, height, bounds.Left);
+  const int lo = area.Left - bounds.Left, hi = area.Right - 1 - bounds.Left;
+  // Where each row's run starts and where it lands in the source, then the runs side by side.
+  struct Start {
+    int64_t u, v;
+  };
+  std::vector<Start> starts(static_cast<size_t>(area.Height()));
+  layer.rows_.assign(static_cast<size_t>(area.Height()), TurnedLayer::Row{});
+  size_t total = 0;
+  for (int y = area.Top; y < area.Bottom; ++y) {
+    TurnedLayer::Row& row = layer.rows_[static_cast<size_t>(y - area.Top)];
+    Start& start = starts[static_cast<size_t>(y - area.Top)];
+    int first, last;
+    if (!rows.Row(y, lo, hi, first, last, start.u, start.v)) continue;
+    row.first = first - lo;
+    row.last = last - lo;
+    row.at = total;
+    total += static_cast<size_t>(last - first + 1);
+  }
+  layer.colours_.resize(total);
+  layer.weights_.resize(total);
+  const bool pack = PackTurned(from, mask, turn, area.Width(), area.Height());
+  const TurnedSource source(from, mask, options.Key);
+  const uint64_t draw = ++draws_;
+  ForRows(area.Top, area.Bottom, area.Width(), [&](Scratch& scratch, int64_t top, int64_t bottom) {
+    TurnedSource s = source;
+    if (pack) s.packed = Packed(scratch, draw, from, *mask);
+    for (int64_t y = top; y < bottom; ++y) {
+      const size_t k = static_cast<size_t>(y - area.Top);
+      const TurnedLayer::Row& row = layer.rows_[k];
+      if (row.first > row.last) continue;
+      GatherTurned(s, starts[k].u, starts[k].v, rows.dU, rows.dV, row.last - row.first + 1,
+                   layer.colours_.data() + row.at, layer.weights_.data() + row.at);
+    }
+  });
+  layer.built_ = true;
 }
 
 }  // namespace orin

@@ -71,6 +71,52 @@ struct RotatedDraw {
   int32_t Angle = 0;
   int32_t ZoomX = 256;
   int32_t ZoomY = 256;
+
+  bool operator==(const RotatedDraw&) const = default;
+};
+
+// A turned draw kept as it was gathered, for an object that shows the same turn frame after
+// frame (a tilted sprite over a changing background, a turned picture under a transition):
+// the second draw through the layer with the same source, mask, geometry, mirrors and key
+// gathers every pixel of the turn that lies on the surface once, and later draws blend those
+// instead of turning the source again. A turn seen for the first time is drawn directly, so a
+// sprite that turns or moves every frame pays nothing for it. The pixels are exactly those of a
+// direct draw.
+//
+// The layer knows its source by address: its owner resets it whenever the pixels behind the same
+// surfaces may have changed, or the surfaces may have been freed.
+class TurnedLayer {
+ public:
+  // Forgets (and frees) what is kept.
+  void Reset() { *this = TurnedLayer{}; }
+  // Whether a turn is kept, and how many pixels.
+  bool Holds() const { return built_; }
+  size_t Pixels() const { return colours_.size(); }
+
+ private:
+  friend class ScreenSurface;
+  struct Key {
+    const TDIBSurface* source = nullptr;
+    const TDIBSurface* mask = nullptr;
+    int width = 0, height = 0, surfaceWidth = 0, surfaceHeight = 0;
+    RotatedDraw g;
+    bool flipX = false, flipY = false;
+    int32_t key = -1;
+    bool operator==(const Key&) const = default;
+  };
+  // A row's run, first … last counted from the area's left edge (none when first > last), and
+  // where its pixels start in colours_ and weights_.
+  struct Row {
+    int first = 0, last = -1;
+    size_t at = 0;
+  };
+  Key key_;
+  bool seen_ = false, built_ = false;
+  // The part of the surface the kept turn covers.
+  Rect area_{};
+  std::vector<Row> rows_;
+  std::vector<uint32_t> colours_;
+  std::vector<uint8_t> weights_;
 };
 
 class ScreenSurface {
@@ -144,9 +190,10 @@ class ScreenSurface {
   // ((255 − m') × d + m' × pixel) >> 8 (fourth byte 0).
   void FillMasked(int x, int y, uint32_t pixel, const TDIBSurface& mask, const Rect& maskRect, int opacity);
   // Draws the whole source rotated and zoomed; FlipX/FlipY of the options mirror it first.
-  // Returns the bounding rectangle of the result (not cut to the clip).
+  // Returns the bounding rectangle of the result (not cut to the clip). A layer, when given,
+  // keeps the turn for the next draws of the same turn (32-bit surfaces; see TurnedLayer).
   Rect DrawRotated(const RotatedDraw& geometry, const TDIBSurface& source, const TDIBSurface* mask,
-                   const DrawOptions& options);
+                   const DrawOptions& options, TurnedLayer* layer = nullptr);
   // The rectangle DrawRotated of a width × height source would cover.
   static Rect RotatedBounds(const RotatedDraw& geometry, int width, int height, bool flipX, bool flipY);
 
@@ -184,10 +231,22 @@ class ScreenSurface {
   void ApplyRow(uint8_t* dst, const uint8_t* src, const uint8_t* mask, int count, const DrawOptions& o);
   void DrawMapped(const Rect& dest, const TDIBSurface& source, const Rect& sourceRect, const TDIBSurface* mask,
                   const DrawOptions& options);
-  // The rows t .. b − 1, columns l .. r − 1 of a rotated draw onto 32-bit pixels.
-  void DrawRotatedRows32(const RotatedDraw& g, const RotatedTurn& turn, int64_t l, int64_t t, int64_t r, int64_t b,
-                         const TDIBSurface& from, const TDIBSurface* mask, const DrawOptions& options,
-                         const DrawOptions& rowOptions);
+  // The rows t .. b − 1, columns l .. r − 1 of a rotated draw onto 32-bit pixels whose unclipped
+  // left edge is left.
+  void DrawRotatedRows32(const RotatedDraw& g, const RotatedTurn& turn, int64_t left, int64_t l, int64_t t,
+                         int64_t r, int64_t b, const TDIBSurface& from, const TDIBSurface* mask,
+                         const DrawOptions& options, const DrawOptions& rowOptions);
+  // The same through a layer: drawn directly the first time, kept and blended from the next.
+  void DrawTurnedLayer(TurnedLayer& layer, const RotatedDraw& g, const RotatedTurn& turn, const Rect& bounds,
+                       int64_t l, int64_t t, int64_t r, int64_t b, const TDIBSurface& from, const TDIBSurface* mask,
+                       const DrawOptions& options, const DrawOptions& rowOptions);
+  void BuildTurnedLayer(TurnedLayer& layer, const RotatedDraw& g, const RotatedTurn& turn, const Rect& bounds,
+                        const TDIBSurface& from, const TDIBSurface* mask, const DrawOptions& options);
+  // Whether a turned draw over columns × rows pixels of the surface packs its source, and this
+  // thread's packing of it for draw number draw.
+  bool PackTurned(const TDIBSurface& from, const TDIBSurface* mask, const RotatedTurn& turn, int64_t columns,
+                  int64_t rows) const;
+  const uint32_t* Packed(Scratch& scratch, uint64_t draw, const TDIBSurface& from, const TDIBSurface& mask);
 
   TDIBSurface picture_;
   Rect changed_{};
