@@ -107,6 +107,7 @@ void TOrinCustomImage::SetPicture(std::shared_ptr<const FrameDrawable> picture, 
   const bool sizeChanged = !picture_ || !picture || picture_->Color.Width() != picture->Color.Width() ||
                            picture_->Color.Height() != picture->Color.Height();
   picture_ = std::move(picture);
+  turned_.Reset();
   offsetX_ = offsetX;
   offsetY_ = offsetY;
   FitToPicture();
@@ -173,7 +174,7 @@ void TOrinCustomImage::Draw(ScreenSurface& surface) {
     g.Angle = rotation_ & 0xFF;
     g.ZoomX = ZoomX();
     g.ZoomY = ZoomY();
-    surface.DrawRotated(g, color, mask, options);
+    surface.DrawRotated(g, color, mask, options, &turned_);
     return;
   }
   const int64_t x = int64_t{ScreenX()} + int64_t{offsetX_} * ZoomX() / 256;

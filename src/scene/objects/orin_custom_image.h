@@ -41,6 +41,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "imaging/screen_surface.h"
 #include "scene/model/mura_collection.h"
 #include "scene/model/orin_control.h"
 #include "scene/objects/object_classes.h"
@@ -117,6 +118,8 @@ class TOrinCustomImage : public TOrinControl {
 
   SceneServices services_;
   std::shared_ptr<const FrameDrawable> picture_;
+  // The picture as last turned, kept while the turn stays as it is (reset with the picture).
+  TurnedLayer turned_;
   int32_t offsetX_ = 0;
   int32_t offsetY_ = 0;
   int32_t alpha_ = 255;

@@ -637,6 +637,41 @@ TEST(TOrinImages, RotationTurnsAboutTheOriginAndMovesTheScreenRect) {
   EXPECT_NE(s.scene.ActiveRoot().HitTest(35, 20, kHitLeft), &image);
 }
 
+// A turned image keeps its turn from one redraw to the next, yet every change of its picture
+// shows at once: brightness (changed twice between two frames, too), the image index, and
+// brightness back to the cache's own picture.
+TEST(TOrinImages, AKeptTurnFollowsEveryChangeOfThePicture) {
+  ImageScene s;
+  s.Write("t.mur", {{.Width = 20, .Height = 12, .Fill = 0x806040}, {.Width = 20, .Height = 12, .Fill = 0x2080C0}});
+  TOrinImages& image = s.Image("a", "t.mur", 20, 16);
+  SetInt(image, kPropOriginX, 10);
+  SetInt(image, kPropOriginY, 6);
+  SetInt(image, kPropRotation, 20);
+  SetInt(image, kPropZoomX, 300);
+  const Rect turned = image.ScreenRect();
+  const int cx = (turned.Left + turned.Right) / 2, cy = (turned.Top + turned.Bottom) / 2;
+  auto redraw = [&] {
+    image.Invalidate();
+    s.Draw();
+  };
+  SetInt(image, kPropBrightness, 64);
+  redraw();
+  redraw();
+  EXPECT_EQ(s.Pixel(cx, cy), 0xC0A080u);
+  SetInt(image, kPropBrightness, 128);
+  SetInt(image, kPropBrightness, 192);
+  redraw();
+  redraw();
+  EXPECT_EQ(s.Pixel(cx, cy), 0xFFFFFFu);
+  SetInt(image, kPropIndex, 1);
+  redraw();
+  EXPECT_EQ(s.Pixel(cx, cy), 0xE0FFFFu);
+  SetInt(image, kPropBrightness, 0);
+  redraw();
+  redraw();
+  EXPECT_EQ(s.Pixel(cx, cy), 0x2080C0u);
+}
+
 // ---- Save and load
 
 TEST(TOrinImages, SavedSceneLoadsAndShowsTheSamePixels) {
