@@ -108,6 +108,14 @@ struct BenchScene {
       if (i % 4 == 1) turned.push_back(sprite);
     }
   }
+  // Every object drawn again, as a frame that repaints the whole screen.
+  void Redraw() {
+    list.ActiveRoot().InvalidateAll();
+    list.Draw();
+    list.ClearDirty();
+    benchmark::ClobberMemory();
+  }
+
   RowTeam team;
   TextServices text;
   TMuraCollection cache;
@@ -133,10 +141,7 @@ void BM_ImagesFullRedraw(benchmark::State& state) {
   BenchScene s;
   state.counters["threads"] = s.team.Parts();
   for (auto _ : state) {
-    s.list.ActiveRoot().InvalidateAll();
-    s.list.Draw();
-    s.list.ClearDirty();
-    benchmark::ClobberMemory();
+    s.Redraw();
   }
 }
 BENCHMARK(BM_ImagesFullRedraw)->UseRealTime();
@@ -149,10 +154,7 @@ void BM_ImagesFullRedrawTurning(benchmark::State& state) {
   for (auto _ : state) {
     ++frame;
     for (TOrinImages* sprite : s.turned) Set(*sprite, kPropRotation, 12 * 5 + frame);
-    s.list.ActiveRoot().InvalidateAll();
-    s.list.Draw();
-    s.list.ClearDirty();
-    benchmark::ClobberMemory();
+    s.Redraw();
   }
 }
 BENCHMARK(BM_ImagesFullRedrawTurning)->UseRealTime();
@@ -161,10 +163,7 @@ BENCHMARK(BM_ImagesFullRedrawTurning)->UseRealTime();
 void BM_ImagesFullRedrawOneThread(benchmark::State& state) {
   BenchScene s(0);
   for (auto _ : state) {
-    s.list.ActiveRoot().InvalidateAll();
-    s.list.Draw();
-    s.list.ClearDirty();
-    benchmark::ClobberMemory();
+    s.Redraw();
   }
 }
 BENCHMARK(BM_ImagesFullRedrawOneThread);
